@@ -1,0 +1,35 @@
+# Tolvane: short wrappers over CMake. `make help` lists them.
+BUILD   := build
+JOBS    ?= $(shell nproc 2>/dev/null || echo 2)
+RELEASE := $(BUILD)/release
+
+.PHONY: run test debug sanitize bench build help clean
+
+build:
+	cmake -S . -B $(RELEASE) -DCMAKE_BUILD_TYPE=Release >/dev/null
+	cmake --build $(RELEASE) -j $(JOBS)
+
+run: build  ## build in Release and start the console (working directory: the build folder)
+	cd $(RELEASE) && ./tolvane
+
+test: build  ## build and run every test, the deep perft tier included
+	ctest --test-dir $(RELEASE) --output-on-failure -j $(JOBS)
+
+debug:  ## debug build of everything, tests run
+	cmake -S . -B $(BUILD)/debug -DCMAKE_BUILD_TYPE=Debug >/dev/null
+	cmake --build $(BUILD)/debug -j $(JOBS)
+	ctest --test-dir $(BUILD)/debug --output-on-failure -j $(JOBS) -LE deep
+
+sanitize:  ## address and undefined-behaviour sanitizers over the quick tests
+	cmake -S . -B $(BUILD)/sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOLVANE_SANITIZE=ON >/dev/null
+	cmake --build $(BUILD)/sanitize -j $(JOBS)
+	ctest --test-dir $(BUILD)/sanitize --output-on-failure -j $(JOBS) -LE deep
+
+bench: build  ## the built-in benchmark
+	cd $(RELEASE) && printf 'bench\n\nquit\n' | ./tolvane
+
+help:
+	@grep -E '^[a-z]+:.*##' Makefile | sed 's/:.*##/\t/'
+
+clean:
+	rm -rf $(BUILD)

@@ -1,0 +1,17 @@
+// The operating system, behind six calls: clock, input test, line reader and shared libraries.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+int64_t now_ms();  // monotonic milliseconds
+
+// Standard input goes through one buffer that both calls below see, so a line already read
+// from the OS but not yet consumed still counts as pending.
+bool input_pending();                        // a line or end of input waits; never blocks
+bool read_line(char* buffer, size_t size);   // one line without its newline, cut to size - 1;
+                                             // false at end of input
+
+void* library_open(const char* file_name);
+void* library_symbol(void* library, const char* name);
+bool  library_close(void* library);
