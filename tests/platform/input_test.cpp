@@ -1,0 +1,94 @@
+// The line reader and the pending-input test, driven through a real pipe on standard input.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <string>
+
+#include "platform/platform.h"
+
+namespace {
+
+// Standard input becomes the read end of a fresh pipe for the whole test program; the tests run
+// in order over the one shared input buffer and end with end of input.
+int writer = -1;
+
+void send(const std::string& text) {
+    ASSERT_EQ(write(writer, text.data(), text.size()), static_cast<ssize_t>(text.size()));
+}
+
+std::string next_line(size_t size = 256) {
+    std::string buffer(size, '?');
+    if (!read_line(buffer.data(), size)) return "<eof>";
+    return std::string(buffer.c_str());
+}
+
+class InputThroughPipe : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        int fds[2];
+        ASSERT_EQ(pipe(fds), 0);
+        ASSERT_EQ(dup2(fds[0], STDIN_FILENO), STDIN_FILENO);
+        close(fds[0]);
+        writer = fds[1];
+    }
+};
+
+TEST_F(InputThroughPipe, PendingSeesALineWithoutConsumingIt) {
+    EXPECT_FALSE(input_pending());
+    send("ping 1\n");
+    EXPECT_TRUE(input_pending());
+    EXPECT_TRUE(input_pending()) << "polling must not consume the line";
+    EXPECT_EQ(next_line(), "ping 1");
+    EXPECT_FALSE(input_pending());
+}
+
+TEST_F(InputThroughPipe, LinesAlreadyBufferedStillCountAsPending) {
+    // Both lines arrive in one read; the second stays in our buffer, invisible to poll().
+    send("first\nsecond\n");
+    EXPECT_EQ(next_line(), "first");
+    EXPECT_TRUE(input_pending());
+    EXPECT_EQ(next_line(), "second");
+    EXPECT_FALSE(input_pending());
+}
+
+TEST_F(InputThroughPipe, CarriageReturnsAndOverlongLines) {
+    send("crlf\r\n");
+    EXPECT_EQ(next_line(), "crlf");
+    send(std::string(300, 'x') + "\nafter\n");
+    EXPECT_EQ(next_line(16), std::string(15, 'x')) << "cut to the buffer, the rest dropped";
+    EXPECT_EQ(next_line(), "after");
+}
+
+TEST_F(InputThroughPipe, LineLongerThanTheWholeBuffer) {
+    std::string huge(200000, 'y');
+    huge[0] = 'h';
+    // Written from a child so the pipe can drain while we read.
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        send(huge + "\ntail\n");
+        _exit(0);
+    }
+    EXPECT_EQ(next_line(8), "hyyyyyy");
+    EXPECT_EQ(next_line(), "tail");
+    waitpid(child, nullptr, 0);
+}
+
+TEST_F(InputThroughPipe, EndOfInputIsPendingAndEndsReading) {
+    send("last line without newline");
+    close(writer);
+    EXPECT_TRUE(input_pending());
+    EXPECT_EQ(next_line(), "last line without newline");
+    EXPECT_TRUE(input_pending()) << "a closed pipe counts as pending input";
+    EXPECT_EQ(next_line(), "<eof>");
+    EXPECT_EQ(next_line(), "<eof>");
+}
+
+TEST(Clock, IsMonotonic) {
+    int64_t a = now_ms();
+    int64_t b = now_ms();
+    EXPECT_LE(a, b);
+}
+
+}  // namespace
