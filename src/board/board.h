@@ -100,6 +100,7 @@ bool setup_position(const char* text);             // compact FEN; false = refus
 int  generate_moves(Move* list);      // all pseudo-legal moves with ordering scores; returns count
 int  gen_captures(Move* list);        // captures and queen promotions for quiescence
 int  is_bad_capture(int from, int to);
+void add_move(int from, int to, int type, Move* list, int* count);  // score as the generator does, append, ++*count
 int  make_move(Move m);               // 1 made, 0 refused (pos unchanged)
 void unmake_move();
 int  count_legal_moves();

@@ -1,0 +1,12 @@
+// Attack and check detection: is a square attacked by a colour, is a king in check.
+#include "board/board.h"
+#include "board/geometry.h"
+
+int is_attacked(int square, int defender) {
+    if (square < 0 || square > 63) return 0;
+    return board_detail::square_attacked(pos, square, defender);
+}
+
+int in_check(int colour) {
+    return is_attacked(pos.king_square[colour], colour);
+}

@@ -1,0 +1,323 @@
+// Make and unmake: one move played and taken back with every field and the key kept.
+#include "board/board.h"
+#include "board/geometry.h"
+
+using board_detail::discovered_attack;
+using board_detail::square_attacked;
+
+namespace {
+
+// Castling wings in castle_rook order, found from the king's destination.
+constexpr int WING_NONE = -1;
+inline int wing_of(int king_to) {
+    switch (king_to) {
+        case 62: return 0;  // g1: white short
+        case 58: return 1;  // c1: white long
+        case 6: return 2;   // g8: black short
+        case 2: return 3;   // c8: black long
+        default: return WING_NONE;
+    }
+}
+constexpr int rook_destination[4] = {61, 59, 5, 3};  // f1, d1, f8, d8
+
+inline bool empty_or_rook(const Position& p, int s, int rook, int colour) {
+    return p.piece[s] == EMPTY || (s == rook && p.piece[s] == ROOK && p.color[s] == colour);
+}
+
+// Step 1: may the side to move castle this way now? Not out of check, and over the squares that
+// the variant's rules name. The destination's safety is left to the common legality test.
+bool castling_admitted(const Position& p, int king_from, int king_to, int wing) {
+    const int me = p.side;
+    if (wing == WING_NONE || (wing < 2) != (me == WHITE)) return false;
+    if (square_attacked(p, p.king_square[me], me)) return false;
+
+    if (variant_kind == VARIANT_NORMAL) {
+        // e1-g1: f1, g1 empty, f1 safe. e1-c1: d1, c1, b1 empty, d1 safe. The same on rank 8.
+        const int base = me == WHITE ? 56 : 0;
+        if (wing == 0 || wing == 2)
+            return p.piece[base + 5] == EMPTY && p.piece[base + 6] == EMPTY && !square_attacked(p, base + 5, me);
+        return p.piece[base + 3] == EMPTY && p.piece[base + 2] == EMPTY && p.piece[base + 1] == EMPTY &&
+               !square_attacked(p, base + 3, me);
+    }
+
+    if (variant_kind == VARIANT_FISCHERANDOM) {
+        const int k = king_from, rook = p.castle_rook[wing];
+        const int base = me == WHITE ? 56 : 0;
+        if (wing == 0 || wing == 2) {
+            const int g = king_to;
+            if (k < g) {
+                for (int s = k + 1; s <= g; ++s)
+                    if (!empty_or_rook(p, s, rook, me)) return false;
+                for (int s = k + 1; s < g; ++s)
+                    if (square_attacked(p, s, me)) return false;
+            } else if (k == g) {
+                if (p.piece[rook_destination[wing]] != EMPTY) return false;
+            } else {
+                return false;
+            }
+            return true;
+        }
+        const int c = king_to;
+        const int a_file = base, b_file = base + 1, c_file = base + 2, d_file = base + 3;
+        if (k > c) {
+            if (rook == a_file && p.piece[b_file] != EMPTY) return false;
+            for (int s = k - 1; s >= c; --s)
+                if (!empty_or_rook(p, s, rook, me)) return false;
+            for (int s = k - 1; s > c; --s)
+                if (square_attacked(p, s, me)) return false;
+        } else if (k == c) {
+            if (rook == b_file && p.piece[d_file] != EMPTY) return false;
+            if (rook == a_file && (p.piece[b_file] != EMPTY || p.piece[d_file] != EMPTY)) return false;
+        } else if (k == b_file) {
+            if (p.piece[c_file] != EMPTY || p.piece[d_file] != EMPTY) return false;
+        } else {
+            return false;
+        }
+        return true;
+    }
+
+    // Variants without castling: nothing to admit (the generator lists none).
+    return false;
+}
+
+inline void recompute_material(Position& p, int c) {
+    const int* n = p.piece_count[c];
+    p.piece_material[c] = 315 * n[KNIGHT] + 320 * n[BISHOP] + 500 * n[ROOK] + 950 * n[QUEEN];
+    p.pawn_material[c] = 100 * n[PAWN];
+}
+
+inline uint64_t piece_key(int colour, int type, int s) { return zobrist_piece[(colour * 6 + type) * 64 + s]; }
+
+// Whether the side to move is in check, remembered for the last position asked about: every
+// move tried from one node shares the answer, so a node pays for one full attack test.
+struct CheckMemo {
+    uint64_t key = 0;
+    int king = NO_SQUARE;
+    int side = EMPTY;
+    int in_check = 0;
+};
+CheckMemo check_memo;
+
+inline int side_in_check(const Position& p) {
+    const int king = p.king_square[p.side];
+    if (p.hash_key != check_memo.key || king != check_memo.king || p.side != check_memo.side) {
+        check_memo.key = p.hash_key;
+        check_memo.king = king;
+        check_memo.side = p.side;
+        check_memo.in_check = square_attacked(p, king, p.side);
+    }
+    return check_memo.in_check;
+}
+
+}  // namespace
+
+int make_move(Move m) {
+    Position& p = pos;
+    const int from = m.from, to = m.to, type = m.type;
+    const int me = p.side, opp = 1 - me;
+
+    // The history stack is full: refuse rather than write past its end.
+    if (p.game_ply < 0 || p.game_ply >= MAX_GAME_PLY) return 0;
+    if ((unsigned)from > 63 || (unsigned)to > 63) return 0;
+
+    // Whether the mover starts in check decides how much of step 13's test is needed.
+    const bool full_test = type == MOVE_CASTLE || type == MOVE_EN_PASSANT || p.piece[from] == KING ||
+                           side_in_check(p);
+
+    // Step 1: castling admission.
+    int wing = WING_NONE;
+    if (type == MOVE_CASTLE) {
+        wing = wing_of(to);
+        if (!castling_admitted(p, from, to, wing)) return 0;
+    }
+
+    // Step 2: the history entry.
+    const int captured = type == MOVE_CASTLE ? EMPTY : p.piece[to];
+    const int old_castle = p.castle, old_ep = p.ep;
+    HistoryEntry& e = game_history[p.game_ply];
+    e.from = from;
+    e.to = to;
+    e.type = type;
+    e.score = m.score;
+    e.captured = captured;
+    e.castle = old_castle;
+    e.ep = old_ep;
+    e.fifty = p.fifty;
+    e.hash_key = p.hash_key;
+
+    // Step 3: the mover leaves its square in the key.
+    const int moving = p.piece[from];
+    uint64_t key = p.hash_key ^ piece_key(me, moving, from);
+
+    // Step 4: move the man (a Chess960 king already on its destination stays).
+    if (type == MOVE_CASTLE && from == to) {
+        p.castle &= me == WHITE ? 12 : 3;
+    } else {
+        p.piece[to] = moving;
+        p.color[to] = me;
+        p.piece[from] = EMPTY;
+        p.color[from] = EMPTY;
+        p.castle &= p.castle_mask[from] & p.castle_mask[to];
+    }
+
+    // Steps 5 to 7: en passant, the fifty-move counter, the king's square.
+    p.ep = type == MOVE_DOUBLE_PUSH ? (me == WHITE ? to + 8 : to - 8) : NO_SQUARE;
+    p.fifty = (captured != EMPTY || moving == PAWN) ? 0 : p.fifty + 1;
+    if (moving == KING) p.king_square[me] = to;
+
+    // Step 8: the captured man.
+    bool material_changed = false;
+    if (captured != EMPTY) {
+        key ^= piece_key(opp, captured, to);
+        --p.piece_count[opp][captured];
+        material_changed = true;
+    }
+
+    // Step 9: what each special move adds.
+    switch (type) {
+        case MOVE_CASTLE: {
+            const int rook_from = p.castle_rook[wing], rook_to = rook_destination[wing];
+            if (rook_from != rook_to) {
+                p.piece[rook_to] = ROOK;
+                p.color[rook_to] = me;
+                if (rook_from != to) {
+                    p.piece[rook_from] = EMPTY;
+                    p.color[rook_from] = EMPTY;
+                }
+                key ^= piece_key(me, ROOK, rook_from) ^ piece_key(me, ROOK, rook_to);
+            }
+            break;
+        }
+        case MOVE_PROMOTE_QUEEN:
+        case MOVE_PROMOTE_ROOK:
+        case MOVE_PROMOTE_BISHOP:
+        case MOVE_PROMOTE_KNIGHT: {
+            const int promoted = QUEEN - (type - MOVE_PROMOTE_QUEEN);  // queen, rook, bishop, knight
+            p.piece[to] = promoted;
+            --p.piece_count[me][PAWN];
+            ++p.piece_count[me][promoted];
+            material_changed = true;
+            break;
+        }
+        case MOVE_EN_PASSANT: {
+            const int victim = me == WHITE ? to + 8 : to - 8;
+            p.piece[victim] = EMPTY;
+            p.color[victim] = EMPTY;
+            key ^= piece_key(opp, PAWN, victim);
+            --p.piece_count[opp][PAWN];
+            material_changed = true;
+            break;
+        }
+        default:
+            break;
+    }
+
+    // Steps 10 to 12: counters, the arriving man's key, the side.
+    ++p.ply;
+    ++p.game_ply;
+    key ^= piece_key(me, p.piece[to], to);
+    p.side = opp;
+
+    // Step 13: legality. The mover's king may not be left attacked. A king that was not in check
+    // and did not move can only be uncovered along the line through the square just left.
+    const int king = p.king_square[me];
+    if (full_test ? square_attacked(p, king, me) : discovered_attack(p, king, from, me)) {
+        unmake_move();
+        return 0;
+    }
+
+    // Step 14: the side, en-passant and castling keys.
+    key ^= zobrist_side[me] ^ zobrist_side[opp];
+    if (old_ep != NO_SQUARE) key ^= zobrist_ep[old_ep];
+    if (p.ep != NO_SQUARE) key ^= zobrist_ep[p.ep];
+    if (p.castle != old_castle) key ^= zobrist_castle[old_castle] ^ zobrist_castle[p.castle];
+    p.hash_key = key;
+
+    // Step 15: material, where a count changed (elsewhere it already equals the recomputation).
+    if (material_changed) {
+        recompute_material(p, WHITE);
+        recompute_material(p, BLACK);
+    }
+    return 1;
+}
+
+void unmake_move() {
+    Position& p = pos;
+    if (p.game_ply <= 0) return;  // nothing to take back
+
+    // Steps 1 and 2: counters and the saved state.
+    --p.ply;
+    --p.game_ply;
+    const HistoryEntry& e = game_history[p.game_ply];
+    p.castle = e.castle;
+    p.ep = e.ep;
+    p.fifty = e.fifty;
+    p.hash_key = e.hash_key;
+    const int me = 1 - p.side, opp = p.side;
+    p.side = me;
+    const int from = e.from, to = e.to, type = e.type;
+    if (type == MOVE_NONE) return;  // a null move: nothing stood anywhere else
+
+    // Step 3: castling. Both men are lifted first and set down after, so neither overwrites the
+    // other whichever squares coincide.
+    if (type == MOVE_CASTLE) {
+        const int wing = wing_of(to);
+        p.piece[to] = EMPTY;
+        p.color[to] = EMPTY;
+        if (wing != WING_NONE) {
+            const int rook_to = rook_destination[wing], rook_from = p.castle_rook[wing];
+            p.piece[rook_to] = EMPTY;
+            p.color[rook_to] = EMPTY;
+            p.piece[rook_from] = ROOK;
+            p.color[rook_from] = me;
+        }
+        p.piece[from] = KING;
+        p.color[from] = me;
+        p.king_square[me] = from;
+        return;
+    }
+
+    // Steps 4 and 5: the man goes back, the captured one (if any) returns.
+    const int moved = p.piece[to];
+    p.piece[from] = moved;
+    p.color[from] = me;
+    p.piece[to] = e.captured;
+    p.color[to] = e.captured == EMPTY ? EMPTY : opp;
+    if (moved == KING) p.king_square[me] = from;
+
+    // Steps 6 to 8: counts, promotions, the en-passant pawn.
+    bool material_changed = false;
+    if (e.captured != EMPTY) {
+        ++p.piece_count[opp][e.captured];
+        material_changed = true;
+    }
+    if (type >= MOVE_PROMOTE_QUEEN && type <= MOVE_PROMOTE_KNIGHT) {
+        p.piece[from] = PAWN;
+        ++p.piece_count[me][PAWN];
+        --p.piece_count[me][moved];
+        material_changed = true;
+    } else if (type == MOVE_EN_PASSANT) {
+        const int victim = me == WHITE ? to + 8 : to - 8;
+        p.piece[victim] = PAWN;
+        p.color[victim] = opp;
+        ++p.piece_count[opp][PAWN];
+        material_changed = true;
+    }
+
+    // Step 9: material.
+    if (material_changed) {
+        recompute_material(p, WHITE);
+        recompute_material(p, BLACK);
+    }
+}
+
+int count_legal_moves() {
+    Move list[MAX_MOVES];
+    int n = generate_moves(list), legal = 0;
+    for (int i = 0; i < n; ++i)
+        if (make_move(list[i])) {
+            ++legal;
+            unmake_move();
+        }
+    return legal;
+}

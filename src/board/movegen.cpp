@@ -1,0 +1,326 @@
+// Move generation with ordering scores and captures-only generation.
+#include "board/board.h"
+#include "board/geometry.h"
+#include "search/search.h"
+
+using namespace board_detail;
+
+namespace {
+
+constexpr int SCORE_MATE_KILLER = 5000000;
+constexpr int SCORE_PROMOTE_QUEEN = 3000050;
+constexpr int SCORE_GOOD_CAPTURE = 3000000;  // plus 100 x victim minus attacker
+constexpr int SCORE_KILLER1 = 2800000;
+constexpr int SCORE_KILLER1_PLY2 = 2700000;
+constexpr int SCORE_KILLER2 = 2600000;
+constexpr int SCORE_KILLER2_PLY2 = 2500000;
+constexpr int SCORE_PROMOTE_KNIGHT = 2300000;
+constexpr int SCORE_PROMOTE_ROOK = 2200000;
+constexpr int SCORE_PROMOTE_BISHOP = 2100000;
+constexpr int SCORE_BAD_CAPTURE = -10000;  // plus 100 x victim minus attacker
+constexpr int SCORE_BAD_CAPTURE_MARK = -1;  // the mark for the quiescence search
+
+// Room kept free before each man: a queen has at most 27 targets, and castling and en passant
+// add at most four after the last man, so the list can never overrun MAX_MOVES.
+constexpr int LIST_RESERVE = 32;
+
+// The ordering tables' moves of this ply as from * 64 + to, -1 where there is none to match.
+struct Killers {
+    int mate, k1, k1_back, k2, k2_back;
+};
+
+int killer_key(const Move& m) {
+    if (m.from < 0 || m.from > 63 || m.to < 0 || m.to > 63) return -1;
+    return m.from * 64 + m.to;
+}
+
+Killers killers_of_ply(int ply) {
+    Killers k = {-1, -1, -1, -1, -1};
+    if (ply < 0 || ply >= MAX_PLY) return k;
+    k.mate = killer_key(mate_killer[ply]);
+    k.k1 = killer_key(killer1[ply]);
+    k.k2 = killer_key(killer2[ply]);
+    if (ply >= 2) {
+        k.k1_back = killer_key(killer1[ply - 2]);
+        k.k2_back = killer_key(killer2[ply - 2]);
+    }
+    return k;
+}
+
+// Score of a move to an empty square: the killers first match wins, else the history counter.
+inline int quiet_score(const Killers& k, int from, int to) {
+    int key = from * 64 + to;
+    if (key == k.mate) return SCORE_MATE_KILLER;
+    if (key == k.k1) return SCORE_KILLER1;
+    if (key == k.k1_back) return SCORE_KILLER1_PLY2;
+    if (key == k.k2) return SCORE_KILLER2;
+    if (key == k.k2_back) return SCORE_KILLER2_PLY2;
+    return history[from][to];
+}
+
+// Is `to` defended by a pawn of the opponent of `mover`?
+inline bool pawn_defended(const Position& p, int to, int mover) {
+    const int f = to & 7;
+    if (mover == WHITE) {
+        return (f > 0 && to - 9 >= 0 && p.piece[to - 9] == PAWN && p.color[to - 9] == BLACK) ||
+               (f < 7 && to - 7 >= 0 && p.piece[to - 7] == PAWN && p.color[to - 7] == BLACK);
+    }
+    return (f > 0 && to + 7 < 64 && p.piece[to + 7] == PAWN && p.color[to + 7] == WHITE) ||
+           (f < 7 && to + 9 < 64 && p.piece[to + 9] == PAWN && p.color[to + 9] == WHITE);
+}
+
+// A capture is bad when the victim is worth at least 50 less than the attacker and an enemy pawn
+// defends the square.
+inline bool bad_capture(const Position& p, int victim, int attacker, int to, int mover) {
+    return piece_value[victim] <= piece_value[attacker] - 50 && pawn_defended(p, to, mover);
+}
+
+inline int capture_score(const Position& p, int victim, int attacker, int to, int mover) {
+    if (bad_capture(p, victim, attacker, to, mover)) return SCORE_BAD_CAPTURE + 100 * victim - attacker;
+    return SCORE_GOOD_CAPTURE + 100 * victim - attacker;
+}
+
+inline int promotion_score(int type) {
+    switch (type) {
+        case MOVE_PROMOTE_QUEEN: return SCORE_PROMOTE_QUEEN;
+        case MOVE_PROMOTE_ROOK: return SCORE_PROMOTE_ROOK;
+        case MOVE_PROMOTE_BISHOP: return SCORE_PROMOTE_BISHOP;
+        default: return SCORE_PROMOTE_KNIGHT;
+    }
+}
+
+inline void put(Move* list, int& n, int from, int to, int type, int score) {
+    Move& m = list[n++];
+    m.from = from;
+    m.to = to;
+    m.type = type;
+    m.score = score;
+}
+
+// The four promotions of one pawn move, queen, rook, bishop, knight, with their fixed scores.
+inline void put_promotions(Move* list, int& n, int from, int to) {
+    put(list, n, from, to, MOVE_PROMOTE_QUEEN, SCORE_PROMOTE_QUEEN);
+    put(list, n, from, to, MOVE_PROMOTE_ROOK, SCORE_PROMOTE_ROOK);
+    put(list, n, from, to, MOVE_PROMOTE_BISHOP, SCORE_PROMOTE_BISHOP);
+    put(list, n, from, to, MOVE_PROMOTE_KNIGHT, SCORE_PROMOTE_KNIGHT);
+}
+
+inline void add_scored(const Killers& k, int from, int to, int type, Move* list, int& n) {
+    const Position& p = pos;
+    int score;
+    if (type >= MOVE_PROMOTE_QUEEN && type <= MOVE_PROMOTE_KNIGHT)
+        score = promotion_score(type);
+    else if (p.piece[to] == EMPTY)
+        score = quiet_score(k, from, to);
+    else  // a Chess960 king landing on an own man is scored as the capture of that man
+        score = capture_score(p, p.piece[to], p.piece[from], to, p.color[from] == EMPTY ? p.side : p.color[from]);
+    put(list, n, from, to, type, score);
+}
+
+}  // namespace
+
+int is_bad_capture(int from, int to) {
+    if (from < 0 || from > 63 || to < 0 || to > 63) return 0;
+    const Position& p = pos;
+    int mover = p.color[from] == EMPTY ? p.side : p.color[from];
+    return bad_capture(p, p.piece[to], p.piece[from], to, mover) ? 1 : 0;
+}
+
+void add_move(int from, int to, int type, Move* list, int* count) {
+    Killers k = killers_of_ply(pos.ply);
+    add_scored(k, from, to, type, list, *count);
+}
+
+int generate_moves(Move* list) {
+    const Position& p = pos;
+    const int me = p.side, opp = 1 - me;
+    const int* piece = p.piece;
+    const int* color = p.color;
+    const Killers k = killers_of_ply(p.ply);
+    int n = 0;
+
+    int men = 1;
+    for (int t = PAWN; t <= QUEEN; ++t) men += p.piece_count[me][t];
+
+    for (int s = 0; s < 64 && men > 0; ++s) {
+        if (color[s] != me) continue;
+        --men;
+        if (n > MAX_MOVES - LIST_RESERVE) break;
+        const int type = piece[s];
+        switch (type) {
+            case PAWN: {
+                const int f = s & 7;
+                // Captures toward the a-side, then the h-side, the step, and the double step.
+                const int left = me == WHITE ? s - 9 : s + 7;
+                const int right = me == WHITE ? s - 7 : s + 9;
+                const int ahead = me == WHITE ? s - 8 : s + 8;
+                const bool promotes = me == WHITE ? ahead < 8 : ahead >= 56;
+                if (f > 0 && color[left] == opp) {
+                    if (promotes) put_promotions(list, n, s, left);
+                    else put(list, n, s, left, MOVE_NORMAL, SCORE_GOOD_CAPTURE + 100 * piece[left]);
+                }
+                if (f < 7 && color[right] == opp) {
+                    if (promotes) put_promotions(list, n, s, right);
+                    else put(list, n, s, right, MOVE_NORMAL, SCORE_GOOD_CAPTURE + 100 * piece[right]);
+                }
+                if (color[ahead] == EMPTY) {
+                    if (promotes) {
+                        put_promotions(list, n, s, ahead);
+                    } else {
+                        put(list, n, s, ahead, MOVE_NORMAL, quiet_score(k, s, ahead));
+                        const bool home = me == WHITE ? s >= 48 : s < 16;
+                        const int two = me == WHITE ? s - 16 : s + 16;
+                        if (home && color[two] == EMPTY)
+                            put(list, n, s, two, MOVE_DOUBLE_PUSH, quiet_score(k, s, two));
+                    }
+                }
+                break;
+            }
+            case KNIGHT:
+            case KING: {
+                const TargetList& targets = type == KNIGHT ? knight_targets[s] : king_targets[s];
+                for (int i = 0; i < targets.n; ++i) {
+                    const int t = targets.square[i];
+                    if (color[t] == EMPTY)
+                        put(list, n, s, t, MOVE_NORMAL, quiet_score(k, s, t));
+                    else if (color[t] == opp)
+                        put(list, n, s, t, MOVE_NORMAL, capture_score(p, piece[t], type, t, me));
+                }
+                break;
+            }
+            default: {  // bishop, rook, queen
+                const int first = type == ROOK ? RAY_LEFT : RAY_UP_LEFT;
+                const int last = type == BISHOP ? RAY_DOWN_LEFT : RAY_DOWN;
+                const auto& len = ray_length[s];
+                for (int d = first; d <= last; ++d) {
+                    const int step = ray_step[d];
+                    int t = s;
+                    for (int i = len[d]; i > 0; --i) {
+                        t += step;
+                        if (color[t] == EMPTY) {
+                            put(list, n, s, t, MOVE_NORMAL, quiet_score(k, s, t));
+                        } else {
+                            if (color[t] == opp)
+                                put(list, n, s, t, MOVE_NORMAL, capture_score(p, piece[t], type, t, me));
+                            break;
+                        }
+                    }
+                }
+                break;
+            }
+        }
+    }
+
+    // Castling, from the rights alone; the variants without castling get none.
+    if (p.castle != 0 && variant_kind != VARIANT_OTHER) {
+        const int king = p.king_square[me];
+        if (me == WHITE) {
+            if (p.castle & CASTLE_WHITE_SHORT) add_scored(k, king, 62, MOVE_CASTLE, list, n);
+            if (p.castle & CASTLE_WHITE_LONG) add_scored(k, king, 58, MOVE_CASTLE, list, n);
+        } else {
+            if (p.castle & CASTLE_BLACK_SHORT) add_scored(k, king, 6, MOVE_CASTLE, list, n);
+            if (p.castle & CASTLE_BLACK_LONG) add_scored(k, king, 2, MOVE_CASTLE, list, n);
+        }
+    }
+
+    // En passant, last; scored as a move to an empty square.
+    if (p.ep != NO_SQUARE) {
+        const int ep = p.ep, f = ep & 7;
+        if (me == WHITE) {
+            if (f > 0 && piece[ep + 7] == PAWN && color[ep + 7] == WHITE)
+                put(list, n, ep + 7, ep, MOVE_EN_PASSANT, quiet_score(k, ep + 7, ep));
+            if (f < 7 && piece[ep + 9] == PAWN && color[ep + 9] == WHITE)
+                put(list, n, ep + 9, ep, MOVE_EN_PASSANT, quiet_score(k, ep + 9, ep));
+        } else {
+            if (f > 0 && piece[ep - 9] == PAWN && color[ep - 9] == BLACK)
+                put(list, n, ep - 9, ep, MOVE_EN_PASSANT, quiet_score(k, ep - 9, ep));
+            if (f < 7 && piece[ep - 7] == PAWN && color[ep - 7] == BLACK)
+                put(list, n, ep - 7, ep, MOVE_EN_PASSANT, quiet_score(k, ep - 7, ep));
+        }
+    }
+    return n;
+}
+
+int gen_captures(Move* list) {
+    const Position& p = pos;
+    const int me = p.side, opp = 1 - me;
+    const int* piece = p.piece;
+    const int* color = p.color;
+    int n = 0;
+
+    // A capture by `type` of the man on t: the good-capture score, or the quiescence's mark.
+    auto capture = [&](int from, int t, int type) {
+        int victim = piece[t];
+        int score = bad_capture(p, victim, type, t, me) ? SCORE_BAD_CAPTURE_MARK
+                                                        : SCORE_GOOD_CAPTURE + 100 * victim - type;
+        put(list, n, from, t, MOVE_NORMAL, score);
+    };
+
+    int men = 1;
+    for (int t = PAWN; t <= QUEEN; ++t) men += p.piece_count[me][t];
+
+    for (int s = 0; s < 64 && men > 0; ++s) {
+        if (color[s] != me) continue;
+        --men;
+        if (n > MAX_MOVES - LIST_RESERVE) break;
+        const int type = piece[s];
+        switch (type) {
+            case PAWN: {
+                const int f = s & 7;
+                const int left = me == WHITE ? s - 9 : s + 7;
+                const int right = me == WHITE ? s - 7 : s + 9;
+                const int ahead = me == WHITE ? s - 8 : s + 8;
+                const bool promotes = me == WHITE ? ahead < 8 : ahead >= 56;
+                // The push to the last row first, as a queen promotion only.
+                if (promotes && color[ahead] == EMPTY) put(list, n, s, ahead, MOVE_PROMOTE_QUEEN, SCORE_PROMOTE_QUEEN);
+                if (f > 0 && color[left] == opp) {
+                    if (promotes) put(list, n, s, left, MOVE_PROMOTE_QUEEN, SCORE_PROMOTE_QUEEN);
+                    else put(list, n, s, left, MOVE_NORMAL, SCORE_GOOD_CAPTURE + 100 * piece[left]);
+                }
+                if (f < 7 && color[right] == opp) {
+                    if (promotes) put(list, n, s, right, MOVE_PROMOTE_QUEEN, SCORE_PROMOTE_QUEEN);
+                    else put(list, n, s, right, MOVE_NORMAL, SCORE_GOOD_CAPTURE + 100 * piece[right]);
+                }
+                break;
+            }
+            case KNIGHT:
+            case KING: {
+                const TargetList& targets = type == KNIGHT ? knight_targets[s] : king_targets[s];
+                for (int i = 0; i < targets.n; ++i) {
+                    const int t = targets.square[i];
+                    if (color[t] == opp) capture(s, t, type);
+                }
+                break;
+            }
+            default: {
+                const int first = type == ROOK ? RAY_LEFT : RAY_UP_LEFT;
+                const int last = type == BISHOP ? RAY_DOWN_LEFT : RAY_DOWN;
+                const auto& len = ray_length[s];
+                for (int d = first; d <= last; ++d) {
+                    const int step = ray_step[d];
+                    int t = s;
+                    for (int i = len[d]; i > 0; --i) {
+                        t += step;
+                        if (color[t] != EMPTY) {
+                            if (color[t] == opp) capture(s, t, type);
+                            break;
+                        }
+                    }
+                }
+                break;
+            }
+        }
+    }
+
+    if (p.ep != NO_SQUARE) {
+        const int ep = p.ep, f = ep & 7;
+        if (me == WHITE) {
+            if (f > 0 && piece[ep + 7] == PAWN && color[ep + 7] == WHITE) put(list, n, ep + 7, ep, MOVE_EN_PASSANT, 0);
+            if (f < 7 && piece[ep + 9] == PAWN && color[ep + 9] == WHITE) put(list, n, ep + 9, ep, MOVE_EN_PASSANT, 0);
+        } else {
+            if (f > 0 && piece[ep - 9] == PAWN && color[ep - 9] == BLACK) put(list, n, ep - 9, ep, MOVE_EN_PASSANT, 0);
+            if (f < 7 && piece[ep - 7] == PAWN && color[ep - 7] == BLACK) put(list, n, ep - 7, ep, MOVE_EN_PASSANT, 0);
+        }
+    }
+    return n;
+}

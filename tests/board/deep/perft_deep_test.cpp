@@ -1,0 +1,22 @@
+// Deep perft tier: every published count of tests/data/perft.epd, start position to depth 6.
+#include "board/board_test_support.h"
+#include "tools/tools.h"
+
+using namespace board_test;
+
+namespace {
+
+class PerftDeep : public BoardTest {};
+
+TEST_F(PerftDeep, EveryPublishedCount) {
+    auto cases = read_perft_suite();
+    ASSERT_GE(cases.size(), 13u);
+    for (const auto& c : cases) {
+        setup_case(c);
+        for (size_t d = 1; d <= c.counts.size(); ++d)
+            EXPECT_EQ(perft(static_cast<int>(d)), c.counts[d - 1]) << c.fen << " depth " << d;
+        reset_engine_state();
+    }
+}
+
+}  // namespace
