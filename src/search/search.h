@@ -17,6 +17,13 @@ enum SearchMode { MODE_THINK = 1, MODE_PONDER = 2, MODE_ANALYZE = 3 };
 
 constexpr int NO_TIME_LIMIT_MS = 33554432;
 
+constexpr uint32_t DEFAULT_HASH_ENTRIES = 838860;    // 32 MB
+constexpr uint32_t DEFAULT_ECACHE_ENTRIES = 262144;  // 4 MB
+constexpr int MAX_TABLE_MEGABYTES = 4095;            // the largest size whose entry count fits 32 bits
+
+constexpr int MIDDLEGAME_CHECK_INTERVAL = 16384;  // nodes between time checks
+constexpr int ENDGAME_CHECK_INTERVAL = 1024;
+
 struct TranspositionEntry {
     uint64_t key;
     int flag;
@@ -55,6 +62,7 @@ extern EvalCacheEntry* eval_cache;
 extern uint32_t hash_entries;   // TranspositionTable slots; at least 1 when allocated
 extern uint32_t ecache_entries; // EvalCache slots; at least 1 when allocated
 
+bool     table_megabytes_valid(int megabytes);  // 1..MAX_TABLE_MEGABYTES; else the default is used
 uint32_t hash_entries_for_mb(int megabytes);    // (N x 2^20) / 40 in 32 bits, at least 1
 uint32_t ecache_entries_for_mb(int megabytes);  // (N x 2^20) / 16 in 32 bits, at least 1
 void alloc_tables();   // exits with status 1 on failure
@@ -86,6 +94,12 @@ extern int iteration_score[MAX_PLY + 1];
 
 void update_pv(Move move);
 int  recompute_total_material();  // stores and returns total_material
+void reset_search_state();        // what the root search clears, and the root material copies
+bool position_repeats();          // the key occurred since the last irreversible move
+int  men_on_board();              // pawns and pieces of both sides, kings included
+bool same_move(Move a, Move b);   // equal from and to squares
+void pick_next_move(Move* list, int count, int index);  // best remaining ordering score to index
+void mark_pv_move(Move* list, int count);               // the previous line's move, while followed
 
 // --- Search ----------------------------------------------------------------------------------
 Move root_search();
@@ -99,6 +113,7 @@ extern int search_mode;
 extern int64_t search_start_ms;
 extern int time_check_armed;
 extern int check_interval;
+extern bool (*poll_input)();  // input_pending; tests replace it to search without a live console
 
 void set_time_st(int seconds);
 void set_time_sd(int depth);

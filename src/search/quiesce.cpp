@@ -1,0 +1,85 @@
+// Quiescence search: stand pat, then captures and queen promotions (every evasion when in check).
+#include "egbb/egbb.h"
+#include "eval/eval.h"
+#include "search/search.h"
+#include "shell/shell.h"
+
+namespace {
+
+constexpr int BAD_CAPTURE = -1;   // the ordering score the capture generator gives losing captures
+constexpr int DELTA_MARGIN = 200;
+
+}  // namespace
+
+int quiesce(int alpha, int beta) {
+    const int ply = pos.ply;
+    // The per-ply tables end here; a full history stack cannot take another move either.
+    if (ply >= MAX_PLY) return evaluate(alpha, beta);
+    // No early return below may leave an older line in this row.
+    pv_length[ply] = ply;
+
+    // Step 1: time and input.
+    nodes++;
+    if (nodes % check_interval == 0) check_time(alpha);
+    if (stop_search) return 0;
+
+    // Step 2: a repeated position is a draw.
+    if (position_repeats()) return 0;
+
+    // Step 3: the bitbases know small endings exactly.
+    if (egbb_loaded && men_on_board() <= men) {
+        int found = 0;
+        if (probe_bitbases(&found)) {
+            if (found > 0) return found - ply;
+            if (found < 0) return found + ply;
+            return 0;
+        }
+    }
+
+    // Step 4.
+    if (ply >= MAX_PLY - 1 || pos.game_ply >= MAX_GAME_PLY) return evaluate(alpha, beta);
+
+    // Steps 5 to 7.
+    const bool in_check_now = in_check(pos.side) != 0;
+    Move list[MAX_MOVES];
+    int count;
+    int delta = 0;
+    if (!in_check_now) {
+        int stand = evaluate(alpha, beta);
+        if (stand >= beta) return beta;
+        if (stand > alpha) alpha = stand;
+        // Delta pruning: with much material left, a capture must bring the score near alpha.
+        recompute_total_material();
+        delta = total_material < ENDGAME_MATERIAL ? 0 : alpha - stand - DELTA_MARGIN;
+        count = gen_captures(list);
+    } else {
+        count = generate_moves(list);
+    }
+
+    // Step 8.
+    mark_pv_move(list, count);
+
+    // Step 9: the move loop.
+    int legal = 0;
+    for (int i = 0; i < count; i++) {
+        pick_next_move(list, count, i);
+        Move m = list[i];
+        bool searched = in_check_now || m.type >= MOVE_PROMOTE_QUEEN ||
+                        (m.score != BAD_CAPTURE && piece_value[pos.piece[m.to]] > delta);
+        if (!searched) continue;
+        if (!make_move(m)) continue;
+        int score = -quiesce(-beta, -alpha);
+        unmake_move();
+        if (stop_search) return 0;
+        legal++;
+        if (score >= beta) return beta;
+        if (score > alpha) {
+            update_pv(m);
+            alpha = score;
+        }
+    }
+
+    // Step 10.
+    if (in_check_now && legal == 0) return ply - SCORE_INF;
+    return alpha;
+}

@@ -1,0 +1,75 @@
+// Root search: the book step, then iterative deepening inside aspiration windows.
+#include "book/book.h"
+#include "eval/eval.h"
+#include "platform/platform.h"
+#include "search/search.h"
+#include "shell/shell.h"
+
+namespace {
+
+constexpr int ASPIRATION_WINDOW = 100;
+constexpr int ASPIRATION_WIDENING = 200;
+constexpr int LAZY_EVAL_MARGIN = 150;
+constexpr int SINGLE_MOVE_ITERATIONS = 4;  // enough to have a line and a score to show
+
+}  // namespace
+
+Move root_search() {
+    Move move = NO_MOVE;
+
+    // Step 1: the book answers without a search.
+    if (book_step(&move)) return move;
+
+    // Step 2: a fresh search state; the tables carry over.
+    time_check_armed = 0;
+    search_start_ms = now_ms();
+    pos.ply = 0;
+    recompute_total_material();
+    reset_search_state();
+    lazy_eval = 1;
+    // With little material each node costs more relative to depth: look at the clock more often.
+    check_interval = total_material < ENDGAME_MATERIAL ? ENDGAME_CHECK_INTERVAL : MIDDLEGAME_CHECK_INTERVAL;
+
+    // Step 3.
+    const int legal = count_legal_moves();
+
+    // Step 4: iterative deepening.
+    int max_depth = time_control.max_depth < MAX_PLY ? time_control.max_depth : MAX_PLY;
+    int alpha = -SCORE_INF;
+    int beta = SCORE_INF;
+    int it = 1;
+    int fail_highs = 0;
+    int fail_lows = 0;
+    while (it < max_depth) {
+        follow_pv = 1;
+        iteration = it;
+        int score = search(alpha, beta, 4 * it);
+        move = pv[0][0];
+        iteration_score[it] = score;
+        if (stop_search) break;
+
+        if (alpha < score && score < beta) {
+            if (it > 1 && search_mode == MODE_THINK) {
+                time_check_armed = 1;
+                if (legal == 1 && it >= SINGLE_MOVE_ITERATIONS) break;
+                if (now_ms() - search_start_ms > time_control.soft_limit_ms) break;
+            }
+            alpha = score - ASPIRATION_WINDOW;
+            beta = score + ASPIRATION_WINDOW;
+            int own = engine_side == WHITE ? pos.piece_material[WHITE] + pos.pawn_material[WHITE]
+                                           : pos.piece_material[BLACK] + pos.pawn_material[BLACK];
+            lazy_eval = score - own <= LAZY_EVAL_MARGIN ? 1 : 0;
+            fail_highs = 0;
+            fail_lows = 0;
+            it++;
+        } else if (score >= beta) {
+            // Widen once, then open the window fully; alpha keeps its bound.
+            fail_highs++;
+            beta = fail_highs == 1 ? score + ASPIRATION_WIDENING : SCORE_INF;
+        } else {
+            fail_lows++;
+            alpha = fail_lows == 1 ? score - ASPIRATION_WIDENING : -SCORE_INF;
+        }
+    }
+    return move;
+}

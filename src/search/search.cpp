@@ -1,0 +1,371 @@
+// Alpha-beta search below the root: pruning, reductions, extensions and move-ordering memory.
+#include "egbb/egbb.h"
+#include "eval/eval.h"
+#include "search/search.h"
+#include "shell/shell.h"
+
+namespace {
+
+constexpr int ONE_PLY = 4;
+constexpr int HASH_MOVE_BONUS = 20000000;
+constexpr int PV_MOVE_BONUS = 10000000;
+constexpr int FUTILITY_SCORE_LIMIT = 2000000;  // ordering scores from here up are never futile
+constexpr int HISTORY_LIMIT = 2000000;
+constexpr int MATE_SCORE_MIN = MATE_BOUND + 1;
+constexpr int STATIC_CUTOFF_MARGIN = 150;
+constexpr int NULL_MOVE_MIN_MATERIAL = 315;   // a lone minor piece or more: zugzwang is rare
+constexpr int VERIFY_MATERIAL = 1600;         // below this, a null-move cutoff is verified
+constexpr int LATE_MOVE_COUNT = 20;
+
+// by depth in whole plies, 0..3
+const int futility_margin[4] = {0, 125, 150, 175};
+
+// A bitbase score is a distance from this node; the search counts from the root.
+int bitbase_score_from_root(int score) {
+    if (score > 0) return score - pos.ply;
+    if (score < 0) return score + pos.ply;
+    return 0;
+}
+
+// Whether the bitbases are asked at this node: always at two thirds of the nominal line, nearer
+// the root only after a capture or pawn move, deeper only as the load type allows.
+bool bitbase_probe_due(int depth, int men) {
+    int ply = pos.ply;
+    int limit = (2 * (depth / ONE_PLY + ply)) / 3;
+    if (ply == limit) return true;
+    if (ply < limit) {
+        if (pos.game_ply < 1) return false;
+        const HistoryEntry& last = game_history[pos.game_ply - 1];
+        if (last.type == MOVE_NONE) return false;  // a null move changes nothing on the board
+        return last.captured != EMPTY || pos.piece[last.to] == PAWN ||
+               last.type >= MOVE_PROMOTE_QUEEN;
+    }
+    return (load_type >= 1 && men <= 4) || load_type == 3;
+}
+
+bool probe_bitbases_here(int depth, int* score) {
+    if (!egbb_loaded) return false;
+    int count = men_on_board();
+    if (count > men || !bitbase_probe_due(depth, count)) return false;
+    int found = 0;
+    if (!probe_bitbases(&found)) return false;
+    *score = bitbase_score_from_root(found);
+    return true;
+}
+
+// Quarter plies to add for the move just made; the first matching rule wins, except that the
+// pawn-ending rule overrides any other.
+int extension(bool pv_node, bool gives_check, bool mate_threat) {
+    const HistoryEntry& now = game_history[pos.game_ply - 1];
+    int full = pv_node ? 4 : 2;
+    int half = pv_node ? 2 : 1;
+    bool endgame = total_material < ENDGAME_MATERIAL;
+    int row = now.to >> 3;
+    bool pawn_moved = pos.piece[now.to] == PAWN;
+    int ext = 0;
+
+    if (gives_check || mate_threat) {
+        ext = full;
+    } else if (now.captured != EMPTY && pos.game_ply >= 2 &&
+               game_history[pos.game_ply - 2].captured != EMPTY &&
+               game_history[pos.game_ply - 2].to == now.to &&
+               piece_value[now.captured] - piece_value[game_history[pos.game_ply - 2].captured] <= 50) {
+        ext = full;
+    } else if (endgame && pawn_moved && (row == 1 || row == 6)) {
+        ext = full;
+    } else if (endgame && pawn_moved && (row == 2 || row == 5)) {
+        ext = half;
+    }
+
+    // Trading the last piece into a pawn ending decides the game: look deeper.
+    if (endgame && pos.piece_material[WHITE] == 0 && pos.piece_material[BLACK] == 0) {
+        switch (now.captured) {
+            case KNIGHT:
+            case BISHOP: ext = pv_node ? 4 : 2; break;
+            case ROOK: ext = pv_node ? 6 : 3; break;
+            case QUEEN: ext = pv_node ? 8 : 4; break;
+            default: break;
+        }
+    }
+    return ext;
+}
+
+// The side to move passes; the history stack carries what the undo needs.
+void make_null_move() {
+    HistoryEntry& e = game_history[pos.game_ply];
+    e.from = e.to = e.type = e.score = 0;
+    e.captured = EMPTY;
+    e.castle = pos.castle;
+    e.ep = pos.ep;
+    e.fifty = pos.fifty;
+    e.hash_key = pos.hash_key;
+    if (pos.ep != NO_SQUARE) pos.hash_key ^= zobrist_ep[pos.ep];
+    pos.fifty++;
+    pos.ply++;
+    pos.game_ply++;
+    pos.hash_key ^= zobrist_side[pos.side] ^ zobrist_side[1 - pos.side];
+    pos.side = 1 - pos.side;
+    pos.ep = NO_SQUARE;
+}
+
+void unmake_null_move() {
+    pos.ply--;
+    pos.game_ply--;
+    const HistoryEntry& e = game_history[pos.game_ply];
+    pos.castle = e.castle;
+    pos.ep = e.ep;
+    pos.fifty = e.fifty;
+    pos.hash_key = e.hash_key;
+    pos.side = 1 - pos.side;
+}
+
+void reward_history(Move m, int depth) {
+    int& counter = history[m.from][m.to];
+    counter += depth / ONE_PLY;
+    if (counter > history_max) history_max = counter;
+    if (history_max > HISTORY_LIMIT) {
+        // Halving keeps the counters below the ordering scores of captures and killers.
+        for (int from = 0; from < 64; from++) {
+            for (int to = 0; to < 64; to++) history[from][to] /= 2;
+        }
+        history_max /= 2;
+    }
+}
+
+void remember_cutoff(Move m, int score, int ply) {
+    if (score < MATE_SCORE_MIN && pos.piece[m.to] == EMPTY && m.type < MOVE_PROMOTE_QUEEN) {
+        if (!same_move(m, killer1[ply])) {
+            killer2[ply] = killer1[ply];
+            killer1[ply] = m;
+        }
+    }
+    if (score >= MATE_SCORE_MIN) mate_killer[ply] = m;
+}
+
+}  // namespace
+
+void pick_next_move(Move* list, int count, int index) {
+    int best = index;
+    for (int j = index + 1; j < count; j++) {
+        if (list[j].score > list[best].score) best = j;
+    }
+    if (best != index) {
+        Move t = list[index];
+        list[index] = list[best];
+        list[best] = t;
+    }
+}
+
+void mark_pv_move(Move* list, int count) {
+    if (!follow_pv) return;
+    follow_pv = 0;
+    for (int i = 0; i < count; i++) {
+        if (same_move(list[i], pv[0][pos.ply])) {
+            list[i].score += PV_MOVE_BONUS;
+            follow_pv = 1;
+            return;
+        }
+    }
+}
+
+int search(int alpha, int beta, int depth) {
+    // Step 1.
+    const bool pv_node = beta - alpha > 1;
+    const int ply = pos.ply;
+
+    // Step 2: the horizon, the end of the per-ply tables, or a full history stack.
+    if (depth < ONE_PLY || ply >= MAX_PLY - 1 || pos.game_ply >= MAX_GAME_PLY) {
+        return quiesce(alpha, beta);
+    }
+    // No early return below may leave an older line in this row.
+    pv_length[ply] = ply;
+
+    // Step 3: time and input.
+    nodes++;
+    if (nodes % check_interval == 0) check_time(alpha);
+    if (stop_search) return 0;
+
+    if (ply > 0) {
+        // Mate-distance pruning: no line from here can beat a mate already found.
+        if (alpha < ply - SCORE_INF) alpha = ply - SCORE_INF;
+        if (beta > SCORE_INF - ply) beta = SCORE_INF - ply;
+        if (alpha >= beta) return alpha;
+        if (position_repeats()) return 0;
+    }
+
+    // Step 5: table probe.
+    Move hash_move = NO_MOVE;
+    int null_ok = 1;
+    bool hash_usable = false;
+    int hash_score = 0;
+    int hash_flag = HASH_NONE;
+    TranspositionEntry entry;
+    if (hash_probe(&entry)) {
+        hash_move.from = entry.best_move.from;
+        hash_move.to = entry.best_move.to;
+        if (entry.score < beta && entry.depth >= null_depth && entry.flag == HASH_UPPER) null_ok = 0;
+        if (entry.depth >= depth + pos.game_ply) {
+            hash_usable = true;
+            hash_score = score_from_hash(entry.score);
+            hash_flag = entry.flag;
+        }
+    }
+
+    if (ply > 0) {
+        // Step 6.1: table cutoffs.
+        if (hash_usable) {
+            if (hash_flag == HASH_LOWER && hash_score >= beta) return beta;
+            if (hash_flag == HASH_EXACT && !pv_node) return hash_score;
+            if (hash_flag == HASH_UPPER && hash_score <= alpha) return alpha;
+        }
+        // Step 6.2: the bitbases know small endings exactly.
+        int bitbase_score;
+        if (probe_bitbases_here(depth, &bitbase_score)) return bitbase_score;
+    }
+
+    // Step 7.
+    const bool in_check_now = in_check(pos.side) != 0;
+    bool mate_threat = false;
+    bool futile = false;
+
+    if (ply > 0) {
+        // Internal iterative deepening: a PV node without a table move finds one cheaply first.
+        if (pv_node && !in_check_now && hash_move.from == 0 && hash_move.to == 0 &&
+            depth >= 4 * ONE_PLY) {
+            search(alpha, beta, depth - 2 * ONE_PLY);
+            HashMoveProbe found = probe_hash_move(depth + pos.game_ply, beta);
+            hash_move.from = found.move.from;
+            hash_move.to = found.move.to;
+            if (!found.null_ok) null_ok = 0;
+            pv_length[ply] = ply;
+        }
+
+        if (!pv_node && !in_check_now && beta < MATE_BOUND) {
+            int eval = evaluate(-SCORE_INF, SCORE_INF);
+            if (depth == ONE_PLY) {
+                // Static cutoff: one ply cannot win back a clear margin.
+                if (null_ok && eval - STATIC_CUTOFF_MARGIN >= beta) return eval - STATIC_CUTOFF_MARGIN;
+            } else if (null_ok && eval >= beta &&
+                       pos.piece_material[pos.side] >= NULL_MOVE_MIN_MATERIAL) {
+                // Null move: if passing still holds beta, a real move will too.
+                recompute_total_material();
+                int r = 3 + (depth > 24) + (depth > 44) + (depth > 64) +
+                        (total_material > MIDDLEGAME_MATERIAL);
+                null_depth = depth - ONE_PLY * r;
+                make_null_move();
+                int score = -search(-beta, -beta + 1, null_depth);
+                unmake_null_move();
+                if (stop_search) return 0;
+                if (score >= beta) {
+                    // With little material zugzwang is real: confirm with a reduced search.
+                    if (null_depth > 4 * ONE_PLY && pos.piece_material[pos.side] < VERIFY_MATERIAL) {
+                        score = search(alpha, beta, null_depth - 2 * ONE_PLY);
+                        if (stop_search) return 0;
+                        pv_length[ply] = ply;
+                    }
+                    if (score >= beta) {
+                        hash_store(HASH_LOWER, depth + pos.game_ply, beta, NO_MOVE);
+                        return score < MATE_BOUND ? score : beta;
+                    }
+                } else if (score <= ply - (SCORE_INF - 2)) {
+                    // Passing gets us mated at once: something is threatened.
+                    mate_threat = true;
+                }
+            }
+            if (depth < 4 * ONE_PLY && alpha > -MATE_BOUND) {
+                futile = eval + futility_margin[depth / ONE_PLY] < beta;
+            }
+        }
+    }
+
+    // Step 9.
+    pv_length[ply] = ply;
+    Move list[MAX_MOVES];
+    int count = generate_moves(list);
+
+    // Step 10: the table move first, then the previous iteration's line.
+    for (int i = 0; i < count; i++) {
+        if (same_move(list[i], hash_move)) {
+            list[i].score += HASH_MOVE_BONUS;
+            break;
+        }
+    }
+    mark_pv_move(list, count);
+
+    // Step 11: the move loop.
+    int best = -SCORE_INF;
+    Move best_move = NO_MOVE;
+    int flag = HASH_UPPER;
+    int legal = 0;
+    for (int i = 0; i < count; i++) {
+        pick_next_move(list, count, i);
+        Move m = list[i];
+        if (!make_move(m)) continue;
+        legal++;
+        bool gives_check = in_check(pos.side) != 0;
+        recompute_total_material();
+        int ext = extension(pv_node, gives_check, mate_threat);
+
+        // Futility pruning: a quiet move cannot lift a hopeless static score to beta.
+        if (futile && ext == 0 && legal > 1 && m.score < FUTILITY_SCORE_LIMIT) {
+            unmake_move();
+            continue;
+        }
+
+        int score;
+        if (legal == 1) {
+            score = -search(-beta, -alpha, depth - ONE_PLY + ext);
+        } else {
+            // Late-move pruning: this far down the list a quiet move rarely matters.
+            if (legal > LATE_MOVE_COUNT && depth < 2 * ONE_PLY && ext == 0 && !pv_node &&
+                !in_check_now) {
+                unmake_move();
+                continue;
+            }
+            bool full_depth = true;
+            bool reduce = !(depth < 2 * ONE_PLY || legal < 4 || ext != 0 || in_check_now ||
+                            follow_pv || m.score >= history_max * 66 / 100);
+            if (reduce) {
+                bool one_ply = depth < 3 * ONE_PLY || legal <= 8 ||
+                               total_material <= MIDDLEGAME_MATERIAL ||
+                               m.score >= history_max * 33 / 100;
+                score = -search(-alpha - 1, -alpha, depth - (one_ply ? 2 : 3) * ONE_PLY);
+                if (score <= alpha) full_depth = false;
+            }
+            if (full_depth) {
+                score = -search(-alpha - 1, -alpha, depth - ONE_PLY + ext);
+                if (score > alpha && score < beta && !stop_search) {
+                    score = -search(-beta, -alpha, depth - ONE_PLY + ext);
+                }
+            }
+        }
+        unmake_move();
+        if (stop_search) return 0;
+
+        if (score > best) {
+            best = score;
+            best_move = m;
+            if (score > alpha) {
+                reward_history(m, depth);
+                if (score >= beta) {
+                    remember_cutoff(m, score, ply);
+                    hash_store(HASH_LOWER, depth + pos.game_ply, beta, m);
+                    return score;
+                }
+                flag = HASH_EXACT;
+                update_pv(m);
+                alpha = score;
+                if (ply == 0) print_thinking(score);
+            }
+        }
+    }
+
+    // Step 12: mate, stalemate, the fifty-move rule, then the store.
+    if (legal == 0) {
+        best = in_check_now ? ply - SCORE_INF : 0;
+    } else if (pos.fifty >= 100) {
+        return 0;
+    }
+    hash_store(flag, depth + pos.game_ply, best, best_move);
+    return best;
+}

@@ -1,0 +1,83 @@
+// The search-wide state shared by the searches and the move generator, and the principal variation.
+#include <cstring>
+
+#include "eval/eval.h"
+#include "search/search.h"
+
+int nodes;
+int stop_search;
+int follow_pv;
+Move pv[MAX_PLY][MAX_PLY];
+int pv_length[MAX_PLY];
+Move killer1[MAX_PLY];
+Move killer2[MAX_PLY];
+Move mate_killer[MAX_PLY];
+int history[64][64];
+int history_max;
+int null_depth;
+int total_material;
+int root_piece_material[2];
+int root_pawn_material[2];
+int iteration;
+int iteration_score[MAX_PLY + 1];
+
+void reset_search_state() {
+    nodes = 0;
+    stop_search = 0;
+    follow_pv = 0;
+    memset(pv, 0, sizeof(pv));
+    memset(pv_length, 0, sizeof(pv_length));
+    memset(killer1, 0, sizeof(killer1));
+    memset(killer2, 0, sizeof(killer2));
+    memset(mate_killer, 0, sizeof(mate_killer));
+    memset(history, 0, sizeof(history));
+    history_max = 0;
+    memset(iteration_score, 0, sizeof(iteration_score));
+    iteration = 0;
+    for (int c = 0; c < 2; c++) {
+        root_piece_material[c] = pos.piece_material[c];
+        root_pawn_material[c] = pos.pawn_material[c];
+    }
+}
+
+// The child's line follows the move; the child set its own length before it searched.
+void update_pv(Move move) {
+    int ply = pos.ply;
+    if (ply < 0 || ply >= MAX_PLY) return;
+    pv[ply][ply] = move;
+    if (ply + 1 >= MAX_PLY) {
+        pv_length[ply] = ply + 1;
+        return;
+    }
+    int end = pv_length[ply + 1];
+    if (end > MAX_PLY) end = MAX_PLY;
+    for (int j = ply + 1; j < end; j++) pv[ply][j] = pv[ply + 1][j];
+    pv_length[ply] = end > ply + 1 ? end : ply + 1;
+}
+
+int recompute_total_material() {
+    total_material = pos.piece_material[WHITE] + pos.piece_material[BLACK] +
+                     pos.pawn_material[WHITE] + pos.pawn_material[BLACK];
+    return total_material;
+}
+
+// Only positions since the last capture or pawn move can repeat; one earlier occurrence is enough.
+bool position_repeats() {
+    int start = pos.game_ply - pos.fifty;
+    if (start < 0) start = 0;
+    int end = pos.game_ply < MAX_GAME_PLY ? pos.game_ply : MAX_GAME_PLY;
+    for (int i = start; i < end; i++) {
+        if (game_history[i].hash_key == pos.hash_key) return true;
+    }
+    return false;
+}
+
+int men_on_board() {
+    int men = 2;
+    for (int c = 0; c < 2; c++) {
+        for (int p = PAWN; p <= QUEEN; p++) men += pos.piece_count[c][p];
+    }
+    return men;
+}
+
+bool same_move(Move a, Move b) { return a.from == b.from && a.to == b.to; }

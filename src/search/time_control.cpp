@@ -1,0 +1,144 @@
+// Time control: the limits set by the protocol's time commands, and the time and input check.
+#include <cstdio>
+#include <cstring>
+
+#include "platform/platform.h"
+#include "search/search.h"
+#include "shell/shell.h"
+
+TimeControl time_control;
+int search_mode = MODE_THINK;
+int64_t search_start_ms;
+int time_check_armed;
+int check_interval = MIDDLEGAME_CHECK_INTERVAL;
+bool (*poll_input)() = input_pending;
+
+namespace {
+
+constexpr int SAFETY_MARGIN_MS = 300;       // kept back from the clock for the interface
+constexpr int DEEP_SEARCH_TIME_MS = 3000;   // below this move time, iterations stop at 50
+constexpr int GAME_MOVES_ASSUMED = 40;      // moves left when the whole game is one period
+constexpr int INT_LIMIT = 2147483647;
+
+// Commands carry any number; the limits stay within a signed 32-bit int.
+int clamp_ms(int64_t ms) {
+    if (ms > INT_LIMIT) return INT_LIMIT;
+    if (ms < -INT_LIMIT) return -INT_LIMIT;
+    return static_cast<int>(ms);
+}
+
+void set_limits(int ms) {
+    time_control.move_time_ms = ms;
+    time_control.soft_limit_ms = ms;
+    time_control.extended_limit_ms = ms;
+    time_control.hard_limit_ms = ms;
+}
+
+}  // namespace
+
+void set_time_st(int seconds) {
+    int ms = clamp_ms(static_cast<int64_t>(seconds) * 1000);
+    time_control.remaining_ms = ms;
+    set_limits(ms);
+    time_control.max_depth = MAX_PLY;
+}
+
+void set_time_sd(int depth) {
+    time_control.max_depth = depth < MAX_PLY ? depth : MAX_PLY;
+    set_limits(NO_TIME_LIMIT_MS);
+}
+
+void set_time_level(int moves_per_session, int increment_seconds) {
+    // A negative period would never bring the moves to go above zero: read it as the whole game.
+    time_control.moves_per_session = moves_per_session > 0 ? moves_per_session : 0;
+    int64_t increment = static_cast<int64_t>(increment_seconds) * 1000;
+    time_control.increment_ms = increment > 0 ? clamp_ms(increment) : 0;
+}
+
+void set_time_remaining(int centiseconds) {
+    TimeControl& tc = time_control;
+    tc.remaining_ms = clamp_ms(static_cast<int64_t>(centiseconds) * 10);
+    tc.move_time_ms = clamp_ms(static_cast<int64_t>(tc.remaining_ms) - SAFETY_MARGIN_MS);
+    tc.max_depth = tc.move_time_ms >= DEEP_SEARCH_TIME_MS ? MAX_PLY : 50;
+
+    if (tc.moves_per_session == 0 && tc.increment_ms > 0) {
+        // Incremental clock: live on the increment when the clock is short.
+        int64_t inc = tc.increment_ms;
+        if (tc.move_time_ms < 3 * inc) {
+            int t = clamp_ms(inc * 75 / 100);
+            tc.move_time_ms = t;
+            tc.soft_limit_ms = t / 2;
+            tc.extended_limit_ms = t;
+            tc.hard_limit_ms = t;
+        } else {
+            int t = clamp_ms(tc.move_time_ms / 30 + inc);
+            tc.move_time_ms = t;
+            tc.soft_limit_ms = t / 2;
+            tc.extended_limit_ms = clamp_ms(static_cast<int64_t>(t) * 3 / 2);
+            tc.hard_limit_ms = clamp_ms(static_cast<int64_t>(t) * 4);
+        }
+        return;
+    }
+
+    int64_t t = tc.move_time_ms;
+    int moves_to_go;
+    if (tc.moves_per_session <= 0) {
+        moves_to_go = GAME_MOVES_ASSUMED;
+    } else {
+        int mps = tc.moves_per_session;
+        moves_to_go = mps - pos.game_ply / 2 - (engine_side == WHITE ? 1 : 0);
+        // Past the end of a period the next one begins: add whole periods.
+        if (moves_to_go <= 0) moves_to_go += (-moves_to_go / mps + 1) * mps;
+    }
+    tc.moves_to_go = moves_to_go;
+    tc.soft_limit_ms = clamp_ms((t / 2) / moves_to_go);
+    tc.extended_limit_ms = clamp_ms((t * 3 / 2) / moves_to_go);
+    tc.hard_limit_ms = clamp_ms((t * 10) / (moves_to_go + 9));
+}
+
+void set_fixed_limits(int ms, int max_depth) {
+    set_limits(ms);
+    time_control.max_depth = max_depth < MAX_PLY ? max_depth : MAX_PLY;
+}
+
+void check_time(int alpha) {
+    int64_t elapsed = now_ms() - search_start_ms;
+    switch (search_mode) {
+        case MODE_THINK: {
+            // The first two iterations always complete.
+            if (!time_check_armed) return;
+            int previous = iteration >= 1 && iteration <= MAX_PLY ? iteration_score[iteration - 1] : 0;
+            if (poll_input()) {
+                // The interface wants something: play the best move so far and leave the game.
+                engine_side = EMPTY;
+                stop_search = 1;
+            } else if (elapsed >= time_control.hard_limit_ms) {
+                stop_search = 1;
+            } else if (elapsed > time_control.extended_limit_ms && alpha + 20 > previous) {
+                // Past the extended limit only a dropping score buys more time.
+                stop_search = 1;
+            }
+            return;
+        }
+        case MODE_PONDER:
+            if (poll_input()) stop_search = 1;
+            return;
+        case MODE_ANALYZE: {
+            if (poll_input()) {
+                char line[INPUT_LINE_SIZE];
+                // With the input gone nobody can send "exit": stop rather than run on.
+                if (!read_line(line, sizeof(line))) {
+                    stop_search = 1;
+                    return;
+                }
+                char word[INPUT_LINE_SIZE];
+                if (sscanf(line, "%255s", word) == 1 && strcmp(word, "exit") == 0) stop_search = 1;
+                return;
+            }
+            if (elapsed >= time_control.hard_limit_ms) stop_search = 1;
+            return;
+        }
+        default:
+            return;
+    }
+}
