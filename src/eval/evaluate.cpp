@@ -1,0 +1,333 @@
+// The evaluation driver: material, lazy exits, the cache, the phase term sets and the final score.
+#include "eval/eval.h"
+#include "search/search.h"
+
+int lazy_eval;
+int white_score, black_score;
+int white_mg, black_mg, white_eg, black_eg;
+int occupied_squares[64];
+int occupied_count;
+int pawn_rank[2][10];
+int bishop_square_colour[2];
+
+namespace {
+
+enum Square { B8 = 1, G8 = 6, A7 = 8, C7 = 10, D7 = 11, E7 = 12, F7 = 13, H7 = 15,
+              B6 = 17, D6 = 19, E6 = 20, G6 = 22, B3 = 41, D3 = 43, E3 = 44, G3 = 46, A2 = 48,
+              C2 = 50, D2 = 51, E2 = 52, F2 = 53, H2 = 55, B1 = 57, G1 = 62 };
+
+inline int count_of(int colour, int type) { return pos.piece_count[colour][type]; }
+inline int minors(int colour) { return count_of(colour, KNIGHT) + count_of(colour, BISHOP); }
+inline int material(int colour) { return pos.piece_material[colour] + pos.pawn_material[colour]; }
+inline bool is_piece(int sq, int colour, int type) { return pos.piece[sq] == type && pos.color[sq] == colour; }
+
+inline int for_side_to_move(int white, int black) { return pos.side == WHITE ? white - black : black - white; }
+
+// Lazy exit on material alone: far enough outside the window that no term can bring it back.
+bool lazy_exit(int alpha, int beta, int margin, int* bound) {
+    if (!lazy_eval) return false;
+    const int s = for_side_to_move(white_score, black_score);
+    if (s - margin >= beta) {
+        *bound = beta;
+        return true;
+    }
+    if (s + margin <= alpha) {
+        *bound = alpha;
+        return true;
+    }
+    return false;
+}
+
+// A hit reports the stored score; a miss gives the slot the final score will replace (none when
+// no cache has been allocated, so a lone evaluation still works).
+bool cache_hit(EvalCacheEntry** slot, int* score) {
+    *slot = nullptr;
+    if (eval_cache == nullptr || ecache_entries == 0) return false;
+    EvalCacheEntry* entry = &eval_cache[pos.hash_key % ecache_entries];
+    if (entry->key == pos.hash_key && entry->score != -SCORE_INF) {
+        *score = entry->score;
+        return true;
+    }
+    *slot = entry;
+    return false;
+}
+
+// Centre pawns on their start squares with their way forward blocked hold back the bishops.
+void blocked_centre_pawns() {
+    if (is_piece(D2, WHITE, PAWN) && pos.piece[D3] != EMPTY) white_score -= 20;
+    if (is_piece(E2, WHITE, PAWN) && pos.piece[E3] != EMPTY) white_score -= 20;
+    if (is_piece(D7, BLACK, PAWN) && pos.piece[D6] != EMPTY) black_score -= 20;
+    if (is_piece(E7, BLACK, PAWN) && pos.piece[E6] != EMPTY) black_score -= 20;
+}
+
+int total_pawns() { return count_of(WHITE, PAWN) + count_of(BLACK, PAWN); }
+
+// Block P: the bishop pair (optionally skipped per side) and redundant knight and rook pairs.
+void piece_pairs(bool skip_white_pair, bool skip_black_pair) {
+    int pawns = total_pawns();
+    if (pawns > 16) pawns = 16;
+    for (int colour = BLACK; colour <= WHITE; colour++) {
+        const int enemy = 1 - colour;
+        int bonus = 0;
+        const bool skip = colour == WHITE ? skip_white_pair : skip_black_pair;
+        if (count_of(colour, BISHOP) == 2 && !skip) {
+            bonus += bishop_pair_bonus[pawns];
+            if (count_of(enemy, BISHOP) == 0) {
+                bonus += 20;
+                if (count_of(enemy, KNIGHT) == 0) bonus += 10;
+            }
+        }
+        if (count_of(colour, KNIGHT) == 2) bonus -= 8;
+        if (count_of(colour, ROOK) == 2) bonus -= 16;
+        if (colour == WHITE) white_score += bonus;
+        else black_score += bonus;
+    }
+}
+
+// Block T: a bishop that took the rook's pawn and is shut in behind two enemy pawns.
+void trapped_bishops() {
+    if ((is_piece(A2, BLACK, BISHOP) || is_piece(B1, BLACK, BISHOP)) && is_piece(B3, WHITE, PAWN) &&
+        is_piece(C2, WHITE, PAWN))
+        black_score -= 160;
+    if ((is_piece(H2, BLACK, BISHOP) || is_piece(G1, BLACK, BISHOP)) && is_piece(G3, WHITE, PAWN) &&
+        is_piece(F2, WHITE, PAWN))
+        black_score -= 160;
+    if ((is_piece(A7, WHITE, BISHOP) || is_piece(B8, WHITE, BISHOP)) && is_piece(B6, BLACK, PAWN) &&
+        is_piece(C7, BLACK, PAWN))
+        white_score -= 160;
+    if ((is_piece(H7, WHITE, BISHOP) || is_piece(G8, WHITE, BISHOP)) && is_piece(G6, BLACK, PAWN) &&
+        is_piece(F7, BLACK, PAWN))
+        white_score -= 160;
+}
+
+// Block C: a lone bishop with its own pawns fixed on its colour; returns the penalty of one side.
+int bishop_pawn_colours(int colour) {
+    if (count_of(colour, BISHOP) != 1 || count_of(colour, PAWN) < 3) return 0;
+    int count = 0;
+    for (int i = 0; i < occupied_count; i++) {
+        const int sq = occupied_squares[i];
+        if (is_piece(sq, colour, PAWN) && square_colour[sq] == bishop_square_colour[colour]) count++;
+    }
+    if (count > 8) count = 8;
+    return count >= 3 ? bishop_pawn_penalty[count] : 0;
+}
+
+// The queen side of both imbalance blocks.
+void queen_imbalance(int* white, int* black, int bonus) {
+    const bool white_queen = count_of(WHITE, QUEEN) > 0, black_queen = count_of(BLACK, QUEEN) > 0;
+    if (white_queen && !black_queen) *white += bonus;
+    if (black_queen && !white_queen) *black += bonus;
+}
+
+// Block IM: a piece up counts for more than its material while the board is full.
+void imbalance_middlegame(int* white, int* black) {
+    const int d = pos.piece_material[WHITE] - pos.piece_material[BLACK];
+    const int m = minors(WHITE) - minors(BLACK);
+    if (d >= 500) *white += 200;
+    else if (d <= -500) *black += 200;
+    else if (d >= 315) *white += 100;
+    else if (d <= -315) *black += 100;
+    else if (d >= 180) *white += 50;
+    else if (d <= -180) *black += 50;
+    else if (m >= 2) *white += 50;
+    else if (m <= -2) *black += 50;
+    queen_imbalance(white, black, 50);
+}
+
+// Block IE: the same in the endgame, at a smaller scale.
+void imbalance_endgame(int* white, int* black) {
+    const int d = pos.piece_material[WHITE] - pos.piece_material[BLACK];
+    const int m = minors(WHITE) - minors(BLACK);
+    if (d >= 315) *white += 50;
+    else if (d <= -315) *black += 50;
+    else if (d >= 180) *white += 25;
+    else if (d <= -180) *black += 25;
+    else if (m >= 3) *white += 25;
+    else if (m <= -3) *black += 25;
+    queen_imbalance(white, black, 25);
+}
+
+// Without pawns and queens these endings cannot be won by force, or hardly.
+bool pawnless_draw() {
+    if (count_of(WHITE, PAWN) + count_of(BLACK, PAWN) + count_of(WHITE, QUEEN) + count_of(BLACK, QUEEN) != 0)
+        return false;
+    const int wr = count_of(WHITE, ROOK), br = count_of(BLACK, ROOK);
+    const int wn = count_of(WHITE, KNIGHT), bn = count_of(BLACK, KNIGHT);
+    const int wb = count_of(WHITE, BISHOP), bb = count_of(BLACK, BISHOP);
+    const int wm = wn + wb, bm = bn + bb;
+    if (wr + br == 0 && wb + bb == 0 && wn <= 2 && bn <= 2) return true;
+    if (wr + br == 0 && wn + bn == 0 && wb - bb <= 1 && bb - wb <= 1) return true;
+    if (wr == 1 && br == 1 && wm <= 1 && bm <= 1) return true;
+    if (wr == 1 && wm == 0 && br == 0 && bm == 2) return true;
+    if (br == 1 && bm == 0 && wr == 0 && wm == 2) return true;
+    return false;
+}
+
+// Trade-down, the score for the side to move with its tempo, and the store into the cache.
+int final_score(EvalCacheEntry* slot) {
+    const int wp = pos.piece_material[WHITE], bp = pos.piece_material[BLACK];
+    if (bp < wp) {
+        // Ahead in pieces: trading pieces helps, trading pawns does not.
+        if (bp < root_piece_material[BLACK]) white_score += (root_piece_material[BLACK] - bp) / 100;
+        if (pos.pawn_material[WHITE] < root_pawn_material[WHITE]) black_score += 5;
+    } else if (wp < bp) {
+        if (wp < root_piece_material[WHITE]) black_score += (root_piece_material[WHITE] - wp) / 100;
+        if (pos.pawn_material[BLACK] < root_pawn_material[BLACK]) white_score += 5;
+    }
+    const int score = for_side_to_move(white_score, black_score) + TEMPO_BONUS;
+    if (slot != nullptr) {
+        slot->key = pos.hash_key;
+        slot->score = score;
+    }
+    return score;
+}
+
+int evaluate_middlegame(int alpha, int beta) {
+    // Material, and the lazy exit on it.
+    white_score = material(WHITE);
+    black_score = material(BLACK);
+    int result;
+    if (lazy_exit(alpha, beta, LAZY_MARGIN_MIDDLEGAME, &result)) return result;
+
+    EvalCacheEntry* slot;
+    if (cache_hit(&slot, &result)) return result;
+    build_working_tables();
+
+    piece_terms_middlegame();
+    blocked_centre_pawns();
+    piece_pairs(false, false);
+    trapped_bishops();
+    imbalance_middlegame(&white_score, &black_score);
+    king_attack_terms();
+    return final_score(slot);
+}
+
+int evaluate_transition(int alpha, int beta) {
+    white_score = material(WHITE);
+    black_score = material(BLACK);
+    int result;
+    if (lazy_exit(alpha, beta, LAZY_MARGIN_TRANSITION, &result)) return result;
+
+    EvalCacheEntry* slot;
+    if (cache_hit(&slot, &result)) return result;
+    build_working_tables();
+
+    // Both phases' totals start from material; the loop adds to each.
+    white_mg = white_eg = white_score;
+    black_mg = black_eg = black_score;
+    piece_terms_transition();
+
+    // Middlegame-only terms, gathered in the running totals and moved to the middlegame totals.
+    white_score = black_score = 0;
+    blocked_centre_pawns();
+    imbalance_middlegame(&white_score, &black_score);
+    king_attack_terms();
+    white_mg += white_score;
+    black_mg += black_score;
+
+    // Endgame-only terms.
+    white_eg += bishop_pawn_colours(WHITE);
+    black_eg += bishop_pawn_colours(BLACK);
+    imbalance_endgame(&white_eg, &black_eg);
+
+    // Blend linearly by material: all middlegame at the upper bound, all endgame at the lower.
+    const int t = total_material;
+    const int span = MIDDLEGAME_MATERIAL - ENDGAME_MATERIAL;
+    white_score = ((MIDDLEGAME_MATERIAL - t) * white_eg + (t - ENDGAME_MATERIAL) * white_mg) / span;
+    black_score = ((MIDDLEGAME_MATERIAL - t) * black_eg + (t - ENDGAME_MATERIAL) * black_mg) / span;
+
+    piece_pairs(false, false);
+    trapped_bishops();
+    return final_score(slot);
+}
+
+int evaluate_endgame() {
+    // Pawnless draws come before the cache: they cost less than a probe.
+    if (pawnless_draw()) return 0;
+
+    int result;
+    EvalCacheEntry* slot;
+    if (cache_hit(&slot, &result)) return result;
+    white_score = material(WHITE);
+    black_score = material(BLACK);
+    build_working_tables();
+
+    piece_terms_endgame();
+
+    // Bishop endings: opposite colours draw easily, same colours with balanced pawns often.
+    const bool no_other_pieces = count_of(WHITE, KNIGHT) + count_of(BLACK, KNIGHT) + count_of(WHITE, ROOK) +
+                                     count_of(BLACK, ROOK) + count_of(WHITE, QUEEN) + count_of(BLACK, QUEEN) ==
+                                 0;
+    if (no_other_pieces && count_of(WHITE, BISHOP) == 1 && count_of(BLACK, BISHOP) == 1) {
+        const int d = for_side_to_move(white_score, black_score);
+        const int pawns = total_pawns();
+        const int pawn_gap = count_of(WHITE, PAWN) - count_of(BLACK, PAWN);
+        if (bishop_square_colour[WHITE] != bishop_square_colour[BLACK]) return d * pawns / 16;
+        if (pawn_gap <= 1 && pawn_gap >= -1) return d * pawns / 8;
+    }
+
+    white_score += bishop_pawn_colours(WHITE);
+    black_score += bishop_pawn_colours(BLACK);
+
+    // Two bishops against two knights alone: the pair wins nothing there.
+    const int wp = pos.piece_material[WHITE], bp = pos.piece_material[BLACK];
+    piece_pairs(wp == 640 && bp == 630, bp == 640 && wp == 630);
+
+    // Pawns are what wins an ending.
+    for (int colour = BLACK; colour <= WHITE; colour++) {
+        const int pawns = count_of(colour, PAWN);
+        const int penalty = pawns == 0 ? 50 : pawns == 1 ? 25 : 0;
+        if (colour == WHITE) white_score -= penalty;
+        else black_score -= penalty;
+    }
+
+    trapped_bishops();
+    imbalance_endgame(&white_score, &black_score);
+
+    // Rook endings with little left: drawish, or dead drawn for the side with the extra piece.
+    if (count_of(WHITE, QUEEN) + count_of(BLACK, QUEEN) == 0 && count_of(WHITE, ROOK) == 1 &&
+        count_of(BLACK, ROOK) == 1) {
+        const int wpn = count_of(WHITE, PAWN), bpn = count_of(BLACK, PAWN);
+        const int wm = minors(WHITE), bm = minors(BLACK);
+        if ((wpn == 1 && bpn == 1 && wm <= 1 && bm <= 1) || (wpn == 1 && bpn == 0 && wm <= 1 && bm == 1) ||
+            (wpn == 0 && bpn == 1 && wm == 1 && bm <= 1)) {
+            white_score /= 4;
+            black_score /= 4;
+        } else if (wpn == 0 && (bpn == 2 || bpn == 3) && wm == 1 && bm == 0 && white_score > black_score) {
+            return 0;
+        } else if ((wpn == 2 || wpn == 3) && bpn == 0 && wm == 0 && bm == 1 && black_score > white_score) {
+            return 0;
+        }
+    }
+    return final_score(slot);
+}
+
+}  // namespace
+
+// One pass over the board: the occupied-square list and the rearmost pawn of each colour per file.
+void build_working_tables() {
+    occupied_count = 0;
+    for (int x = 0; x < 10; x++) {
+        pawn_rank[WHITE][x] = 0;
+        pawn_rank[BLACK][x] = 7;
+    }
+    bishop_square_colour[WHITE] = bishop_square_colour[BLACK] = 0;
+    for (int sq = 0; sq < 64; sq++) {
+        if (pos.piece[sq] == EMPTY) continue;
+        occupied_squares[occupied_count++] = sq;
+        if (pos.piece[sq] != PAWN) continue;
+        const int row = sq >> 3, x = (sq & 7) + 1;
+        if (pos.color[sq] == WHITE) {
+            if (row > pawn_rank[WHITE][x]) pawn_rank[WHITE][x] = row;
+        } else {
+            if (row < pawn_rank[BLACK][x]) pawn_rank[BLACK][x] = row;
+        }
+    }
+}
+
+int evaluate(int alpha, int beta) {
+    total_material = material(WHITE) + material(BLACK);
+    if (total_material > MIDDLEGAME_MATERIAL) return evaluate_middlegame(alpha, beta);
+    if (total_material >= ENDGAME_MATERIAL) return evaluate_transition(alpha, beta);
+    return evaluate_endgame();
+}

@@ -1,0 +1,257 @@
+// The per-piece loops of the three phases, with mobility and the knight, bishop, rook, queen terms.
+#include "eval/eval.h"
+
+namespace {
+
+// Squares as white sees them: white-oriented tables and the named squares below use this view.
+inline int rel_sq(int colour, int sq) { return colour == WHITE ? sq : flip[sq]; }
+
+enum RelativeSquare { A2 = 48, H2 = 55, A1 = 56, B1 = 57, C1 = 58, D1 = 59, F1 = 61, G1 = 62, H1 = 63,
+                      D2 = 51, E2 = 52 };
+
+inline bool own_piece_on(int colour, int rel, int type) {
+    const int sq = rel_sq(colour, rel);  // the mirror is its own inverse
+    return pos.piece[sq] == type && pos.color[sq] == colour;
+}
+
+inline int own_pawn_count(int colour) {
+    const int n = pos.piece_count[colour][PAWN];
+    return n > 8 ? 8 : n;
+}
+
+inline int enemy_king_distance(int colour, int sq) { return distance[sq][pos.king_square[1 - colour]]; }
+
+inline bool on_seventh(int colour, int sq) { return (sq >> 3) == (colour == WHITE ? 1 : 6); }
+
+inline bool on_board(int row, int file) { return row >= 0 && row < 8 && file >= 0 && file < 8; }
+
+int ray_mobility(int sq, const int* rows, const int* files) {
+    int count = 0;
+    for (int i = 0; i < 4; i++) {
+        int r = (sq >> 3) + rows[i], f = (sq & 7) + files[i];
+        while (on_board(r, f) && pos.piece[r * 8 + f] == EMPTY) {
+            count++;
+            r += rows[i];
+            f += files[i];
+        }
+    }
+    return count;
+}
+
+// +15 on a file without pawns, +10 when only enemy pawns stand on it.
+int open_file_bonus(int colour, int sq) {
+    const int x = (sq & 7) + 1;
+    const bool white_none = pawn_rank[WHITE][x] == 0, black_none = pawn_rank[BLACK][x] == 7;
+    const bool own_none = colour == WHITE ? white_none : black_none;
+    const bool enemy_none = colour == WHITE ? black_none : white_none;
+    if (!own_none) return 0;
+    return enemy_none ? 15 : 10;
+}
+
+// A rook walled in by its own uncastled king beside it on the back rank.
+int rook_shut_in(int colour, int sq) {
+    const int king = rel_sq(colour, pos.king_square[colour]);
+    const int rook = rel_sq(colour, sq);
+    if ((king == B1 || king == C1) && (rook == A1 || rook == B1 || rook == A2)) return -70;
+    if ((king == F1 || king == G1) && (rook == H1 || rook == H2 || rook == G1)) return -70;
+    return 0;
+}
+
+// The queen left home while a minor piece is still undeveloped.
+int early_queen(int colour, int sq) {
+    if (rel_sq(colour, sq) == D1) return 0;
+    if (own_piece_on(colour, B1, KNIGHT) || own_piece_on(colour, C1, BISHOP) ||
+        own_piece_on(colour, F1, BISHOP) || own_piece_on(colour, G1, KNIGHT))
+        return -10;
+    return 0;
+}
+
+// Paid per defending pawn where no enemy pawn on the adjacent files can ever attack the square.
+int knight_outpost(int colour, int sq) {
+    const int value = knight_outpost_white[rel_sq(colour, sq)];
+    if (value == 0) return 0;
+    const int row = sq >> 3, x = (sq & 7) + 1;
+    if (colour == WHITE) {
+        if (pawn_rank[BLACK][x - 1] < row || pawn_rank[BLACK][x + 1] < row) return 0;
+    } else {
+        if (pawn_rank[WHITE][x - 1] > row || pawn_rank[WHITE][x + 1] > row) return 0;
+    }
+    const int behind = colour == WHITE ? 8 : -8;  // the outpost table keeps these off the edges
+    int result = 0;
+    for (int s = sq + behind - 1; s <= sq + behind + 1; s += 2)
+        if (pos.piece[s] == PAWN && pos.color[s] == colour) result += value;
+    return result;
+}
+
+// --- Middlegame and endgame parts of each piece ----------------------------------------------
+
+int pawn_mg(int colour, int sq) {
+    const int rel = rel_sq(colour, sq);
+    const int terms = colour == WHITE ? pawn_terms_white(sq) : pawn_terms_black(sq);
+    return pawn_table_white[rel] + terms + (rel == D2 || rel == E2 ? -10 : 0);
+}
+
+int pawn_eg(int colour, int sq) {
+    const int terms = colour == WHITE ? pawn_terms_white_endgame(sq) : pawn_terms_black_endgame(sq);
+    return pawn_table_white[rel_sq(colour, sq)] + terms;
+}
+
+int knight_mg(int colour, int sq, int mobility) {
+    const int rel = rel_sq(colour, sq);
+    return knight_table_mg_white[rel] + knight_mobility[mobility] + (rel == B1 || rel == G1 ? -5 : 0) +
+           knight_outpost(colour, sq) + knight_closeness[enemy_king_distance(colour, sq)] +
+           knight_by_pawns[own_pawn_count(colour)];
+}
+
+int knight_eg(int colour, int sq, int mobility) {
+    return knight_table_eg[sq] + knight_mobility[mobility] + knight_by_pawns[own_pawn_count(colour)];
+}
+
+int bishop_mg(int colour, int sq, int mobility) {
+    const int rel = rel_sq(colour, sq);
+    return bishop_table_mg_white[rel] + bishop_mobility[mobility] + (rel == C1 || rel == F1 ? -5 : 0);
+}
+
+int bishop_eg(int sq, int mobility) { return bishop_table_eg[sq] + bishop_mobility[mobility]; }
+
+int rook_mg(int colour, int sq, int mobility) {
+    return rook_table[sq] + rook_mobility_mg[mobility] + (on_seventh(colour, sq) ? 20 : 0) +
+           open_file_bonus(colour, sq) + rook_shut_in(colour, sq) +
+           rook_closeness[enemy_king_distance(colour, sq)] + rook_by_pawns[own_pawn_count(colour)];
+}
+
+int rook_eg(int colour, int sq, int mobility) {
+    return rook_mobility_eg[mobility] + (on_seventh(colour, sq) ? 40 : 0) + open_file_bonus(colour, sq) +
+           rook_by_pawns[own_pawn_count(colour)];
+}
+
+int queen_mg(int colour, int sq, int mobility) {
+    return queen_table_mg_white[rel_sq(colour, sq)] + queen_mobility_mg[mobility] + early_queen(colour, sq) +
+           queen_closeness[enemy_king_distance(colour, sq)] + (on_seventh(colour, sq) ? 10 : 0);
+}
+
+int queen_eg(int colour, int sq, int mobility) {
+    return queen_table_eg[sq] + queen_mobility_eg[mobility] + (on_seventh(colour, sq) ? 20 : 0);
+}
+
+inline void add_score(int colour, int value) {
+    if (colour == WHITE) white_score += value;
+    else black_score += value;
+}
+
+}  // namespace
+
+int knight_mobility_count(int sq) {
+    static const int rows[8] = {-2, -2, -1, -1, 1, 1, 2, 2};
+    static const int files[8] = {-1, 1, -2, 2, -2, 2, -1, 1};
+    int count = 0;
+    for (int i = 0; i < 8; i++) {
+        const int r = (sq >> 3) + rows[i], f = (sq & 7) + files[i];
+        if (on_board(r, f) && pos.piece[r * 8 + f] == EMPTY) count++;
+    }
+    return count;
+}
+
+int bishop_mobility_count(int sq) {
+    static const int rows[4] = {-1, -1, 1, 1};
+    static const int files[4] = {-1, 1, -1, 1};
+    return ray_mobility(sq, rows, files);
+}
+
+int rook_mobility_count(int sq) {
+    static const int rows[4] = {-1, 1, 0, 0};
+    static const int files[4] = {0, 0, -1, 1};
+    return ray_mobility(sq, rows, files);
+}
+
+int queen_mobility(int sq) { return bishop_mobility_count(sq) + rook_mobility_count(sq); }
+
+int square_terms_middlegame(int sq) {
+    const int colour = pos.color[sq];
+    switch (pos.piece[sq]) {
+    case PAWN:   return pawn_mg(colour, sq);
+    case KNIGHT: return knight_mg(colour, sq, knight_mobility_count(sq));
+    case BISHOP: return bishop_mg(colour, sq, bishop_mobility_count(sq));
+    case ROOK:   return rook_mg(colour, sq, rook_mobility_count(sq));
+    case QUEEN:  return queen_mg(colour, sq, queen_mobility(sq));
+    case KING:   return king_terms_middlegame(colour);
+    default:     return 0;
+    }
+}
+
+int square_terms_endgame(int sq) {
+    const int colour = pos.color[sq];
+    switch (pos.piece[sq]) {
+    case PAWN:   return pawn_eg(colour, sq);
+    case KNIGHT: return knight_eg(colour, sq, knight_mobility_count(sq));
+    case BISHOP: return bishop_eg(sq, bishop_mobility_count(sq));
+    case ROOK:   return rook_eg(colour, sq, rook_mobility_count(sq));
+    case QUEEN:  return queen_eg(colour, sq, queen_mobility(sq));
+    case KING:   return king_terms_endgame(colour);
+    default:     return 0;
+    }
+}
+
+void piece_terms_middlegame() {
+    for (int i = 0; i < occupied_count; i++) {
+        const int sq = occupied_squares[i];
+        if (pos.piece[sq] != EMPTY) add_score(pos.color[sq], square_terms_middlegame(sq));
+    }
+}
+
+void piece_terms_transition() {
+    for (int i = 0; i < occupied_count; i++) {
+        const int sq = occupied_squares[i];
+        const int colour = pos.color[sq];
+        int mg = 0, eg = 0, mobility;
+        switch (pos.piece[sq]) {
+        case PAWN:
+            mg = pawn_mg(colour, sq);
+            eg = pawn_eg(colour, sq);
+            break;
+        case KNIGHT:
+            mobility = knight_mobility_count(sq);
+            mg = knight_mg(colour, sq, mobility);
+            eg = knight_eg(colour, sq, mobility);
+            break;
+        case BISHOP:
+            mobility = bishop_mobility_count(sq);
+            mg = bishop_mg(colour, sq, mobility);
+            eg = bishop_eg(sq, mobility);
+            bishop_square_colour[colour] = square_colour[sq];
+            break;
+        case ROOK:
+            mobility = rook_mobility_count(sq);
+            mg = rook_mg(colour, sq, mobility);
+            eg = rook_eg(colour, sq, mobility);
+            break;
+        case QUEEN:
+            mobility = queen_mobility(sq);
+            mg = queen_mg(colour, sq, mobility);
+            eg = queen_eg(colour, sq, mobility);
+            break;
+        case KING:
+            mg = king_terms_middlegame(colour);
+            eg = king_terms_endgame(colour);
+            break;
+        default:
+            continue;
+        }
+        if (colour == WHITE) {
+            white_mg += mg;
+            white_eg += eg;
+        } else {
+            black_mg += mg;
+            black_eg += eg;
+        }
+    }
+}
+
+void piece_terms_endgame() {
+    for (int i = 0; i < occupied_count; i++) {
+        const int sq = occupied_squares[i];
+        if (pos.piece[sq] == EMPTY) continue;
+        if (pos.piece[sq] == BISHOP) bishop_square_colour[pos.color[sq]] = square_colour[sq];
+        add_score(pos.color[sq], square_terms_endgame(sq));
+    }
+}
