@@ -1,6 +1,7 @@
 // Rebel-format opening books: loading the files and choosing book moves.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "board/board.h"
@@ -13,3 +14,77 @@ extern int book_misses;  // consecutive book steps without a candidate
 int  load_book();  // a BookStatus
 void free_book();
 bool book_step(Move* move);  // the root search's book step; true with a move to play
+
+// --- Files and tables ------------------------------------------------------------------------
+constexpr int BOOK_RANDOM_SIZE = 1120;         // BookPiece x 80 + cell, pieces up to 13
+constexpr uint32_t BOOK_START_KEY_A = 0x05035C45;  // key of the start array, fixed by the format
+constexpr uint32_t BOOK_START_KEY_B = 0xF1B92B1F;
+constexpr unsigned char BOOK_END_BYTE = 0xFF;  // two of them at a record's place end a book
+
+// Record bits. From byte: origin square, last-alternative, end-of-line. To byte: target, playable.
+constexpr int BOOK_SQUARE_MASK = 63;
+constexpr int BOOK_LAST_ALTERNATIVE = 64;
+constexpr int BOOK_END_OF_LINE = 128;
+constexpr int BOOK_PLAYABLE = 64;
+
+extern uint32_t book_random1[BOOK_RANDOM_SIZE];  // key_a entries, from random1.bin
+extern uint32_t book_random2[BOOK_RANDOM_SIZE];  // key_b entries, from random2.bin
+extern unsigned char* main_book;   // file bytes with the end marker; null when not loaded
+extern size_t main_book_size;      // bytes in main_book, marker included
+extern unsigned char* tour_book;   // file bytes with its last record replaced by the marker
+extern size_t tour_book_size;
+
+// --- Probing ---------------------------------------------------------------------------------
+constexpr int BOOK_BOARD_SIZE = 80;      // 8 files of 10 cells, ranks 1..8 between two borders
+constexpr int BOOK_LINE_SIZE = 200;      // deepest line a book may hold
+constexpr int BOOK_MAX_CANDIDATES = 20;  // candidates kept per probe
+constexpr int BOOK_WEIGHTS = 13;         // candidates from this index on weigh nothing
+constexpr int BOOK_TEXT_SIZE = 80;       // room for book_position_text
+constexpr int BOOK_MAX_MISSES = 3;       // misses in a row that switch the book off
+constexpr int BOOK_MAX_GAME_PLY = 60;    // the book is asked only before this half-move
+
+// BookPiece codes: border, empty, then "PNBRQKpnbrqk" from 2 on.
+enum BookPiece { BOOK_BORDER = 0, BOOK_EMPTY = 1, BOOK_WHITE_PAWN = 2, BOOK_WHITE_KING = 7,
+                 BOOK_BLACK_PAWN = 8, BOOK_BLACK_KING = 13 };
+
+struct BookKey {
+    uint32_t a;  // from book_random1
+    uint32_t b;  // from book_random2
+};
+
+// What probe_book gives back: the chosen move as square texts ("" when none) and every candidate.
+struct BookProbe {
+    char from_text[3];
+    char to_text[3];
+    int count;
+    char from_file[BOOK_MAX_CANDIDATES];
+    char from_rank[BOOK_MAX_CANDIDATES];
+    char to_file[BOOK_MAX_CANDIDATES];
+    char to_rank[BOOK_MAX_CANDIDATES];
+};
+
+extern int book_board[BOOK_BOARD_SIZE];
+extern BookKey book_key;
+extern const int book_start_board[BOOK_BOARD_SIZE];
+extern const int book_weight[BOOK_WEIGHTS];
+extern int (*book_draw)();  // the random draw of probe_book; std::rand unless a test sets it
+
+constexpr int book_cell_of_book_square(int s) { return (s & 7) * 10 + (s >> 3) + 1; }
+constexpr int book_cell_of_square(int q) { return (q & 7) * 10 + 8 - (q >> 3); }
+
+BookKey compute_book_key();                       // key of book_board from scratch
+void book_make_move(int from_cell, int to_cell);  // plays on book_board, keeps book_key current
+void book_position_text(char* text);              // placement of pos and " w " / " b "
+int  probe_book(const char* text, BookProbe* result);  // 0, or 3 when the text cannot be read
+int  probe_book_with_draw(const char* text, int r, BookProbe* result);  // r in place of the draw
+int  book_choose(int count, int r);               // index of the candidate that draw r picks
+
+// --- Writing books (the book maker and the tests) -------------------------------------------
+void make_random_tables(uint32_t seed, uint32_t* table1, uint32_t* table2);  // start key exact
+bool write_random_files(const char* name1, const char* name2, uint32_t seed);
+void book_tree_clear();  // empty tree; sets up the start position to check lines on
+bool book_tree_add_line(const char* text, char* message, size_t message_size);  // false: refused
+int  book_tree_records();                                       // records the tree will write
+size_t book_tree_encode(unsigned char* out, size_t capacity);   // bytes needed, end record too
+bool write_book_file(const char* file_name);
+bool print_book_lines(const unsigned char* book, size_t size);  // one text line per book line
