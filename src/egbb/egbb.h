@@ -8,3 +8,19 @@ extern int egbb_loaded;  // the search probes only while set
 int  load_bitbases();    // 1 when the library and both entries were bound
 void unload_bitbases();
 int  probe_bitbases(int* score);  // 1 on a hit, score from the side to move's view
+
+// --- The library's entries and how they are called -------------------------------------------
+using EgbbLoadFunction = void (*)(const char* path, int cache_size, int load_type);
+using EgbbProbeFunction = int (*)(int player, int white_king, int black_king, int piece1,
+                                  int square1, int piece2, int square2, int piece3, int square3);
+
+extern EgbbProbeFunction EgbbProbe;  // the bound probe entry; null while not loaded
+
+constexpr int EGBB_MAX_MEN = 5;             // kings included: the probe has three pairs
+constexpr int EGBB_FILE_NAME_SIZE = 260;    // room for the joined file name and its end
+constexpr int EGBB_MAX_CACHE_MB = 2047;     // the largest size whose bytes fit the int argument
+constexpr int EGBB_PROBE_ARGUMENTS = 9;
+
+int egbb_cache_bytes(int megabytes);                     // megabytes to bytes, capped to fit
+bool egbb_probe_arguments(int args[EGBB_PROBE_ARGUMENTS]);  // pos coded for the probe;
+                                                            // false beyond EGBB_MAX_MEN men

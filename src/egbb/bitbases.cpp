@@ -1,0 +1,113 @@
+// The bitbase library binding: load it by name, hand it its settings, code probes, release it.
+#include <cstdio>
+#include <cstring>
+
+#include "board/board.h"
+#include "egbb/egbb.h"
+#include "platform/platform.h"
+#include "shell/shell.h"
+
+#if defined(_WIN32)
+constexpr const char* EGBB_LIBRARY_NAME = "egbbdll.dll";
+#else
+constexpr const char* EGBB_LIBRARY_NAME = "egbbso64.so";
+#endif
+
+int egbb_loaded;
+EgbbProbeFunction EgbbProbe;
+
+static void* egbb_library;
+
+// Piece codes of the probe by PieceType PAWN..QUEEN; Black's are White's plus six.
+static const int white_piece_code[5] = {6, 5, 4, 3, 2};
+constexpr int BLACK_CODE_OFFSET = 6;
+
+int egbb_cache_bytes(int megabytes) {
+    if (megabytes < 0) megabytes = 0;
+    if (megabytes > EGBB_MAX_CACHE_MB) megabytes = EGBB_MAX_CACHE_MB;
+    return megabytes << 20;
+}
+
+int load_bitbases() {
+    // Entering xboard mode twice must not leak a second handle.
+    if (egbb_library) return 1;
+
+    // 1. The file name: the directory setting joined with the library's name.
+    char file_name[EGBB_FILE_NAME_SIZE];
+    const void* end = memchr(path, '\0', SETTING_TEXT_SIZE);
+    size_t directory = end ? static_cast<size_t>(static_cast<const char*>(end) - path)
+                           : SETTING_TEXT_SIZE;
+    if (directory + strlen(EGBB_LIBRARY_NAME) >= sizeof file_name) {
+        printf("EgbbProbe not Loaded!\n");
+        return 0;
+    }
+    memcpy(file_name, path, directory);
+    strcpy(file_name + directory, EGBB_LIBRARY_NAME);
+
+    // 2. Load it and find both entries; a library without them is of no use.
+    void* library = library_open(file_name);
+    if (!library) {
+        printf("EgbbProbe not Loaded!\n");
+        return 0;
+    }
+    auto load = reinterpret_cast<EgbbLoadFunction>(library_symbol(library, "load_egbb_5men"));
+    auto probe = reinterpret_cast<EgbbProbeFunction>(library_symbol(library, "probe_egbb_5men"));
+    if (!load || !probe) {
+        library_close(library);
+        printf("EgbbProbe not Loaded!\n");
+        return 0;
+    }
+
+    // 3. Hand it the directory, the cache in bytes and the load type.
+    char directory_text[SETTING_TEXT_SIZE];
+    memcpy(directory_text, path, directory);
+    directory_text[directory] = '\0';
+    load(directory_text, egbb_cache_bytes(cache_size), load_type);
+
+    egbb_library = library;
+    EgbbProbe = probe;
+    egbb_loaded = 1;
+    return 1;
+}
+
+void unload_bitbases() {
+    if (egbb_library && !library_close(egbb_library)) printf("Can't unload bitbases");
+    egbb_library = nullptr;
+    EgbbProbe = nullptr;
+    egbb_loaded = 0;
+}
+
+bool egbb_probe_arguments(int args[EGBB_PROBE_ARGUMENTS]) {
+    for (int i = 0; i < EGBB_PROBE_ARGUMENTS; i++) args[i] = 0;
+    int white_king = pos.king_square[WHITE], black_king = pos.king_square[BLACK];
+    if (white_king < 0 || white_king > 63 || black_king < 0 || black_king > 63) return false;
+    args[0] = 1 - pos.side;
+    args[1] = white_king ^ 56;
+    args[2] = black_king ^ 56;
+
+    // Men fill the pairs in the engine's square order, from a8; more than the pairs can hold
+    // would hand the library a different position.
+    int pair = 0;
+    for (int square = 0; square < 64; square++) {
+        int piece = pos.piece[square];
+        if (piece < PAWN || piece > QUEEN) continue;
+        if (pair == EGBB_MAX_MEN - 2) return false;
+        int code = white_piece_code[piece];
+        if (pos.color[square] == BLACK) code += BLACK_CODE_OFFSET;
+        args[3 + 2 * pair] = code;
+        args[4 + 2 * pair] = square ^ 56;
+        pair++;
+    }
+    return true;
+}
+
+int probe_bitbases(int* score) {
+    int args[EGBB_PROBE_ARGUMENTS];
+    if (!EgbbProbe || !egbb_probe_arguments(args)) {
+        *score = EGBB_NOT_FOUND;
+        return 0;
+    }
+    *score = EgbbProbe(args[0], args[1], args[2], args[3], args[4], args[5], args[6], args[7],
+                       args[8]);
+    return *score != EGBB_NOT_FOUND;
+}
