@@ -2,6 +2,7 @@
 #pragma once
 
 #include "board/board.h"
+#include "search/search.h"
 
 constexpr int SETTING_TEXT_SIZE = 256;
 constexpr int INPUT_LINE_SIZE = 256;
@@ -18,8 +19,22 @@ extern int cache_size;
 extern int load_type;
 extern int book_enabled;
 
+extern int hash_mb;    // the sizes the tables were given, for messages
+extern int ecache_mb;
+
+constexpr int MIN_TABLE_MB = 1;     // below, a table would have no entry
+constexpr int MAX_TABLE_MB = 4095;  // above, N x 2^20 wraps in 32 bits
+
 void read_config();                          // reads tolvane.ini in the working directory
 void apply_options(int argc, char** argv);   // "hash N" and "ownbook WORD"
+bool set_hash_mb(int megabytes);             // false (and nothing changed) outside the range
+bool set_ecache_mb(int megabytes);
+
+// --- Text helpers shared by the console, the settings file and the protocol -------------------
+// Copies the next blank-delimited word of text into word (cut to size - 1 characters, the rest
+// of a longer word skipped) and returns where reading stops; word is empty when none is left.
+const char* read_word(const char* text, char* word, int size);
+bool read_int(const char* word, int* value);  // the leading decimal number, as %d reads it, clamped
 
 // --- Console ---------------------------------------------------------------------------------
 void print_banner();
@@ -31,10 +46,17 @@ extern int engine_side;     // WHITE, BLACK or EMPTY (force mode)
 extern int ponder_enabled;
 extern int ponder_pending;
 
+// Ply from which no more moves are played: every search needs MAX_PLY history entries free.
+constexpr int GAME_PLY_LIMIT = MAX_GAME_PLY - MAX_PLY - 2;
+
 void xboard_loop();
 
 // --- Move text -------------------------------------------------------------------------------
 void print_move(int from, int to, int type);
+// The move's text without "move ": coordinates with the promotion letter or a blank, or O-O and
+// O-O-O for castling in fischerandom. size of at least 8.
+void format_move(char* text, int size, int from, int to, int type);
+char promotion_letter(int type);  // q, r, b, n, or a blank for other kinds
 void parse_user_move(const char* word);
 int  move_type_from_text(int from, int to, const char* text);
 

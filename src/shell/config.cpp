@@ -1,0 +1,182 @@
+// The settings: their defaults, the file tolvane.ini and the text helpers used to read it.
+#include <climits>
+#include <cstdio>
+#include <cstring>
+
+#include "search/search.h"
+#include "shell/shell.h"
+
+char ownbook[SETTING_TEXT_SIZE] = "on";
+char mainbook[SETTING_TEXT_SIZE];
+char tourbook[SETTING_TEXT_SIZE];
+char path[SETTING_TEXT_SIZE] = "./egbb/";
+char castling[SETTING_TEXT_SIZE] = "OO";
+int men = 5;
+int cache_size = 32;
+int load_type = 0;
+int book_enabled = 1;
+int hash_mb = 32;
+int ecache_mb = 4;
+
+namespace {
+
+constexpr const char* CONFIG_FILE = "tolvane.ini";
+constexpr int DEFAULT_HASH_MB = 32;
+constexpr int DEFAULT_ECACHE_MB = 4;
+
+bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v'; }
+
+void copy_setting(char* setting, const char* value) {
+    snprintf(setting, SETTING_TEXT_SIZE, "%s", value);
+}
+
+// The file's value word for a numeric key; a line without a number is reported and skipped.
+bool number_value(const char* key, const char* value, int* number) {
+    if (read_int(value, number)) return true;
+    printf("Setting %s needs a number: line ignored.\n", key);
+    return false;
+}
+
+// One line of the file: the key, then its value; anything after the value is ignored.
+void read_setting(const char* line) {
+    char key[SETTING_TEXT_SIZE];
+    char value[SETTING_TEXT_SIZE];
+    const char* rest = read_word(line, key, sizeof key);
+    read_word(rest, value, sizeof value);
+    if (key[0] == '\0') return;
+
+    static const char* const known[] = {"ownbook", "mainbook", "tourbook", "hash", "ecache",
+                                        "path", "men", "cache_size", "load_type", "castling"};
+    bool is_known = false;
+    for (const char* k : known) is_known = is_known || strcmp(key, k) == 0;
+    if (!is_known) return;
+    // A key alone would otherwise store whatever was lying around: keep the setting as it is.
+    if (value[0] == '\0') {
+        printf("Setting %s has no value: line ignored.\n", key);
+        return;
+    }
+
+    int n = 0;
+    if (strcmp(key, "ownbook") == 0) {
+        printf("ownbook %s\n", value);
+        copy_setting(ownbook, value);
+    } else if (strcmp(key, "mainbook") == 0) {
+        printf("mainbook: %s\n", value);
+        copy_setting(mainbook, value);
+    } else if (strcmp(key, "tourbook") == 0) {
+        printf("tourbook: %s\n", value);
+        copy_setting(tourbook, value);
+    } else if (strcmp(key, "hash") == 0) {
+        if (!number_value(key, value, &n)) return;
+        if (!set_hash_mb(n)) {
+            printf("Table hash size %d Mb is out of range (%d to %d): keeping %d Mb.\n", n,
+                   MIN_TABLE_MB, MAX_TABLE_MB, hash_mb);
+            return;
+        }
+        printf("Table hash size %d Mb.\n", n);
+    } else if (strcmp(key, "ecache") == 0) {
+        if (!number_value(key, value, &n)) return;
+        if (!set_ecache_mb(n)) {
+            printf("Eval cache size %d Mb is out of range (%d to %d): keeping %d Mb.\n", n,
+                   MIN_TABLE_MB, MAX_TABLE_MB, ecache_mb);
+            return;
+        }
+        printf("Eval cache size %d Mb.\n", n);
+    } else if (strcmp(key, "path") == 0) {
+        printf("Bitbases path: %s\n", value);
+        copy_setting(path, value);
+    } else if (strcmp(key, "men") == 0) {
+        if (!number_value(key, value, &n)) return;
+        printf("Bitbases men: %d\n", n);
+        men = n;
+    } else if (strcmp(key, "cache_size") == 0) {
+        if (!number_value(key, value, &n)) return;
+        printf("Bitbases cache size: %d\n", n);
+        cache_size = n;
+    } else if (strcmp(key, "load_type") == 0) {
+        if (!number_value(key, value, &n)) return;
+        printf("Bitbases load type: %d\n", n);
+        load_type = n;
+    } else {
+        printf("Chess960 (FRC)- Castling %s\n", value);
+        copy_setting(castling, value);
+    }
+}
+
+}  // namespace
+
+const char* read_word(const char* text, char* word, int size) {
+    while (*text != '\0' && is_blank(*text)) text++;
+    int length = 0;
+    while (*text != '\0' && !is_blank(*text)) {
+        if (length < size - 1) word[length++] = *text;
+        text++;
+    }
+    if (size > 0) word[length] = '\0';
+    return text;
+}
+
+bool read_int(const char* word, int* value) {
+    const char* c = word;
+    while (*c != '\0' && is_blank(*c)) c++;
+    bool negative = false;
+    if (*c == '+' || *c == '-') negative = *c++ == '-';
+    if (*c < '0' || *c > '9') return false;
+    long long n = 0;
+    for (; *c >= '0' && *c <= '9'; c++) {
+        if (n <= INT_MAX) n = n * 10 + (*c - '0');
+    }
+    if (negative) n = -n;
+    if (n > INT_MAX) n = INT_MAX;
+    if (n < INT_MIN) n = INT_MIN;
+    *value = static_cast<int>(n);
+    return true;
+}
+
+bool set_hash_mb(int megabytes) {
+    if (megabytes < MIN_TABLE_MB || megabytes > MAX_TABLE_MB) return false;
+    hash_mb = megabytes;
+    hash_entries = hash_entries_for_mb(megabytes);
+    return true;
+}
+
+bool set_ecache_mb(int megabytes) {
+    if (megabytes < MIN_TABLE_MB || megabytes > MAX_TABLE_MB) return false;
+    ecache_mb = megabytes;
+    ecache_entries = ecache_entries_for_mb(megabytes);
+    return true;
+}
+
+void read_config() {
+    set_hash_mb(DEFAULT_HASH_MB);
+    set_ecache_mb(DEFAULT_ECACHE_MB);
+
+    FILE* file = fopen(CONFIG_FILE, "r");
+    if (file == nullptr) {
+        printf("Ini file %s no found.\n", CONFIG_FILE);
+        printf("Ownbook: %s\n", ownbook);
+        printf("Table hash size: %d Mb.\n", DEFAULT_HASH_MB);
+        printf("Eval cache size: %d Mb.\n", DEFAULT_ECACHE_MB);
+        printf("Bitbases path: %s\n", path);
+        printf("Bitbases men: %d\n", men);
+        printf("Bitbases cache size: %d\n", cache_size);
+        printf("Bitbases load type: %d\n", load_type);
+        printf("Chess960 (FRC) - Castling: %s\n", castling);
+        return;
+    }
+    printf("Ini file %s found.\n", CONFIG_FILE);
+
+    char line[INPUT_LINE_SIZE];
+    while (fgets(line, sizeof line, file) != nullptr) {
+        size_t length = strlen(line);
+        // A longer line is cut: its tail must not be read as a line of its own.
+        if (length > 0 && line[length - 1] != '\n' && !feof(file)) {
+            int c;
+            do c = fgetc(file);
+            while (c != '\n' && c != EOF);
+        }
+        if (line[0] == '#') continue;
+        read_setting(line);
+    }
+    fclose(file);
+}

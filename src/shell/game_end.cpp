@@ -1,0 +1,83 @@
+// Game-end adjudication after every move: mate, stalemate, repetition, fifty moves, bare material.
+#include <cstdio>
+
+#include "shell/shell.h"
+
+namespace {
+
+constexpr int KNIGHT_MATERIAL = 315;  // one knight and nothing else
+constexpr int BISHOP_MATERIAL = 320;  // one bishop and nothing else
+constexpr int ROOK_MATERIAL = 500;    // from here on mate can be forced
+
+// 1 on dark squares (file + row odd); a8 is light.
+int square_colour(int square) { return ((square & 7) + (square >> 3)) & 1; }
+
+int bishop_square(int colour) {
+    for (int s = 0; s < 64; s++) {
+        if (pos.piece[s] == BISHOP && pos.color[s] == colour) return s;
+    }
+    return NO_SQUARE;
+}
+
+}  // namespace
+
+int repetition_count() {
+    int first = pos.game_ply - pos.fifty;
+    // A fifty counter larger than the recorded game must not reach below the history.
+    if (first < 0) first = 0;
+    int count = 0;
+    for (int i = first; i < pos.game_ply && i < MAX_GAME_PLY; i++) {
+        if (game_history[i].hash_key == pos.hash_key) count++;
+    }
+    return count;
+}
+
+int insufficient_material() {
+    if (pos.pawn_material[WHITE] != 0 || pos.pawn_material[BLACK] != 0) return 0;
+    int w = pos.piece_material[WHITE];
+    int b = pos.piece_material[BLACK];
+    if (w >= ROOK_MATERIAL || b >= ROOK_MATERIAL) return 0;
+    if (w == KNIGHT_MATERIAL) return b == 0 ? 1 : 0;
+    if (w == BISHOP_MATERIAL) {
+        if (b == 0) return 1;
+        if (b != BISHOP_MATERIAL) return 0;
+        // Bishops on squares of one colour can never attack the other king's square together.
+        int ws = bishop_square(WHITE);
+        int bs = bishop_square(BLACK);
+        if (ws == NO_SQUARE || bs == NO_SQUARE) return 0;
+        return square_colour(ws) == square_colour(bs) ? 1 : 0;
+    }
+    if (w == 0) return 1;
+    return 0;
+}
+
+void check_game_end(int n, const Move* list) {
+    // Step 1: is any move legal? make_move takes a refused move back itself.
+    bool has_legal = false;
+    for (int i = 0; i < n; i++) {
+        if (make_move(list[i]) == 1) {
+            unmake_move();
+            has_legal = true;
+            break;
+        }
+    }
+
+    // Step 2: draws, in the order the claims are tested.
+    if (has_legal) {
+        if (repetition_count() == 2) {
+            printf("1/2-1/2 {Draw by repetition}\n");
+        } else if (pos.fifty >= 100) {
+            printf("1/2-1/2 {Draw by 50 move rule}\n");
+        } else if (insufficient_material() == 1) {
+            printf("1/2-1/2 {Draw by insufficient material}\n");
+        }
+        return;
+    }
+
+    // Step 3: no legal move: mate or stalemate.
+    if (in_check(pos.side)) {
+        printf(pos.side == WHITE ? "0-1 {Black mates}\n" : "1-0 {White mates}\n");
+    } else {
+        printf("1/2-1/2 {Stalemate}\n");
+    }
+}

@@ -1,0 +1,388 @@
+// The xboard protocol driver: features, commands, the engine's moves, pondering and analysis.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "book/book.h"
+#include "egbb/egbb.h"
+#include "platform/platform.h"
+#include "search/search.h"
+#include "shell/shell.h"
+
+int engine_side = EMPTY;
+int ponder_enabled = 0;
+int ponder_pending = 0;
+
+namespace {
+
+constexpr const char* START_POSITION = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNRwKQkq-";
+constexpr const char* FEATURE_LINE =
+    "feature myname=\"%s\" ping=1 setboard=1 draw=0 sigint=0 sigterm=0 "
+    "variants=\"normal,nocastle,fischerandom\" colors=0 ics=1\n";
+
+constexpr int HINT_TIME_MS = 5000;
+constexpr int HINT_DEPTH = 100;
+constexpr int ANALYSIS_DEPTH = 100;
+// Before any time command the engine still has to move: this much per move.
+constexpr int DEFAULT_MOVE_TIME_MS = 5000;
+constexpr int DEFAULT_DEPTH = 100;
+// Beyond these the protocol's numbers would overflow the millisecond fields.
+constexpr int MAX_CLOCK_CENTISECONDS = 200000000;
+constexpr int MAX_SECONDS = 2000000;
+
+int analyzing = 0;          // an analysis runs until "exit"
+int moved_since_read = 0;   // the engine moved after the last line was read
+int side_while_thinking = EMPTY;
+
+// Every search plays up to MAX_PLY moves above the game on the history.
+bool room_to_search() { return pos.game_ply < GAME_PLY_LIMIT; }
+
+int generate_at_root(Move* list) {
+    // The generator reads per-ply ordering tables: keep it at the root row.
+    pos.ply = 0;
+    return generate_moves(list);
+}
+
+bool has_legal_move() {
+    MoveList list;
+    int n = generate_at_root(list);
+    for (int i = 0; i < n; i++) {
+        if (make_move(list[i]) == 1) {
+            unmake_move();
+            return true;
+        }
+    }
+    return false;
+}
+
+Move first_legal_move() {
+    MoveList list;
+    int n = generate_at_root(list);
+    for (int i = 0; i < n; i++) {
+        if (make_move(list[i]) == 1) {
+            unmake_move();
+            return list[i];
+        }
+    }
+    return NO_MOVE;
+}
+
+bool is_no_move(Move m) { return m.from == 0 && m.to == 0; }
+
+void end_of_move_check() {
+    MoveList list;
+    int n = generate_at_root(list);
+    check_game_end(n, list);
+}
+
+// Sets up a position text; false (and nothing changed) when the board refuses it.
+bool set_position(const char* text) {
+    if (!setup_position(text)) return false;
+    engine_side = EMPTY;
+    ponder_pending = 0;
+    pos.ply = 0;
+    return true;
+}
+
+void new_game() {
+    set_variant("normal");
+    set_position(START_POSITION);
+    engine_side = BLACK;
+}
+
+// The engine's own move: search, play, print, adjudicate.
+void play_engine_move() {
+    // No time command yet (depth 0), or "sd 1", would run no iteration at all.
+    if (time_control.max_depth == 0) set_fixed_limits(DEFAULT_MOVE_TIME_MS, DEFAULT_DEPTH);
+    if (time_control.max_depth < 2) time_control.max_depth = 2;
+
+    side_while_thinking = engine_side;
+    search_mode = MODE_THINK;
+    Move m = root_search();
+    pos.ply = 0;
+    if (is_no_move(m)) m = first_legal_move();
+    if (is_no_move(m) || make_move(m) == 0) {
+        // Nothing playable: leave the game to the interface rather than print a non-move.
+        engine_side = EMPTY;
+        return;
+    }
+    pos.ply = 0;
+    print_move(m.from, m.to, m.type);
+    end_of_move_check();
+    ponder_pending = 1;
+    moved_since_read = 1;
+}
+
+void ponder() {
+    search_mode = MODE_PONDER;
+    root_search();
+    pos.ply = 0;
+    ponder_pending = 0;
+}
+
+// One analysis search. A line that stopped it without being consumed is read by the loop
+// next; if nothing waits, the analysis ended by itself or on "exit".
+void analyze() {
+    TimeControl saved = time_control;
+    set_fixed_limits(NO_TIME_LIMIT_MS, ANALYSIS_DEPTH);
+    search_mode = MODE_ANALYZE;
+    engine_side = EMPTY;
+    root_search();
+    pos.ply = 0;
+    time_control = saved;
+    engine_side = EMPTY;
+    if (!input_pending()) analyzing = 0;
+}
+
+void hint() {
+    if (!room_to_search() || !has_legal_move()) return;
+    // The hint must not change the game's clock settings, nor send the engine into force mode
+    // when the interface's next line arrives during it.
+    TimeControl saved = time_control;
+    int saved_side = engine_side;
+    set_fixed_limits(HINT_TIME_MS, HINT_DEPTH);
+    search_mode = MODE_THINK;
+    Move m = root_search();
+    pos.ply = 0;
+    time_control = saved;
+    engine_side = saved_side;
+    // The returned move is the variation's first one, or the book's, which leaves the
+    // variation of an earlier search in place.
+    if (is_no_move(m)) return;
+    char text[16];
+    format_move(text, sizeof text, m.from, m.to, m.type);
+    printf("Hint: %s\n", text);
+}
+
+void missing_argument(const char* command) { printf("Error (missing argument): %s\n", command); }
+
+// The number after the command word, or a message when there is none.
+bool number_argument(const char* line, const char* command, int* value) {
+    char word[INPUT_LINE_SIZE];
+    const char* rest = read_word(line, word, sizeof word);
+    read_word(rest, word, sizeof word);
+    if (read_int(word, value)) return true;
+    missing_argument(command);
+    return false;
+}
+
+int clamp(int value, int low, int high) { return value < low ? low : value > high ? high : value; }
+
+// Seconds as text, with a fraction: "level 0 2 0.5" gives half a second of increment.
+bool read_seconds_ms(const char* word, int* ms) {
+    char* end = nullptr;
+    double seconds = strtod(word, &end);
+    if (end == word) return false;
+    if (!(seconds >= 0)) seconds = 0;
+    if (seconds > MAX_SECONDS) seconds = MAX_SECONDS;
+    *ms = static_cast<int>(seconds * 1000 + 0.5);
+    return true;
+}
+
+void level_command(const char* line) {
+    char word[INPUT_LINE_SIZE];
+    char moves_word[INPUT_LINE_SIZE];
+    char increment_word[INPUT_LINE_SIZE];
+    const char* rest = read_word(line, word, sizeof word);
+    rest = read_word(rest, moves_word, sizeof moves_word);
+    rest = read_word(rest, word, sizeof word);  // the base time: the clock comes from "time"
+    read_word(rest, increment_word, sizeof increment_word);
+    int moves = 0;
+    int increment_ms = 0;
+    if (!read_int(moves_word, &moves) || !read_seconds_ms(increment_word, &increment_ms)) {
+        missing_argument("level");
+        return;
+    }
+    set_time_level(clamp(moves, 0, MAX_SECONDS), increment_ms / 1000);
+    time_control.increment_ms = increment_ms;
+}
+
+void setboard_command(const char* line) {
+    // Each word holds up to a full input line, so the longest placement fits.
+    char word[INPUT_LINE_SIZE];
+    char fields[4][INPUT_LINE_SIZE];
+    const char* rest = read_word(line, word, sizeof word);
+    for (auto& field : fields) rest = read_word(rest, field, sizeof field);
+    char text[4 * INPUT_LINE_SIZE];
+    snprintf(text, sizeof text, "%s%s%s%s", fields[0], fields[1], fields[2], fields[3]);
+    if (fields[3][0] == '\0' || !set_position(text)) {
+        printf("tellusererror Illegal position\n");
+        return;
+    }
+}
+
+// "white" and "black" name the side to move; the key must follow the side.
+void set_side_to_move(int side) {
+    if (pos.side == side) return;
+    pos.side = side;
+    pos.ep = NO_SQUARE;
+    pos.hash_key = compute_hash_key();
+}
+
+// Lines that leave the game as it is: when they arrive while the engine thinks, the engine
+// has moved at once (the search stops on any input), and should go on playing.
+bool is_harmless_during_thinking(const char* command) {
+    static const char* const harmless[] = {"?", "ping", ".", "post", "nopost", "hard", "easy",
+                                           "otim", "computer", "name", "rating", "accepted"};
+    for (const char* h : harmless) {
+        if (strcmp(command, h) == 0) return true;
+    }
+    return false;
+}
+
+// Returns false on "quit".
+bool run_command(const char* line, const char* command) {
+    int n = 0;
+    if (strcmp(command, "xboard") == 0) {
+    } else if (strcmp(command, "protover") == 0) {
+        printf(FEATURE_LINE, ENGINE_NAME);
+        printf("feature done=1\n");
+    } else if (strcmp(command, "accepted") == 0) {
+    } else if (strcmp(command, "rejected") == 0) {
+        printf("feature rejected\n");
+    } else if (strcmp(command, "new") == 0) {
+        new_game();
+    } else if (strcmp(command, "variant") == 0) {
+        char word[INPUT_LINE_SIZE];
+        char name[VARIANT_TEXT_SIZE];
+        read_word(read_word(line, word, sizeof word), name, sizeof name);
+        if (name[0] == '\0') missing_argument(command);
+        else set_variant(name);
+    } else if (strcmp(command, "quit") == 0) {
+        return false;
+    } else if (strcmp(command, "random") == 0) {
+    } else if (strcmp(command, "force") == 0) {
+        engine_side = EMPTY;
+    } else if (strcmp(command, "go") == 0) {
+        analyzing = 0;
+        engine_side = pos.side;
+    } else if (strcmp(command, "white") == 0) {
+        set_side_to_move(WHITE);
+        engine_side = BLACK;
+    } else if (strcmp(command, "black") == 0) {
+        set_side_to_move(BLACK);
+        engine_side = WHITE;
+    } else if (strcmp(command, "level") == 0) {
+        level_command(line);
+    } else if (strcmp(command, "st") == 0) {
+        if (number_argument(line, command, &n)) set_time_st(clamp(n, 0, MAX_SECONDS));
+    } else if (strcmp(command, "sd") == 0) {
+        if (number_argument(line, command, &n)) set_time_sd(clamp(n, 1, MAX_PLY));
+    } else if (strcmp(command, "time") == 0) {
+        if (number_argument(line, command, &n)) {
+            set_time_remaining(clamp(n, 0, MAX_CLOCK_CENTISECONDS));
+        }
+    } else if (strcmp(command, "otim") == 0) {
+    } else if (strcmp(command, "ping") == 0) {
+        if (number_argument(line, command, &n)) printf("pong %d\n", n);
+    } else if (strcmp(command, "result") == 0) {
+        engine_side = EMPTY;
+    } else if (strcmp(command, "?") == 0) {
+        // After a move made on this very line it has done its work; otherwise: force mode.
+        if (!moved_since_read) engine_side = EMPTY;
+    } else if (strcmp(command, ".") == 0) {
+    } else if (strcmp(command, "exit") == 0) {
+        analyzing = 0;
+    } else if (strcmp(command, "setboard") == 0) {
+        setboard_command(line);
+    } else if (strcmp(command, "edit") == 0) {
+    } else if (strcmp(command, "hint") == 0) {
+        hint();
+    } else if (strcmp(command, "bk") == 0) {
+    } else if (strcmp(command, "undo") == 0) {
+        if (pos.game_ply > 0) unmake_move();
+        pos.ply = 0;
+    } else if (strcmp(command, "remove") == 0) {
+        if (pos.game_ply >= 2) {
+            unmake_move();
+            unmake_move();
+        }
+        pos.ply = 0;
+    } else if (strcmp(command, "hard") == 0) {
+        ponder_enabled = 1;
+    } else if (strcmp(command, "easy") == 0) {
+        ponder_enabled = 0;
+    } else if (strcmp(command, "post") == 0 || strcmp(command, "nopost") == 0) {
+    } else if (strcmp(command, "analyze") == 0) {
+        analyzing = 1;
+        engine_side = EMPTY;
+    } else if (strcmp(command, "name") == 0 || strcmp(command, "rating") == 0 ||
+               strcmp(command, "ics") == 0 || strcmp(command, "computer") == 0) {
+    } else {
+        parse_user_move(command);
+        end_of_move_check();
+    }
+    return true;
+}
+
+void load_book_at_entry() {
+    switch (load_book()) {
+        case BOOK_OK:
+            printf("Rebel book loaded!\n");
+            book_loaded = 1;
+            break;
+        case BOOK_NO_TOURBOOK:
+            printf("Rebel book loaded but tourbook is missed, using only mainbook\n");
+            book_loaded = 1;
+            break;
+        case BOOK_NO_RANDOM:
+            printf("Missing obliged file(s)random1.bin and/or random2.bin. Rebel book not loaded!\n");
+            break;
+        case BOOK_NO_MAINBOOK:
+            printf("Missing obliged file mainbook. Rebel book not loaded!\n");
+            break;
+        default:
+            printf("Error loading Rebel book!\n");
+            break;
+    }
+}
+
+}  // namespace
+
+void xboard_loop() {
+    // Entry: every line must reach the interface at once. What the console printed goes first.
+    fflush(stdout);
+    setvbuf(stdout, nullptr, _IONBF, 0);
+    printf("feature done=0\n");
+    new_game();
+    if (book_enabled) load_book_at_entry();
+    egbb_loaded = load_bitbases();
+
+    char line[INPUT_LINE_SIZE];
+    char command[INPUT_LINE_SIZE];
+    for (;;) {
+        // Step 1: the engine's turn. Without a legal move it waits for the interface's verdict.
+        if (pos.side == engine_side && !analyzing) {
+            if (!room_to_search()) {
+                printf("tellusererror Game too long: Tolvane stops playing\n");
+                engine_side = EMPTY;
+            } else if (has_legal_move()) {
+                play_engine_move();
+                continue;
+            }
+        }
+        // Step 2: one pondering search on the opponent's time after each engine move.
+        if (engine_side != EMPTY && ponder_enabled && ponder_pending && !analyzing) {
+            if (room_to_search() && has_legal_move()) ponder();
+            ponder_pending = 0;
+            continue;
+        }
+        // Analysis runs until "exit"; a line that stopped it is served below, then it goes on.
+        // Without a legal move it waits for a line that changes the position.
+        if (analyzing && !input_pending() && room_to_search() && has_legal_move()) {
+            analyze();
+            continue;
+        }
+
+        // Step 3: one line from the interface.
+        if (!read_line(line, sizeof line)) return;
+        read_word(line, command, sizeof command);
+        if (command[0] == '\0') continue;  // a line without a word does nothing
+        if (moved_since_read && is_harmless_during_thinking(command)) {
+            engine_side = side_while_thinking;
+        }
+        bool keep_going = run_command(line, command);
+        moved_since_read = 0;
+        if (!keep_going) return;
+    }
+}

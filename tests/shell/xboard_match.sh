@@ -1,0 +1,35 @@
+#!/bin/sh
+# Tolvane against another engine under the real xboard, on a virtual display; prints the results.
+#
+#   tests/shell/xboard_match.sh build/release/tolvane [games] [opponent] [xboard time options...]
+#   tests/shell/xboard_match.sh build/release/tolvane 4 fairymax -tc 0:02 -inc 0.1
+#   tests/shell/xboard_match.sh build/release/tolvane 2 phalanx -tc 1 -mps 40
+#   tests/shell/xboard_match.sh build/release/tolvane 2 fairymax -st 1
+# Needs the Debian packages xboard, xvfb and the opponent (fairymax or phalanx).
+set -u
+binary=$(realpath "$1")
+games=${2:-2}
+opponent=${3:-fairymax}
+shift 3 2>/dev/null || shift $#
+[ $# -gt 0 ] || set -- -tc 0:02 -inc 0.1
+PATH=$PATH:/usr/games
+
+work=$(mktemp -d /tmp/tolvane_xboard_XXXXXX)
+mkdir -p "$work/tolvane" "$work/opponent"
+display=:$((90 + $$ % 9))
+Xvfb "$display" -screen 0 1024x768x16 >/dev/null 2>&1 &
+xvfb=$!
+sleep 1
+
+DISPLAY=$display xboard -fcp "$binary" -fd "$work/tolvane" -scp "$opponent" -sd "$work/opponent" \
+    -matchMode true -matchGames "$games" -saveGameFile "$work/games.pgn" -autoCallFlag true \
+    -popupExitMessage false -popupMoveErrors false -testClaims true \
+    -debugMode true -nameOfDebugFile "$work/xboard.debug" "$@" >/dev/null 2>&1
+status=$?
+kill "$xvfb" 2>/dev/null
+
+echo "xboard exit status $status; games and debug log in $work"
+grep -E '^\[(White|Black|Result) ' "$work/games.pgn" | paste - - - | sed 's/\[//g; s/\]//g'
+grep -c 'Illegal move' "$work/xboard.debug" | sed 's/^/lines with "Illegal move" in the log: /'
+grep -ciE 'time forfeit|wins on time|loses on time|flag fell' "$work/games.pgn" | \
+    sed 's/^/games lost on time: /'
