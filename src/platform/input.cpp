@@ -50,6 +50,21 @@ bool input_pending() {
     return os_stdin_ready() != 0;
 }
 
+bool peek_line(char* line, size_t size) {
+    if (size == 0) return false;
+    // One read cannot block once the OS says bytes are there.
+    if (find_newline() == nullptr && !at_eof && (head > 0 || tail < BUFFER_SIZE) && os_stdin_ready()) {
+        fill();
+    }
+    const char* newline = find_newline();
+    if (newline == nullptr) return false;
+    size_t length = 0;
+    keep(line, size, &length, buffer + head, static_cast<size_t>(newline - (buffer + head)));
+    if (length > 0 && line[length - 1] == '\r') length--;
+    line[length] = '\0';
+    return true;
+}
+
 bool read_line(char* line, size_t size) {
     if (size == 0) return false;
     // Whatever was printed must be visible before we wait for the answer.

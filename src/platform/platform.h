@@ -11,6 +11,8 @@ int64_t now_ms();  // monotonic milliseconds
 bool input_pending();                        // a line or end of input waits; never blocks
 bool read_line(char* buffer, size_t size);   // one line without its newline, cut to size - 1;
                                              // false at end of input
+bool peek_line(char* buffer, size_t size);   // the next whole line, left unread; false when no
+                                             // whole line has arrived yet. Never blocks.
 
 void* library_open(const char* file_name);
 void* library_symbol(void* library, const char* name);

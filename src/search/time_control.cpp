@@ -125,14 +125,17 @@ void check_time(int alpha) {
             return;
         case MODE_ANALYZE: {
             if (poll_input()) {
+                // Only a status request is answered here; any other line (a move, "undo",
+                // "exit", ...) stops the analysis unread, so that the driver acts on it and
+                // nothing the interface sent is lost. A partial line or the end of input stops too.
                 char line[INPUT_LINE_SIZE];
-                // With the input gone nobody can send "exit": stop rather than run on.
-                if (!read_line(line, sizeof(line))) {
-                    stop_search = 1;
+                char word[INPUT_LINE_SIZE];
+                if (peek_line(line, sizeof(line)) &&
+                    (sscanf(line, "%255s", word) != 1 || strcmp(word, ".") == 0)) {
+                    read_line(line, sizeof(line));
                     return;
                 }
-                char word[INPUT_LINE_SIZE];
-                if (sscanf(line, "%255s", word) == 1 && strcmp(word, "exit") == 0) stop_search = 1;
+                stop_search = 1;
                 return;
             }
             if (elapsed >= time_control.hard_limit_ms) stop_search = 1;

@@ -31,6 +31,7 @@ constexpr int MAX_CLOCK_CENTISECONDS = 200000000;
 constexpr int MAX_SECONDS = 2000000;
 
 int analyzing = 0;          // an analysis runs until "exit"
+int analysis_idle = 0;      // the analysis of this position ended by itself; wait for a line
 int moved_since_read = 0;   // the engine moved after the last line was read
 int side_while_thinking = EMPTY;
 
@@ -120,8 +121,8 @@ void ponder() {
     ponder_pending = 0;
 }
 
-// One analysis search. A line that stopped it without being consumed is read by the loop
-// next; if nothing waits, the analysis ended by itself or on "exit".
+// One analysis search. The search stops unread on any line but a status request, so the loop
+// acts on that line next (a move, "undo", "exit") and then analyses on.
 void analyze() {
     TimeControl saved = time_control;
     set_fixed_limits(NO_TIME_LIMIT_MS, ANALYSIS_DEPTH);
@@ -131,7 +132,9 @@ void analyze() {
     pos.ply = 0;
     time_control = saved;
     engine_side = EMPTY;
-    if (!input_pending()) analyzing = 0;
+    // Ended by its own limits rather than by a line: analyse again only once the interface
+    // has said something (a move, "undo", ...).
+    if (!input_pending()) analysis_idle = 1;
 }
 
 void hint() {
@@ -369,7 +372,7 @@ void xboard_loop() {
         }
         // Analysis runs until "exit"; a line that stopped it is served below, then it goes on.
         // Without a legal move it waits for a line that changes the position.
-        if (analyzing && !input_pending() && room_to_search() && has_legal_move()) {
+        if (analyzing && !analysis_idle && !input_pending() && room_to_search() && has_legal_move()) {
             analyze();
             continue;
         }
@@ -383,6 +386,7 @@ void xboard_loop() {
         }
         bool keep_going = run_command(line, command);
         moved_since_read = 0;
+        if (strcmp(command, ".") != 0) analysis_idle = 0;
         if (!keep_going) return;
     }
 }

@@ -4,7 +4,7 @@
 #include <string>
 
 // The shell's pipe-pair driver, compiled into this test program as well.
-#include "shell/session.cpp"
+#include "support/session.h"
 
 namespace {
 

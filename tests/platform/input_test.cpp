@@ -52,6 +52,22 @@ TEST_F(InputThroughPipe, LinesAlreadyBufferedStillCountAsPending) {
     EXPECT_FALSE(input_pending());
 }
 
+TEST_F(InputThroughPipe, PeekShowsAWholeLineAndLeavesIt) {
+    char line[64];
+    EXPECT_FALSE(peek_line(line, sizeof line));
+    send("half");
+    EXPECT_FALSE(peek_line(line, sizeof line)) << "a partial line is not a line yet";
+    send(" done\r\nnext\n");
+    ASSERT_TRUE(peek_line(line, sizeof line));
+    EXPECT_STREQ(line, "half done");
+    ASSERT_TRUE(peek_line(line, sizeof line));
+    EXPECT_STREQ(line, "half done");
+    EXPECT_EQ(next_line(), "half done");
+    ASSERT_TRUE(peek_line(line, 3));
+    EXPECT_STREQ(line, "ne") << "cut to the caller's buffer";
+    EXPECT_EQ(next_line(), "next");
+}
+
 TEST_F(InputThroughPipe, CarriageReturnsAndOverlongLines) {
     send("crlf\r\n");
     EXPECT_EQ(next_line(), "crlf");

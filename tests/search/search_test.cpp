@@ -56,7 +56,9 @@ TEST(Search, BenchMateFoundAtItsDistance) {
     EXPECT_EQ(m.from, 30);  // g5
     EXPECT_EQ(m.to, 21);    // f6
     for (int it = 1; it <= 19; it++) {
-        if (iteration_score[it] > MATE_BOUND) EXPECT_EQ(iteration_score[it], SCORE_INF - 9) << it;
+        if (iteration_score[it] > MATE_BOUND) {
+            EXPECT_EQ(iteration_score[it], SCORE_INF - 9) << it;
+        }
     }
 }
 

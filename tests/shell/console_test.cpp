@@ -8,7 +8,7 @@
 #include <string>
 
 #include "search/search.h"
-#include "shell/session.h"
+#include "support/session.h"
 #include "shell/shell.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "shell/session.h"
+#include "support/session.h"
 
 namespace {
 

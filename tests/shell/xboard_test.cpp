@@ -1,10 +1,12 @@
 // The xboard protocol through the real program, by command family: lines in, lines out.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include <string>
 #include <vector>
 
-#include "shell/session.h"
+#include "support/session.h"
 
 namespace {
 
@@ -193,6 +195,33 @@ TEST(XboardGame, AnalyzeUntilExit) {
     session_send(&s, "exit");
     std::string out = exchange(&s, {"e2e4", "e7e5"});
     EXPECT_EQ(lines_starting(out, "move ").size(), 0u);
+    EXPECT_EQ(count_of(out, "Illegal"), 0) << out;
+    EXPECT_EQ(session_finish(&s), 0);
+}
+
+// Moves and status requests sent during an analysis reach the game: nothing is dropped.
+TEST(XboardGame, MovesDuringAnalysisAreKept) {
+    Session s;
+    start_xboard(&s);
+    session_send(&s, "new");
+    session_send(&s, "force");
+    session_send(&s, "analyze");
+    ASSERT_TRUE(session_expect(&s, "1 "));
+    session_send(&s, ".");
+    session_send(&s, "e2e4");
+    // The analysis starts again on the new position: a thinking line whose first move is Black's.
+    std::string line;
+    bool black_line = false;
+    while (!black_line && session_line(&s, &line)) {
+        char first_move[16] = "";
+        int depth, score, time, nodes;
+        if (sscanf(line.c_str(), "%d %d %d %d %15s", &depth, &score, &time, &nodes, first_move) == 5) {
+            black_line = first_move[1] == '7' || first_move[1] == '8';
+        }
+    }
+    EXPECT_TRUE(black_line) << s.transcript;
+    session_send(&s, "exit");
+    std::string out = exchange(&s, {"e7e5", "g1f3"});
     EXPECT_EQ(count_of(out, "Illegal"), 0) << out;
     EXPECT_EQ(session_finish(&s), 0);
 }

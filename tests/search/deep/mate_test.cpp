@@ -26,7 +26,9 @@ TEST(DeepSearch, BenchMateInSixAfterTheSacrifice) {
     EXPECT_EQ(m.to, 15);    // h7
     // Once found, the mate keeps its distance in every later iteration.
     for (int it = 1; it <= 18; it++) {
-        if (iteration_score[it] > MATE_BOUND) EXPECT_EQ(iteration_score[it], SCORE_INF - 11) << it;
+        if (iteration_score[it] > MATE_BOUND) {
+            EXPECT_EQ(iteration_score[it], SCORE_INF - 11) << it;
+        }
     }
 }
 

@@ -1,5 +1,5 @@
 // Pipe-pair sessions with the real program, each in its own temporary working directory.
-#include "shell/session.h"
+#include "support/session.h"
 
 #include <fcntl.h>
 #include <poll.h>
