@@ -5,9 +5,9 @@ Two programs, each in force mode except for the "go" that asks for its move; the
 both clocks, sends "time"/"otim" before every move, relays the moves and checks that the other
 program accepts each one. It reports wins, draws, losses, illegal moves, time losses and crashes.
 
-    tests/shell/selfplay.py build/release/tolvane --games 20 --level "0 0:02 0.1"
-    tests/shell/selfplay.py build/release/tolvane --games 4 --level "40 1 0"
-    tests/shell/selfplay.py build/release/tolvane --games 4 --st 1
+    scripts/selfplay.py build/release/tolvane --games 20 --level "0 0:02 0.1"
+    scripts/selfplay.py build/release/tolvane --games 4 --level "40 1 0"
+    scripts/selfplay.py build/release/tolvane --games 4 --st 1
 """
 import argparse
 import os

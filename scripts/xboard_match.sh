@@ -1,10 +1,10 @@
 #!/bin/sh
 # Tolvane against another engine under the real xboard, on a virtual display; prints the results.
 #
-#   tests/shell/xboard_match.sh build/release/tolvane [games] [opponent] [xboard time options...]
-#   tests/shell/xboard_match.sh build/release/tolvane 4 fairymax -tc 0:02 -inc 0.1
-#   tests/shell/xboard_match.sh build/release/tolvane 2 phalanx -tc 1 -mps 40
-#   tests/shell/xboard_match.sh build/release/tolvane 2 fairymax -st 1
+#   scripts/xboard_match.sh build/release/tolvane [games] [opponent] [xboard time options...]
+#   scripts/xboard_match.sh build/release/tolvane 4 fairymax -tc 0:02 -inc 0.1
+#   scripts/xboard_match.sh build/release/tolvane 2 phalanx -tc 1 -mps 40
+#   scripts/xboard_match.sh build/release/tolvane 2 fairymax -st 1
 # Needs the Debian packages xboard, xvfb and the opponent (fairymax or phalanx).
 set -u
 binary=$(realpath "$1")

@@ -75,7 +75,7 @@ int score_to_hash(int score);    // mate scores made node-relative (uses pos.ply
 int score_from_hash(int score);
 
 // --- Search state ----------------------------------------------------------------------------
-extern int nodes;
+extern int64_t nodes;
 extern int stop_search;
 extern int follow_pv;
 extern Move pv[MAX_PLY][MAX_PLY];

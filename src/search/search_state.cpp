@@ -4,7 +4,7 @@
 #include "eval/eval.h"
 #include "search/search.h"
 
-int nodes;
+int64_t nodes;  // 64 bits: a long analysis passes 2^31 nodes within the hour
 int stop_search;
 int follow_pv;
 Move pv[MAX_PLY][MAX_PLY];

@@ -24,7 +24,7 @@ void print_thinking(int score) {
     // While pondering the opponent is to move at the root; show the engine's view.
     if (search_mode == MODE_PONDER) score = -score;
     int centiseconds = static_cast<int>((now_ms() - search_start_ms) / 10);
-    printf("%d %d %d %d ", iteration, score, centiseconds, nodes);
+    printf("%d %d %d %lld ", iteration, score, centiseconds, static_cast<long long>(nodes));
     for (int i = 0; i < n; i++) {
         Move m = pv[0][i];
         if (m.from == 0 && m.to == 0) break;

@@ -22,8 +22,6 @@ bool bench_prepare() {
 }
 
 void bench_command() {
-    set_fixed_limits(BENCH_TIME_MS, MAX_PLY);
-    search_mode = MODE_THINK;
     set_variant("normal");
     printf("variante = %s\n", Variant);
     printf("Searching Mate in 7... \n");
@@ -37,7 +35,7 @@ void bench_command() {
 
     printf("\n");
     printf("Time: %d ms\n", static_cast<int>(elapsed));
-    printf("Nodes: %d\n", nodes);
+    printf("Nodes: %lld\n", static_cast<long long>(nodes));
     // A search inside one clock tick is counted as one millisecond rather than divided by zero.
     double nps = static_cast<double>(nodes) / static_cast<double>(elapsed > 0 ? elapsed : 1) * 1000.0;
     printf("Nodes per second: %lld (Score: %.3f)\n", static_cast<long long>(nps), nps / REFERENCE_NPS);
