@@ -1,4 +1,8 @@
-// Quick perft tier: every position of tests/data/perft.epd within a node budget, and checking walks.
+// Quick perft tier: tests/data/perft.epd within a node budget, checking walks, and the perft command.
+#include <algorithm>
+#include <tuple>
+#include <utility>
+
 #include "board/board_test_support.h"
 #include "tools/tools.h"
 
@@ -8,53 +12,33 @@ namespace {
 
 // Depths counted in the quick tier: the deepest whose published count stays within this budget.
 constexpr uint64_t QUICK_NODE_BUDGET = 2200000;
-// Walks that check every field at every node stay within this budget.
+// Depths whose count stays within this budget are walked checking every field at every node.
 constexpr uint64_t CHECKED_NODE_BUDGET = 450000;
 
 class PerftSuite : public BoardTest {};
 
-TEST_F(PerftSuite, DataFileHasEveryPublishedPosition) {
-    auto cases = read_perft_suite();
+TEST_F(PerftSuite, QuickDepthsMatchPublishedCounts) {
+    const auto cases = read_perft_suite();
     ASSERT_GE(cases.size(), 13u);
-    int chess960 = 0;
+    EXPECT_EQ(std::count_if(cases.begin(), cases.end(), [](const PerftCase& c) { return c.chess960; }), 5);
     for (const auto& c : cases) {
         EXPECT_GE(c.counts.size(), 4u) << c.fen;
-        chess960 += c.chess960;
-    }
-    EXPECT_EQ(chess960, 5);
-}
-
-TEST_F(PerftSuite, QuickDepthsMatchPublishedCounts) {
-    for (const auto& c : read_perft_suite()) {
         setup_case(c);
-        for (size_t d = 1; d <= c.counts.size() && c.counts[d - 1] <= QUICK_NODE_BUDGET; ++d)
-            EXPECT_EQ(perft(static_cast<int>(d)), c.counts[d - 1]) << c.fen << " depth " << d;
-        reset_engine_state();
-    }
-}
-
-TEST_F(PerftSuite, EveryNodeRestoresEveryField) {
-    for (const auto& c : read_perft_suite()) {
-        setup_case(c);
-        size_t depth = 0;
-        while (depth < c.counts.size() && c.counts[depth] <= CHECKED_NODE_BUDGET) ++depth;
-        CheckingPerft walk;
         const Position root = pos;
-        uint64_t leaves = walk.run(static_cast<int>(depth));
-        EXPECT_TRUE(walk.fault.empty()) << c.fen << ": " << walk.fault;
-        EXPECT_EQ(leaves, c.counts[depth - 1]) << c.fen << " depth " << depth;
+        for (size_t d = 1; d <= c.counts.size() && c.counts[d - 1] <= QUICK_NODE_BUDGET; ++d) {
+            CheckingPerft walk;
+            const int depth = static_cast<int>(d);
+            EXPECT_EQ(c.counts[d - 1] <= CHECKED_NODE_BUDGET ? walk.run(depth) : perft(depth), c.counts[d - 1])
+                << c.fen << " depth " << d;
+            EXPECT_TRUE(walk.fault.empty()) << c.fen << ": " << walk.fault;
+        }
         EXPECT_TRUE(same_position(root, pos)) << c.fen;
         reset_engine_state();
     }
 }
 
-TEST_F(PerftSuite, DepthZeroIsOneLeaf) {
-    setup("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNRwKQkq-");
-    EXPECT_EQ(perft(0), 1u);
-}
-
-// A mated side has no leaves at depth 1; perft counts nothing below a refused move.
-TEST_F(PerftSuite, MateAndStalemateHaveNoMoves) {
+// A mated or stalemated side has no leaves at depth 1.
+TEST_F(PerftSuite, EdgeCounts) {
     setup("rnb1kbnr/pppp1ppp/8/4p3/6Pq/5P2/PPPPP2P/RNBQKBNRw KQkq -");  // fool's mate
     EXPECT_EQ(perft(1), 0u);
     EXPECT_EQ(count_legal_moves(), 0);
@@ -62,43 +46,31 @@ TEST_F(PerftSuite, MateAndStalemateHaveNoMoves) {
     EXPECT_EQ(perft(1), 0u);
 }
 
-}  // namespace
-
-namespace {
-
 // At every node of a short walk, gen_captures lists exactly the captures, queen promotions and
 // en-passant captures of generate_moves, with the same scores except the bad-capture mark.
 struct CaptureSubsetWalk {
     std::string fault;
 
     void run(int depth) {
-        if (!fault.empty()) return;
         Move all[MAX_MOVES], caps[MAX_MOVES];
-        const int n = generate_moves(all);
-        const int k = gen_captures(caps);
+        const int n = generate_moves(all), k = gen_captures(caps);
         std::vector<std::tuple<int, int, int, int>> expected, got;
         for (int i = 0; i < n; ++i) {
             const Move& m = all[i];
-            const bool capture = m.type == MOVE_NORMAL && pos.color[m.to] == 1 - pos.side;
-            if (capture) {
-                int score = m.score > 0 ? m.score : -1;  // good captures score near 3000000, bad ones below 0
-                expected.emplace_back(m.from, m.to, m.type, score);
-            } else if (m.type == MOVE_PROMOTE_QUEEN) {
-                expected.emplace_back(m.from, m.to, m.type, m.score);
-            } else if (m.type == MOVE_EN_PASSANT) {
-                expected.emplace_back(m.from, m.to, m.type, 0);
-            }
+            if (m.type == MOVE_NORMAL && pos.color[m.to] == 1 - pos.side)
+                expected.emplace_back(m.from, m.to, m.type, m.score > 0 ? m.score : -1);
+            else if (m.type == MOVE_PROMOTE_QUEEN || m.type == MOVE_EN_PASSANT)
+                expected.emplace_back(m.from, m.to, m.type, m.type == MOVE_EN_PASSANT ? 0 : m.score);
         }
-        for (int i = 0; i < k; ++i) got.emplace_back(caps[i].from, caps[i].to, caps[i].type, caps[i].score);
-        // Origins come in the same ascending order; within one pawn the push comes first here.
-        for (size_t i = 1; i < got.size(); ++i)
-            if (std::get<2>(got[i]) != MOVE_EN_PASSANT && std::get<0>(got[i]) < std::get<0>(got[i - 1]))
+        for (int i = 0; i < k; ++i) {
+            got.emplace_back(caps[i].from, caps[i].to, caps[i].type, caps[i].score);
+            if (i > 0 && caps[i].type != MOVE_EN_PASSANT && caps[i].from < caps[i - 1].from)
                 fault = "captures out of square order";
+        }
         std::sort(expected.begin(), expected.end());
         std::sort(got.begin(), got.end());
         if (expected != got) fault = "capture lists differ";
-        if (depth == 0) return;
-        for (int i = 0; i < n && fault.empty(); ++i)
+        for (int i = 0; i < n && depth > 0 && fault.empty(); ++i)
             if (make_move(all[i])) {
                 run(depth - 1);
                 unmake_move();
@@ -114,6 +86,38 @@ TEST_F(PerftSuite, CaptureGenerationIsTheCaptureSubset) {
         EXPECT_TRUE(walk.fault.empty()) << c.fen << ": " << walk.fault;
         reset_engine_state();
     }
+}
+
+std::string run_command(const char* line) {
+    testing::internal::CaptureStdout();
+    perft_command(line);
+    std::fflush(stdout);
+    return testing::internal::GetCapturedStdout();
+}
+
+// The console command: exact output, the missing-number case, and the state it leaves.
+TEST_F(PerftSuite, CommandOutputAndState) {
+    const std::string header = "variante = normal\nPerformance Test\nPly\tSeconds\tNodes\n";
+    const std::string usage = "Usage: perft <depth>\n";
+    const std::pair<const char*, std::string> cases[] = {
+        {"perft 0", header + "0:\t0\t1\n"},
+        {"perft 4", header + "0:\t0\t1\n1:\t0\t20\n2:\t0\t400\n3:\t0\t8902\n4:\t0\t197281\n"},
+        {"perft -1", header},
+        {"perft", usage},
+        {"perft x", usage},
+        {"", usage},
+    };
+    for (const auto& [line, expected] : cases) EXPECT_EQ(run_command(line), expected) << '"' << line << '"';
+    // Whatever came before, perft counts from the orthodox start position.
+    set_variant("fischerandom");
+    ASSERT_TRUE(setup_position("4k3/8/8/8/8/8/8/4K3w--"));
+    search_start_ms = -12345;
+    run_command("perft 1");
+    EXPECT_STREQ(Variant, "normal");
+    EXPECT_EQ(variant_kind, VARIANT_NORMAL);
+    EXPECT_EQ(pos.hash_key, 0x1d0b07bbcf64539dULL);
+    EXPECT_EQ(pos.game_ply, 0);
+    EXPECT_NE(search_start_ms, -12345);
 }
 
 }  // namespace

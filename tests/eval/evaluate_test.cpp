@@ -1,4 +1,4 @@
-// The evaluation driver: early returns, the cache, material blocks, endings, trade-down and tempo.
+// The evaluation driver: early returns, the cache, lazy exits, material blocks, endings, trade-down, tempo.
 #include "eval/eval_fixture.h"
 
 namespace {
@@ -8,7 +8,6 @@ protected:
     // White's minus black's total after the endgame loop alone, for positions whose remaining
     // blocks a test accounts for by hand.
     int endgame_loop_difference() {
-        build_working_tables();
         white_score = pos.piece_material[WHITE] + pos.pawn_material[WHITE];
         black_score = pos.piece_material[BLACK] + pos.pawn_material[BLACK];
         piece_terms_endgame();
@@ -17,41 +16,64 @@ protected:
     int full() { return evaluate(-SCORE_INF, SCORE_INF); }
 };
 
-TEST_F(Evaluate, PawnlessDrawsScoreZeroBeforeTheCacheIsRead) {
+// Insufficient material scores zero before the cache is read; two bishops or a rook do not.
+TEST_F(Evaluate, PawnlessDraws) {
     for (const char* fen : {"4k3/8/8/8/8/8/8/4K3 w - -", "4k3/8/8/8/8/8/8/3NK3 b - -",
                             "1n2k1n1/8/8/8/8/8/8/1N2KN2 w - -", "4k3/8/8/8/8/8/8/3BK3 w - -",
                             "3bk3/8/8/8/8/8/8/2BBK3 w - -", "3rk3/8/8/8/8/8/8/2NRK3 w - -",
                             "2nbk3/8/8/8/8/8/8/3RK3 w - -", "3rk3/8/8/8/8/8/8/3RK3 b - -"}) {
         set(fen);
-        slot().key = pos.hash_key;
-        slot().score = 777;
+        slot() = {pos.hash_key, 777};
         EXPECT_EQ(full(), 0) << fen;
     }
-}
-
-TEST_F(Evaluate, TwoBishopsAgainstTheBareKingAreNoDraw) {
     set("4k3/8/8/8/8/8/8/2B1KB2 w - -");
     EXPECT_GT(eval_fresh(), 500);
     set("4k3/8/8/8/8/8/8/3RK3 w - -");
     EXPECT_GT(eval_fresh(), 400);
 }
 
-TEST_F(Evaluate, OppositeColouredBishopsScaleBySevenSixteenths) {
-    set("4k3/p1pb4/1p6/8/8/1P1P4/P1P2B2/4K3 w - -");
-    const int d = endgame_loop_difference();
-    EXPECT_EQ(eval_fresh(), d * 7 / 16);  // seven pawns, no tempo
-    EXPECT_NE(slot().key, pos.hash_key);  // early returns are not cached
-    set("4k3/p1pb4/1p6/8/8/1P1P4/P1P2B2/4K3 b - -");
-    EXPECT_EQ(eval_fresh(), -(d * 7 / 16));
-}
-
-TEST_F(Evaluate, SameColouredBishopsWithBalancedPawnsScaleByPawnsOverEight) {
-    set("4k3/p1p1b3/1p6/8/8/1P1P4/P1P2B2/4K3 w - -");
-    const int d = endgame_loop_difference();
-    EXPECT_EQ(eval_fresh(), d * 7 / 8);
+// Worked endings: the endgame loop's difference, then the blocks each case names. Scaled
+// bishop endings return early and are not cached.
+TEST_F(Evaluate, WorkedEndings) {
+    struct Case {
+        const char* fen;
+        int (*expected)(int difference);
+        bool cached;
+    } cases[] = {
+        // Opposite-coloured bishops: seven pawns, seven sixteenths, no tempo; both sides to move.
+        {"4k3/p1pb4/1p6/8/8/1P1P4/P1P2B2/4K3 w - -", [](int d) { return d * 7 / 16; }, false},
+        {"4k3/p1pb4/1p6/8/8/1P1P4/P1P2B2/4K3 b - -", [](int d) { return -(d * 7 / 16); }, false},
+        // Same-coloured bishops with balanced pawns scale by pawns over eight.
+        {"4k3/p1p1b3/1p6/8/8/1P1P4/P1P2B2/4K3 w - -", [](int d) { return d * 7 / 8; }, false},
+        // Bishop pair against two knights alone: only the knight pair's -8; with a rook each +45 +20.
+        {"1n2k1n1/ppp5/8/8/8/8/PPP5/2B1KB2 w - -", [](int d) { return d + 8 + TEMPO_BONUS; }, true},
+        {"rn2k1n1/ppp5/8/8/8/8/PPP5/R1B1KB2 w - -", [](int d) { return d + 45 + 20 + 8 + TEMPO_BONUS; }, true},
+        // Black: no pawn -50, trapped bishop -160, a bishop up in the endgame imbalance +50.
+        {"4k3/8/8/8/8/1P6/b1P5/4K3 w - -", [](int d) { return d + 50 + 160 - 50 + TEMPO_BONUS; }, true},
+    };
+    for (const Case& c : cases) {
+        set(c.fen);
+        const int expected = c.expected(endgame_loop_difference());
+        EXPECT_EQ(eval_fresh(), expected) << c.fen;
+        EXPECT_EQ(slot().key == pos.hash_key, c.cached) << c.fen;
+    }
     set("4k3/p3b3/1p6/8/8/1P1P4/P1P2B2/4K3 w - -");  // four pawns against two: a full evaluation
     eval_fresh();
     EXPECT_EQ(slot().key, pos.hash_key);
+    set("r3k3/4p3/8/8/8/8/4P3/R3K3 w - -");  // rook endings with one pawn each are halved twice
+    endgame_loop_difference();
+    const int white_total = white_score - 25, black_total = black_score - 25;
+    EXPECT_EQ(eval_fresh(), white_total / 4 - black_total / 4 + TEMPO_BONUS);
+}
+
+// Rook and piece against rook and pawns is drawn only for the side with the piece.
+TEST_F(Evaluate, RookAndPieceAgainstRookAndPawns) {
+    set("r3k3/pp5R/8/8/4N3/8/8/4K3 w - -");
+    EXPECT_EQ(eval_fresh(), 0);
+    set("r3k3/8/8/8/8/8/pp6/4K1NR w - -");
+    EXPECT_LT(eval_fresh(), -100);
+    set("4k1nr/PP6/8/8/8/8/8/R3K3 b - -");
+    EXPECT_LT(eval_fresh(), -100);
 }
 
 TEST_F(Evaluate, SideToMoveChangesOnlyTheTempo) {
@@ -61,8 +83,7 @@ TEST_F(Evaluate, SideToMoveChangesOnlyTheTempo) {
         set(std::string(placement) + " w - -");
         const int white_to_move = eval_fresh();
         set(std::string(placement) + " b - -");
-        const int black_to_move = eval_fresh();
-        EXPECT_EQ(white_to_move + black_to_move, 2 * TEMPO_BONUS) << placement;
+        EXPECT_EQ(white_to_move + eval_fresh(), 2 * TEMPO_BONUS) << placement;
     }
 }
 
@@ -76,17 +97,12 @@ TEST_F(Evaluate, LazyExitReturnsTheBoundWithoutACacheEntry) {
     const int exact = evaluate(0, 50);  // the same call without lazy exits evaluates in full
     EXPECT_EQ(slot().key, pos.hash_key);
     EXPECT_EQ(slot().score, exact);
-
     set("r2qk3/pppp4/8/8/8/8/PPPPPPPP/R2QK3 b - -");
     lazy_eval = 1;
     EXPECT_EQ(evaluate(-50, 0), -50);  // fail low: the alpha bound
     EXPECT_EQ(slot().key, 0u);
-}
-
-TEST_F(Evaluate, LazyMarginWidensInTheTransition) {
-    set("r5k1/pp3ppp/2n5/3p4/3P4/2N2N2/PP3PPP/R5K1 w - -");  // transition, white a knight ahead
-    lazy_eval = 1;
-    EXPECT_EQ(evaluate(-SCORE_INF, -200), -200);  // 315 + 500 > -200
+    set("r5k1/pp3ppp/2n5/3p4/3P4/2N2N2/PP3PPP/R5K1 w - -");  // transition: the margin widens
+    EXPECT_EQ(evaluate(-SCORE_INF, -200), -200);  // a knight (315) + 500 > -200
     EXPECT_NE(evaluate(-SCORE_INF, 0), 0);         // 315 - 500 < 0: no exit
 }
 
@@ -95,49 +111,13 @@ TEST_F(Evaluate, CacheHitsAndMisses) {
     const int score = full();
     EXPECT_EQ(slot().key, pos.hash_key);
     EXPECT_EQ(slot().score, score);
-
     slot().score = 1234;  // a stored score is returned as it is
     EXPECT_EQ(full(), 1234);
-
     slot().score = -SCORE_INF;  // marks a slot without a score: a miss, then overwritten
     EXPECT_EQ(full(), score);
     EXPECT_EQ(slot().score, score);
-
     eval_cache = nullptr;  // and the evaluation does not need a cache at all
     EXPECT_EQ(full(), score);
-}
-
-TEST_F(Evaluate, BishopPairAgainstTwoKnightsAloneEarnsNothing) {
-    set("1n2k1n1/ppp5/8/8/8/8/PPP5/2B1KB2 w - -");
-    int base = endgame_loop_difference();
-    EXPECT_EQ(eval_fresh(), base + 8 + TEMPO_BONUS);  // only the knight pair's -8
-    set("rn2k1n1/ppp5/8/8/8/8/PPP5/R1B1KB2 w - -");  // an extra rook each, still an endgame
-    ASSERT_LT(total_material, 3035);
-    base = endgame_loop_difference();
-    EXPECT_EQ(eval_fresh(), base + 45 + 20 + 8 + TEMPO_BONUS);
-}
-
-TEST_F(Evaluate, TrappedBishopAndBarePawnsInTheEndgame) {
-    set("4k3/8/8/8/8/1P6/b1P5/4K3 w - -");
-    const int base = endgame_loop_difference();
-    // black: no pawn -50, trapped -160, a bishop up in the endgame imbalance +50
-    EXPECT_EQ(eval_fresh(), base + 50 + 160 - 50 + TEMPO_BONUS);
-}
-
-TEST_F(Evaluate, RookEndingsWithOnePawnEachAreHalvedTwice) {
-    set("r3k3/4p3/8/8/8/8/4P3/R3K3 w - -");
-    endgame_loop_difference();
-    const int white_total = white_score - 25, black_total = black_score - 25;  // one pawn each
-    EXPECT_EQ(eval_fresh(), white_total / 4 - black_total / 4 + TEMPO_BONUS);
-}
-
-TEST_F(Evaluate, RookAndPieceAgainstRookAndPawnsIsDrawnOnlyForThePieceSide) {
-    set("r3k3/pp5R/8/8/4N3/8/8/4K3 w - -");  // white ahead: cannot win it
-    EXPECT_EQ(eval_fresh(), 0);
-    set("r3k3/8/8/8/8/8/pp6/4K1NR w - -");  // black's pawns run: its advantage stands
-    EXPECT_LT(eval_fresh(), -100);
-    set("4k1nr/PP6/8/8/8/8/8/R3K3 b - -");  // and the same for the colours exchanged
-    EXPECT_LT(eval_fresh(), -100);
 }
 
 TEST_F(Evaluate, TradeDownRewardsTradingPiecesWhenAhead) {

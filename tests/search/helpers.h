@@ -1,5 +1,7 @@
-// Shared set-up for the search tests: tables, quiet limits and snapshots of the position.
+// Shared set-up for the search tests: small tables, quiet input, moves by text, position snapshots.
 #pragma once
+
+#include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
@@ -9,6 +11,7 @@
 #include "platform/platform.h"
 #include "search/search.h"
 #include "shell/shell.h"
+#include "tools/tools.h"
 
 namespace search_test {
 
@@ -16,9 +19,8 @@ namespace search_test {
 inline bool no_input() { return false; }
 inline bool input_waits() { return true; }
 
-// Small tables keep the tests quick; each test starts from cleared ones.
 inline void use_small_tables() {
-    poll_input = no_input;  // whatever the test runner connected to standard input
+    poll_input = no_input;
     static bool allocated = false;
     if (!allocated) {
         init_hash_keys();
@@ -30,10 +32,11 @@ inline void use_small_tables() {
     clear_tables();
 }
 
+// A null text sets up the benchmark position.
 inline bool set_up(const char* text) {
     use_small_tables();
     set_variant("normal");
-    if (!setup_position(text)) return false;
+    if (text ? !setup_position(text) : !bench_prepare()) return false;
     pos.ply = 0;  // as the root search leaves it, so snapshots compare
     clear_tables();
     return true;
@@ -45,59 +48,60 @@ inline void depth_limits(int depth) {
     search_mode = MODE_THINK;
 }
 
+// Coordinates as the thinking line prints them: "e2e4", "b7b8=q"; the empty move reads "a8a8".
+inline std::string coord(Move m) {
+    std::string s = {char('a' + (m.from & 7)), char('8' - (m.from >> 3)), char('a' + (m.to & 7)),
+                     char('8' - (m.to >> 3))};
+    if (m.type >= MOVE_PROMOTE_QUEEN) s += std::string("=") + promotion_letter(m.type);
+    return s;
+}
+
+inline bool find_move(const std::string& text, Move* out) {
+    Move list[MAX_MOVES];
+    int n = generate_moves(list);
+    for (int i = 0; i < n; i++)
+        if (coord(list[i]) == text) return *out = list[i], true;
+    return false;
+}
+
+// Plays the moves (without counting them as search plies); false at the first refusal.
+inline bool play(const std::vector<const char*>& moves) {
+    for (const char* text : moves) {
+        Move m;
+        if (!find_move(text, &m) || !make_move(m)) return false;
+    }
+    pos.ply = 0;
+    return true;
+}
+
+inline bool is_legal_here(Move m) {
+    Move found;
+    if (!find_move(coord(m), &found) || found.type != m.type || !make_move(found)) return false;
+    unmake_move();
+    return true;
+}
 
 struct Snapshot {
     Position position;
     std::vector<HistoryEntry> history;
 };
 
-inline Snapshot take_snapshot() {
-    Snapshot s;
-    s.position = pos;
-    s.history.assign(game_history, game_history + pos.game_ply);
-    return s;
-}
+inline Snapshot take_snapshot() { return {pos, {game_history, game_history + pos.game_ply}}; }
 
 inline bool same_as(const Snapshot& s) {
-    if (memcmp(&s.position, &pos, sizeof(Position)) != 0) return false;
-    if (static_cast<int>(s.history.size()) != pos.game_ply) return false;
-    for (size_t i = 0; i < s.history.size(); i++) {
-        const HistoryEntry& a = s.history[i];
-        const HistoryEntry& b = game_history[i];
-        if (a.from != b.from || a.to != b.to || a.type != b.type || a.score != b.score ||
-            a.captured != b.captured || a.castle != b.castle || a.ep != b.ep ||
-            a.fifty != b.fifty || a.hash_key != b.hash_key) {
-            return false;
-        }
-    }
-    return true;
+    return memcmp(&s.position, &pos, sizeof(Position)) == 0 && int(s.history.size()) == pos.game_ply &&
+           memcmp(s.history.data(), game_history, s.history.size() * sizeof(HistoryEntry)) == 0;
 }
 
-// Finds the generated legal move with these squares (and promotion letter, if any).
-inline bool find_move(const std::string& text, Move* out) {
-    if (text.size() < 4) return false;
-    int from = (text[0] - 'a') + 8 * (8 - (text[1] - '0'));
-    int to = (text[2] - 'a') + 8 * (8 - (text[3] - '0'));
-    int promotion = 0;
-    if (text.size() >= 6 && text[4] == '=') {
-        switch (text[5]) {
-            case 'q': promotion = MOVE_PROMOTE_QUEEN; break;
-            case 'r': promotion = MOVE_PROMOTE_ROOK; break;
-            case 'b': promotion = MOVE_PROMOTE_BISHOP; break;
-            case 'n': promotion = MOVE_PROMOTE_KNIGHT; break;
-            default: return false;
-        }
-    }
-    Move list[MAX_MOVES];
-    int n = generate_moves(list);
-    for (int i = 0; i < n; i++) {
-        if (list[i].from != from || list[i].to != to) continue;
-        if (promotion != 0 && list[i].type != promotion) continue;
-        if (promotion == 0 && list[i].type >= MOVE_PROMOTE_QUEEN) continue;
-        *out = list[i];
-        return true;
-    }
-    return false;
+// Searches to the depth and checks the final score, the move (unless null), and that a mate once found keeps
+// its distance in every later iteration.
+inline void expect_search(int depth, int score, const char* best) {
+    depth_limits(depth);
+    Move m = root_search();
+    EXPECT_EQ(iteration_score[depth - 1], score);
+    EXPECT_TRUE(!best || coord(m) == best) << coord(m);
+    for (int it = 1; it < depth && score > MATE_BOUND; it++)
+        EXPECT_TRUE(iteration_score[it] <= MATE_BOUND || iteration_score[it] == score) << "iteration " << it;
 }
 
 }  // namespace search_test

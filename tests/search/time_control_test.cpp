@@ -1,5 +1,5 @@
 // The limits of the "st", "sd", "level" and "time" commands, and what stops a search.
-#include <gtest/gtest.h>
+#include <tuple>
 
 #include "search/helpers.h"
 
@@ -10,111 +10,62 @@ using namespace search_test;
 class TimeRules : public ::testing::Test {
   protected:
     void SetUp() override {
-        saved_control = time_control;
-        saved_side = engine_side;
-        saved_game_ply = pos.game_ply;
-        saved_mode = search_mode;
-        time_control = TimeControl{};
-        pos.game_ply = 0;
+        saved = {time_control, engine_side, pos.game_ply, search_mode};
         poll_input = no_input;
     }
     void TearDown() override {
-        time_control = saved_control;
-        engine_side = saved_side;
-        pos.game_ply = saved_game_ply;
-        search_mode = saved_mode;
-        stop_search = 0;
-        time_check_armed = 0;
+        std::tie(time_control, engine_side, pos.game_ply, search_mode) = saved;
+        stop_search = time_check_armed = 0;
         poll_input = no_input;
     }
-    TimeControl saved_control{};
-    int saved_side = EMPTY;
-    int saved_game_ply = 0;
-    int saved_mode = MODE_THINK;
+    std::tuple<TimeControl, int, int, int> saved;
 };
 
-TEST_F(TimeRules, FortyMovesInFiveMinutes) {
-    set_time_level(40, 0);
-    engine_side = BLACK;
-    set_time_remaining(30000);
-    EXPECT_EQ(time_control.remaining_ms, 300000);
-    EXPECT_EQ(time_control.move_time_ms, 299700);
-    EXPECT_EQ(time_control.moves_to_go, 40);
-    EXPECT_EQ(time_control.soft_limit_ms, 3746);
-    EXPECT_EQ(time_control.extended_limit_ms, 11238);
-    EXPECT_EQ(time_control.hard_limit_ms, 61163);
-    EXPECT_EQ(time_control.max_depth, 100);
+constexpr int ANY = -1, NONE = NO_TIME_LIMIT_MS;
+enum Command { LEVEL, ST, SD };
 
-    engine_side = WHITE;
-    set_time_remaining(30000);
-    EXPECT_EQ(time_control.moves_to_go, 39);
-}
+// {command, level moves or st/sd value, increment s, "time" cs, side, game ply} then the limits.
+struct ClockCase {
+    Command command;
+    int a, inc, centiseconds, side, game_ply;
+    int remaining, to_go, move_time, soft, extended, hard, depth;
+};
+const ClockCase CLOCK_CASES[] = {
+    {LEVEL, 40, 0, 30000, BLACK, 0, 300000, 40, 299700, 3746, 11238, 61163, 100},
+    {LEVEL, 40, 0, 30000, WHITE, 0, ANY, 39, ANY, ANY, ANY, ANY, ANY},
+    {LEVEL, 40, 0, 30000, BLACK, 20, ANY, 30, ANY, ANY, ANY, ANY, ANY},
+    {LEVEL, 40, 0, 30000, BLACK, 80, ANY, 40, ANY, ANY, ANY, ANY, ANY},  // a whole new period
+    {LEVEL, 40, 0, 30000, BLACK, 250, ANY, 35, ANY, ANY, ANY, ANY, ANY},
+    {LEVEL, 0, 0, 12000, BLACK, 0, ANY, 40, ANY, 1496, ANY, ANY, ANY},     // whole game: forty moves
+    {LEVEL, 0, 12, 1000, BLACK, 0, ANY, ANY, 9000, 4500, 9000, 9000, ANY},  // increment, short clock
+    {LEVEL, 0, 2, 60000, BLACK, 0, ANY, ANY, 21990, 10995, 32985, 87960, ANY},
+    {LEVEL, 40, 0, 200, BLACK, 0, ANY, ANY, 1700, ANY, ANY, ANY, 50},  // a short clock limits depth
+    {LEVEL, 40, 0, 330, BLACK, 0, ANY, ANY, ANY, ANY, ANY, ANY, 100},
+    {ST, 5, 0, 0, BLACK, 0, 5000, ANY, 5000, 5000, 5000, 5000, 100},
+    {SD, 150, 0, 0, BLACK, 0, ANY, ANY, ANY, NONE, ANY, NONE, 100},
+    {SD, 7, 0, 0, BLACK, 0, ANY, ANY, ANY, NONE, ANY, NONE, 7},
+};
 
-TEST_F(TimeRules, MovesToGoFollowsTheGameAndWrapsIntoTheNextPeriod) {
-    set_time_level(40, 0);
-    engine_side = BLACK;
-    pos.game_ply = 20;
-    set_time_remaining(30000);
-    EXPECT_EQ(time_control.moves_to_go, 30);
-    pos.game_ply = 80;  // exactly at the end of the period: a whole new one
-    set_time_remaining(30000);
-    EXPECT_EQ(time_control.moves_to_go, 40);
-    pos.game_ply = 250;
-    set_time_remaining(30000);
-    EXPECT_EQ(time_control.moves_to_go, 35);
-}
-
-TEST_F(TimeRules, WholeGameAssumesFortyMoves) {
-    set_time_level(0, 0);
-    set_time_remaining(12000);
-    EXPECT_EQ(time_control.moves_to_go, 40);
-    EXPECT_EQ(time_control.soft_limit_ms, (119700 / 2) / 40);
-}
-
-TEST_F(TimeRules, IncrementWithShortClock) {
-    set_time_level(0, 12);
-    set_time_remaining(1000);
-    EXPECT_EQ(time_control.increment_ms, 12000);
-    EXPECT_EQ(time_control.move_time_ms, 9000);
-    EXPECT_EQ(time_control.soft_limit_ms, 4500);
-    EXPECT_EQ(time_control.extended_limit_ms, 9000);
-    EXPECT_EQ(time_control.hard_limit_ms, 9000);
-}
-
-TEST_F(TimeRules, IncrementWithLongClock) {
-    set_time_level(0, 2);
-    set_time_remaining(60000);  // 599700 ms: a thirtieth plus the increment
-    int t = 599700 / 30 + 2000;
-    EXPECT_EQ(time_control.move_time_ms, t);
-    EXPECT_EQ(time_control.soft_limit_ms, t / 2);
-    EXPECT_EQ(time_control.extended_limit_ms, t * 3 / 2);
-    EXPECT_EQ(time_control.hard_limit_ms, t * 4);
-}
-
-TEST_F(TimeRules, ShortClockLimitsDepth) {
-    set_time_level(40, 0);
-    set_time_remaining(200);
-    EXPECT_EQ(time_control.move_time_ms, 1700);
-    EXPECT_EQ(time_control.max_depth, 50);
-    set_time_remaining(330);
-    EXPECT_EQ(time_control.max_depth, 100);
-}
-
-TEST_F(TimeRules, FixedTimeAndFixedDepth) {
-    set_time_st(5);
-    EXPECT_EQ(time_control.remaining_ms, 5000);
-    EXPECT_EQ(time_control.move_time_ms, 5000);
-    EXPECT_EQ(time_control.soft_limit_ms, 5000);
-    EXPECT_EQ(time_control.extended_limit_ms, 5000);
-    EXPECT_EQ(time_control.hard_limit_ms, 5000);
-    EXPECT_EQ(time_control.max_depth, 100);
-
-    set_time_sd(150);
-    EXPECT_EQ(time_control.max_depth, 100);
-    EXPECT_EQ(time_control.hard_limit_ms, NO_TIME_LIMIT_MS);
-    set_time_sd(7);
-    EXPECT_EQ(time_control.max_depth, 7);
-    EXPECT_EQ(time_control.soft_limit_ms, NO_TIME_LIMIT_MS);
+TEST_F(TimeRules, ClockFigures) {
+    for (const ClockCase& c : CLOCK_CASES) {
+        SCOPED_TRACE(testing::Message() << "command " << c.command << " " << c.a << " " << c.inc << " time "
+                                        << c.centiseconds << " side " << c.side << " ply " << c.game_ply);
+        time_control = TimeControl{};
+        engine_side = c.side;
+        pos.game_ply = c.game_ply;
+        if (c.command == LEVEL) {
+            set_time_level(c.a, c.inc);
+            set_time_remaining(c.centiseconds);
+        }
+        if (c.command == ST) set_time_st(c.a);
+        if (c.command == SD) set_time_sd(c.a);
+        const TimeControl& t = time_control;
+        const int got[] = {t.remaining_ms, t.moves_to_go, t.move_time_ms, t.soft_limit_ms,
+                           t.extended_limit_ms, t.hard_limit_ms, t.max_depth};
+        const int want[] = {c.remaining, c.to_go, c.move_time, c.soft, c.extended, c.hard, c.depth};
+        for (int i = 0; i < 7; i++)
+            EXPECT_TRUE(want[i] == ANY || got[i] == want[i]) << "field " << i << ": " << got[i];
+    }
 }
 
 // Absurd numbers from the interface must neither overflow nor hang the computation.
@@ -136,83 +87,44 @@ TEST_F(TimeRules, ExtremeValuesStayInRange) {
     EXPECT_LE(time_control.hard_limit_ms, 0);
 }
 
-TEST_F(TimeRules, ThinkingIgnoresClockUntilArmed) {
-    search_mode = MODE_THINK;
-    time_control.hard_limit_ms = -1000;
-    search_start_ms = now_ms();
-    stop_search = 0;
-    time_check_armed = 0;
-    check_time(0);
-    EXPECT_EQ(stop_search, 0);
-    time_check_armed = 1;
-    check_time(0);
-    EXPECT_EQ(stop_search, 1);
-}
+// The last iteration scored 100; past the extended limit only a score more than 20 below it
+// buys time. Input stops a thinking search once armed (and leaves the game), a ponder at once.
+struct StopCase {
+    int mode, armed, hard, extended, input, alpha;
+    int stops, side_after;
+};
+const StopCase STOP_CASES[] = {
+    {MODE_THINK, 0, -1000, 1000000, 0, 0, 0, WHITE},  // the first iterations ignore the clock
+    {MODE_THINK, 1, -1000, 1000000, 0, 0, 1, WHITE},
+    {MODE_THINK, 1, 1000000, -1, 0, 50, 0, WHITE},
+    {MODE_THINK, 1, 1000000, -1, 0, 80, 0, WHITE},
+    {MODE_THINK, 1, 1000000, -1, 0, 81, 1, WHITE},
+    {MODE_PONDER, 1, -1000, -1, 0, 0, 0, WHITE},  // pondering has no clock
+    {MODE_THINK, 0, 1000000, 1000000, 1, 0, 0, WHITE},
+    {MODE_THINK, 1, 1000000, 1000000, 1, 0, 1, EMPTY},
+    {MODE_PONDER, 0, 1000000, 1000000, 1, 0, 1, WHITE},
+    {MODE_ANALYZE, 0, 1000000, -1, 0, 0, 0, WHITE},
+    {MODE_ANALYZE, 0, 0, -1, 0, 0, 1, WHITE},
+};
 
-TEST_F(TimeRules, ExtendedLimitWaitsOnlyForDroppingScore) {
-    search_mode = MODE_THINK;
-    time_control.hard_limit_ms = 1000000;
-    time_control.extended_limit_ms = -1;
-    search_start_ms = now_ms();
-    time_check_armed = 1;
-    iteration = 5;
-    iteration_score[4] = 100;
-    stop_search = 0;
-    check_time(50);  // 50 below the last iteration: keep searching
-    EXPECT_EQ(stop_search, 0);
-    check_time(80);  // exactly 20 below: still dropping
-    EXPECT_EQ(stop_search, 0);
-    check_time(81);
-    EXPECT_EQ(stop_search, 1);
-}
-
-TEST_F(TimeRules, PonderingHasNoClock) {
-    search_mode = MODE_PONDER;
-    time_control.hard_limit_ms = -1000;
-    search_start_ms = now_ms();
-    time_check_armed = 1;
-    stop_search = 0;
-    check_time(0);
-    EXPECT_EQ(stop_search, 0);
-}
-
-// A line from the interface ends a thinking search (once armed) and puts the engine in force mode.
-TEST_F(TimeRules, InputStopsThinkingAndPondering) {
-    search_mode = MODE_THINK;
-    search_start_ms = now_ms();
-    time_control.hard_limit_ms = 1000000;
-    time_control.extended_limit_ms = 1000000;
-    poll_input = input_waits;
-    engine_side = WHITE;
-    stop_search = 0;
-    time_check_armed = 0;
-    check_time(0);
-    EXPECT_EQ(stop_search, 0);
-    EXPECT_EQ(engine_side, WHITE);
-    time_check_armed = 1;
-    check_time(0);
-    EXPECT_EQ(stop_search, 1);
-    EXPECT_EQ(engine_side, EMPTY);
-
-    search_mode = MODE_PONDER;
-    engine_side = BLACK;
-    stop_search = 0;
-    time_check_armed = 0;
-    check_time(0);
-    EXPECT_EQ(stop_search, 1);
-    EXPECT_EQ(engine_side, BLACK);
-}
-
-TEST_F(TimeRules, AnalysisStopsAtHardLimit) {
-    search_mode = MODE_ANALYZE;
-    search_start_ms = now_ms();
-    time_control.hard_limit_ms = 1000000;
-    stop_search = 0;
-    check_time(0);
-    EXPECT_EQ(stop_search, 0);
-    time_control.hard_limit_ms = 0;
-    check_time(0);
-    EXPECT_EQ(stop_search, 1);
+TEST_F(TimeRules, WhatStopsTheSearch) {
+    for (const StopCase& c : STOP_CASES) {
+        SCOPED_TRACE(testing::Message() << "mode " << c.mode << " armed " << c.armed << " hard " << c.hard
+                                        << " input " << c.input << " alpha " << c.alpha);
+        search_mode = c.mode;
+        time_check_armed = c.armed;
+        time_control.hard_limit_ms = c.hard;
+        time_control.extended_limit_ms = c.extended;
+        poll_input = c.input ? input_waits : no_input;
+        iteration = 5;
+        iteration_score[4] = 100;
+        engine_side = WHITE;
+        stop_search = 0;
+        search_start_ms = now_ms();
+        check_time(c.alpha);
+        EXPECT_EQ(stop_search, c.stops);
+        EXPECT_EQ(engine_side, c.side_after);
+    }
 }
 
 }  // namespace

@@ -9,7 +9,7 @@ namespace {
 class PerftDeep : public BoardTest {};
 
 TEST_F(PerftDeep, EveryPublishedCount) {
-    auto cases = read_perft_suite();
+    const auto cases = read_perft_suite();
     ASSERT_GE(cases.size(), 13u);
     for (const auto& c : cases) {
         setup_case(c);
