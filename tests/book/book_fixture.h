@@ -13,6 +13,9 @@
 
 namespace book_test {
 
+using Bytes = std::vector<unsigned char>;
+using Moves = std::vector<std::string>;
+
 constexpr uint32_t SEED = 12345;
 constexpr const char* START_TEXT = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w ";
 
@@ -32,85 +35,45 @@ struct TempDir {
     std::string file(const char* name) const { return (path / name).string(); }
 };
 
-// Runs in `dir` for its lifetime, since the loader reads the random files from there.
-struct InDir {
-    std::filesystem::path previous;
-    explicit InDir(const std::filesystem::path& dir) : previous(std::filesystem::current_path()) {
-        std::filesystem::current_path(dir);
-    }
-    ~InDir() { std::filesystem::current_path(previous); }
-};
-
-inline void write_file(const std::string& name, const std::vector<unsigned char>& bytes) {
-    std::ofstream out(name, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+template <class Text>  // std::string or Bytes
+void write_file(const std::string& name, const Text& bytes) {
+    std::ofstream(name, std::ios::binary).write((const char*)bytes.data(), std::streamsize(bytes.size()));
 }
 
-inline std::string read_text(const std::string& name) {
-    std::ifstream in(name, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+// One record from a move text like "e2e4", with mark bits for the from and to bytes (a1 = 0).
+inline void add_record(Bytes* book, const char* move, int from_marks, int to_marks) {
+    book->push_back((unsigned char)(((move[0] - 'a') + 8 * (move[1] - '1')) | from_marks));
+    book->push_back((unsigned char)(((move[2] - 'a') + 8 * (move[3] - '1')) | to_marks));
 }
 
-// Book square of a square text: a1 = 0 .. h8 = 63.
-inline int book_square(const char* text) { return (text[0] - 'a') + 8 * (text[1] - '1'); }
-
-// One record from a move text like "e2e4", with mark bits for the from and to bytes.
-inline void add_record(std::vector<unsigned char>* book, const char* move, int from_marks,
-                       int to_marks) {
-    book->push_back((unsigned char)(book_square(move) | from_marks));
-    book->push_back((unsigned char)(book_square(move + 2) | to_marks));
-}
-
-// Each line written as its own branch from the start; every move playable.
-inline std::vector<unsigned char> book_of_lines(const std::vector<std::vector<const char*>>& lines) {
-    std::vector<unsigned char> book;
-    for (size_t i = 0; i < lines.size(); i++) {
-        const auto& line = lines[i];
-        for (size_t j = 0; j < line.size(); j++) {
-            // Every move is the only one at its place, so each line ends back at ply 0.
-            int from_marks = BOOK_LAST_ALTERNATIVE;
-            if (j + 1 == line.size()) from_marks |= BOOK_END_OF_LINE;
-            add_record(&book, line[j], from_marks, BOOK_PLAYABLE);
-        }
-    }
-    book.push_back(0xFF);
-    book.push_back(0xFF);
+// Each line written as its own branch from the start, every move playable, then the end marker.
+inline Bytes book_of_lines(const std::vector<std::vector<const char*>>& lines) {
+    Bytes book;
+    for (const auto& line : lines)
+        for (size_t j = 0; j < line.size(); j++)
+            add_record(&book, line[j], BOOK_LAST_ALTERNATIVE | (j + 1 == line.size() ? BOOK_END_OF_LINE : 0),
+                       BOOK_PLAYABLE);
+    book.insert(book.end(), {0xFF, 0xFF});
     return book;
 }
 
 // The example book: lines 1. e4 e5, 1. e4 c5 and 1. d4.
-inline std::vector<unsigned char> example_book() {
-    return {12, 92, 180, 100, 242, 98, 203, 91, 255, 255};
-}
+inline Bytes example_book() { return {12, 92, 180, 100, 242, 98, 203, 91, 255, 255}; }
 
 // Installs bytes as a loaded book exactly as given (no marker added); free_book releases them.
-inline void install(unsigned char** buffer, size_t* size, const std::vector<unsigned char>& bytes) {
+inline void install(unsigned char** buffer, size_t* size, const Bytes& bytes) {
     std::free(*buffer);
-    *buffer = static_cast<unsigned char*>(std::malloc(bytes.empty() ? 1 : bytes.size()));
-    if (!bytes.empty()) std::memcpy(*buffer, bytes.data(), bytes.size());
+    *buffer = static_cast<unsigned char*>(std::malloc(bytes.size() + 1));
+    std::memcpy(*buffer, bytes.data(), bytes.size());
     *size = bytes.size();
 }
 
-inline void install_main(const std::vector<unsigned char>& bytes) {
-    install(&main_book, &main_book_size, bytes);
-}
-inline void install_tour(const std::vector<unsigned char>& bytes) {
-    install(&tour_book, &tour_book_size, bytes);
-}
-
-inline void install_tables() { make_random_tables(SEED, book_random1, book_random2); }
-
 // The candidates of a probe as move texts, in the order found.
-inline std::vector<std::string> candidates(const BookProbe& probe) {
-    std::vector<std::string> moves;
+inline Moves candidates(const BookProbe& probe) {
+    Moves moves;
     for (int i = 0; i < probe.count; i++)
-        moves.push_back(std::string{probe.from_file[i], probe.from_rank[i], probe.to_file[i],
-                                    probe.to_rank[i]});
+        moves.push_back({probe.from_file[i], probe.from_rank[i], probe.to_file[i], probe.to_rank[i]});
     return moves;
-}
-
-inline std::string chosen(const BookProbe& probe) {
-    return std::string(probe.from_text) + probe.to_text;
 }
 
 }  // namespace book_test

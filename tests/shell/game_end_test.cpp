@@ -1,4 +1,4 @@
-// Game-end adjudication in-process: mate, stalemate, repetition, fifty moves, bare material.
+// What the shell prints about the game, in-process: move lines and game-end adjudication.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -9,11 +9,16 @@
 namespace {
 
 void set_up(const char* text) {
-    static bool keys_ready = false;
-    if (!keys_ready) init_hash_keys();
-    keys_ready = true;
     set_variant("normal");
     ASSERT_TRUE(setup_position(text)) << text;
+}
+
+template <typename F>
+std::string printed_by(F f) {
+    testing::internal::CaptureStdout();
+    f();
+    fflush(stdout);
+    return testing::internal::GetCapturedStdout();
 }
 
 // The result line check_game_end prints now (empty for none).
@@ -21,97 +26,89 @@ std::string verdict() {
     MoveList list;
     pos.ply = 0;
     int n = generate_moves(list);
-    testing::internal::CaptureStdout();
-    check_game_end(n, list);
-    fflush(stdout);
-    return testing::internal::GetCapturedStdout();
+    return printed_by([&] { check_game_end(n, list); });
 }
 
-// Plays the words; returns the verdict after the last one.
+// Plays the words, each silently accepted; returns the verdict after the last one.
 std::string play(const std::vector<const char*>& words) {
-    std::string last;
-    for (const char* w : words) {
-        testing::internal::CaptureStdout();
-        parse_user_move(w);
-        fflush(stdout);
-        EXPECT_EQ(testing::internal::GetCapturedStdout(), "") << w;
-        last = verdict();
-    }
-    return last;
+    for (const char* w : words) EXPECT_EQ(printed_by([&] { parse_user_move(w); }), "") << w;
+    return verdict();
 }
 
 constexpr const char* START = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNRwKQkq-";
-const std::vector<const char*> KNIGHT_DANCE = {"g1f3", "g8f6", "f3g1", "f6g8"};
+const std::vector<const char*> DANCE = {"g1f3", "g8f6", "f3g1", "f6g8"};
 
-TEST(GameEnd, Mates) {
+TEST(MoveText, PrintedMoveLinesAndTypes) {
     set_up(START);
-    EXPECT_EQ(play({"f2f3", "e7e5", "g2g4"}), "");
-    EXPECT_EQ(play({"d8h4"}), "0-1 {Black mates}\n");
-    set_up("6k1/5ppp/8/8/8/8/8/R5K1w--");
-    EXPECT_EQ(play({"a1a8"}), "1-0 {White mates}\n");
+    const struct {
+        const char* variant;
+        int from, to, type;
+        const char* line;
+    } cases[] = {
+        {"normal", 52, 36, MOVE_DOUBLE_PUSH, "move e2e4 \n"},
+        {"normal", 12, 4, MOVE_PROMOTE_KNIGHT, "move e7e8n\n"},
+        {"normal", 60, 62, MOVE_CASTLE, "move e1g1 \n"},  // normal chess: the king's step
+        {"fischerandom", 4, 6, MOVE_CASTLE, "move O-O\n"},
+        {"fischerandom", 60, 58, MOVE_CASTLE, "move O-O-O\n"},
+        {"fischerandom", 60, 62, MOVE_NORMAL, "move e1g1 \n"},
+    };
+    for (const auto& c : cases) {
+        set_variant(c.variant);
+        EXPECT_EQ(printed_by([&] { print_move(c.from, c.to, c.type); }), c.line);
+    }
+    set_variant("normal");
+    EXPECT_EQ(move_type_from_text(52, 36, "e2e4"), MOVE_DOUBLE_PUSH);
+    EXPECT_EQ(move_type_from_text(52, -4, "e2e9"), 0);  // off the board: never looked up
+    set_up("rnbqkbnr/ppp1pppp/8/3pP3/8/8/PPPP1PPP/RNBQKBNRwKQkqd6");
+    EXPECT_EQ(move_type_from_text(28, 19, "e5d6"), MOVE_EN_PASSANT);
 }
 
-TEST(GameEnd, StalemateComesBeforeEveryDraw) {
+// Mates are checked through the protocol.
+TEST(GameEnd, StalemateAndFiftyMoves) {
     set_up("7k/5Q2/6K1/8/8/8/8/8b--");
-    EXPECT_EQ(verdict(), "1/2-1/2 {Stalemate}\n");
     pos.fifty = 100;
-    EXPECT_EQ(verdict(), "1/2-1/2 {Stalemate}\n");
-}
-
-TEST(GameEnd, ThreefoldRepetitionOnlyAtTheThirdTime) {
-    set_up(START);
-    EXPECT_EQ(play(KNIGHT_DANCE), "");          // second time
-    EXPECT_EQ(repetition_count(), 1);
-    EXPECT_EQ(play(KNIGHT_DANCE), "1/2-1/2 {Draw by repetition}\n");
-    EXPECT_EQ(repetition_count(), 2);
-    EXPECT_EQ(play(KNIGHT_DANCE), "");          // fourth time: count 3, no line
-    EXPECT_EQ(repetition_count(), 3);
-}
-
-TEST(GameEnd, RepetitionsBeforeAnIrreversibleMoveDoNotCount) {
-    set_up(START);
-    play(KNIGHT_DANCE);
-    play({"e2e3", "e7e6"});  // single steps: no en-passant square in the keys
-    EXPECT_EQ(play(KNIGHT_DANCE), "");
-    EXPECT_EQ(repetition_count(), 1);
-}
-
-TEST(GameEnd, FiftyMoveRuleAndItsOrderAfterRepetition) {
+    EXPECT_EQ(verdict(), "1/2-1/2 {Stalemate}\n");  // stalemate comes before every draw
     set_up("4k3/8/8/8/8/8/8/R3K3w--");
     pos.fifty = 99;
     EXPECT_EQ(verdict(), "");
     pos.fifty = 100;
     EXPECT_EQ(verdict(), "1/2-1/2 {Draw by 50 move rule}\n");
-
-    set_up(START);
-    play(KNIGHT_DANCE);
-    play(KNIGHT_DANCE);
-    // A fifty counter beyond the recorded game reaches no entry below the history.
-    pos.fifty = 100;
-    EXPECT_EQ(verdict(), "1/2-1/2 {Draw by repetition}\n");
 }
 
-struct MaterialCase {
-    const char* position;
-    int expected;
-};
+TEST(GameEnd, RepetitionOnlyAtTheThirdTime) {
+    set_up(START);
+    EXPECT_EQ(play(DANCE), "");  // second time
+    EXPECT_EQ(play(DANCE), "1/2-1/2 {Draw by repetition}\n");
+    // Repetition comes before fifty moves, and a fifty counter beyond the recorded game
+    // reaches no entry below the history.
+    int fifty = pos.fifty;
+    pos.fifty = 100;
+    EXPECT_EQ(verdict(), "1/2-1/2 {Draw by repetition}\n");
+    pos.fifty = fifty;
+    EXPECT_EQ(play(DANCE), "");  // fourth time: no line
+    EXPECT_EQ(repetition_count(), 3);
+    set_up(START);
+    play(DANCE);
+    play({"e2e3", "e7e6"});  // irreversible: earlier positions no longer count
+    EXPECT_EQ(play(DANCE), "");
+    EXPECT_EQ(repetition_count(), 1);
+}
 
 TEST(GameEnd, InsufficientMaterial) {
-    const MaterialCase cases[] = {
-        {"8/8/8/4k3/8/8/8/4K3w--", 1},     // bare kings
-        {"8/8/8/4k3/8/8/8/2B1K3w--", 1},   // bishop
-        {"8/8/8/4k3/8/8/8/1N2K3w--", 1},   // knight
-        {"2b5/8/8/4k3/8/8/8/4K3w--", 1},   // black bishop against the bare king
+    const struct {
+        const char* position;
+        int expected;
+    } cases[] = {
+        {"8/8/8/4k3/8/8/8/4K3w--", 1},     {"8/8/8/4k3/8/8/8/2B1K3w--", 1},
+        {"8/8/8/4k3/8/8/8/1N2K3w--", 1},   {"2b5/8/8/4k3/8/8/8/4K3w--", 1},
         {"8/8/8/3nk3/8/8/8/1N2K3w--", 0},  // knight against knight: mate possible
-        {"8/8/8/3bk3/8/8/8/1N2K3w--", 0},  // knight against bishop
-        {"5b2/8/8/4k3/8/8/8/2B1K3w--", 1}, // c1 and f8: both dark
-        {"2b5/8/8/4k3/8/8/8/2B1K3w--", 0}, // c1 dark, c8 light
-        {"8/8/8/4k3/8/8/8/NN2K3w--", 0},   // two knights
-        {"8/8/8/4k3/8/8/8/R3K3w--", 0},
-        {"8/8/8/4k3/8/8/4P3/4K3w--", 0},
+        {"8/8/8/3bk3/8/8/8/1N2K3w--", 0},  {"8/8/8/4k3/8/8/8/NN2K3w--", 0},
+        {"5b2/8/8/4k3/8/8/8/2B1K3w--", 1},  // c1 and f8: both dark
+        {"2b5/8/8/4k3/8/8/8/2B1K3w--", 0},  // c1 dark, c8 light
+        {"8/8/8/4k3/8/8/8/R3K3w--", 0},    {"8/8/8/4k3/8/8/4P3/4K3w--", 0},
         {"8/4p3/8/4k3/8/8/8/2B1K3w--", 0},
     };
-    for (const MaterialCase& c : cases) {
+    for (const auto& c : cases) {
         set_up(c.position);
         EXPECT_EQ(insufficient_material(), c.expected) << c.position;
         EXPECT_EQ(verdict(), c.expected ? "1/2-1/2 {Draw by insufficient material}\n" : "")

@@ -6,17 +6,14 @@
 #include <string>
 #include <vector>
 
-// A generous bound that only catches a hang; no test asserts on how long anything takes.
-constexpr int SESSION_WAIT_MS = 120000;
-
 struct Session {
     pid_t pid = -1;
     int to_child = -1;
     int from_child = -1;
-    std::string directory;  // the program's private working directory
-    std::string pending;    // bytes read but not yet returned as lines
-    std::string transcript; // every line returned so far, each ended by a newline
-    bool ended = false;     // the program closed its output
+    std::string directory;   // the program's private working directory, removed at the end
+    std::string pending;     // bytes read but not yet returned as lines
+    std::string transcript;  // every line returned so far, each ended by a newline
+    bool ended = false;      // the program closed its output
 };
 
 // Starts the program in a fresh temporary directory holding `ini` as tolvane.ini (none when
@@ -24,23 +21,16 @@ struct Session {
 bool session_start(Session* s, const std::string& ini = "",
                    const std::vector<std::string>& args = {});
 void session_send(Session* s, const std::string& line);
-// The next whole line (without its newline); false at the end of output or after the bound.
-bool session_line(Session* s, std::string* line, int wait_ms = SESSION_WAIT_MS);
-// Reads lines until one starts with `prefix`; that line in *found. False if none came.
-bool session_expect(Session* s, const std::string& prefix, std::string* found = nullptr,
-                    int wait_ms = SESSION_WAIT_MS);
-// Closes the program's input, reads all that is left and returns its exit status (-1 if it
-// did not end normally). The temporary directory is removed.
+// The next line without its newline; false at the end of output or after a bound that only
+// catches a hang.
+bool session_line(Session* s, std::string* line);
+// Reads lines until one starts with `prefix`, console prompts aside; false if none came.
+bool session_expect(Session* s, const std::string& prefix);
+// Sends the lines and a ping; returns everything printed before the matching pong. The program
+// reads lines in order, so the pong comes after all their output.
+std::string session_exchange(Session* s, const std::vector<std::string>& lines);
+// Closes the program's input, reads the rest and returns its exit status (-1 if it did not
+// exit normally). The temporary directory is removed.
 int session_finish(Session* s);
 
-// Everything at once: the lines are sent, input is closed, all output returned.
-struct SessionResult {
-    std::string output;
-    int status;
-};
-SessionResult run_session(const std::vector<std::string>& lines, const std::string& ini = "",
-                          const std::vector<std::string>& args = {});
-
-// Lines of text that start with `prefix`.
-std::vector<std::string> lines_starting(const std::string& text, const std::string& prefix);
 int count_of(const std::string& text, const std::string& needle);
