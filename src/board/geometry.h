@@ -21,11 +21,10 @@ constexpr int ray_step[8] = {-9, -7, +9, +7, -1, +1, -8, +8};
 constexpr int file_of(int s) { return s & 7; }
 constexpr int row_of(int s) { return s >> 3; }
 
-// Knight targets in the generator's order: s-6, s-10, s-15, s-17, s+6, s+10, s+15, s+17.
-constexpr std::array<TargetList, 64> make_knight_targets() {
+// Targets of a leaper on every square, in the order of its steps; a step whose file change
+// leaves the board is dropped, so nothing wraps around an edge.
+constexpr std::array<TargetList, 64> make_leaper_targets(const int (&steps)[8], const int (&file_delta)[8]) {
     std::array<TargetList, 64> table{};
-    constexpr int steps[8] = {-6, -10, -15, -17, +6, +10, +15, +17};
-    constexpr int file_delta[8] = {+2, -2, +1, -1, -2, +2, -1, +1};
     for (int s = 0; s < 64; ++s) {
         TargetList list{};
         for (int k = 0; k < 8; ++k) {
@@ -38,21 +37,18 @@ constexpr std::array<TargetList, 64> make_knight_targets() {
     return table;
 }
 
+// Knight targets in the generator's order: s-6, s-10, s-15, s-17, s+6, s+10, s+15, s+17.
+constexpr int KNIGHT_STEPS[8] = {-6, -10, -15, -17, +6, +10, +15, +17};
+constexpr int KNIGHT_FILE_DELTA[8] = {+2, -2, +1, -1, -2, +2, -1, +1};
+constexpr std::array<TargetList, 64> make_knight_targets() {
+    return make_leaper_targets(KNIGHT_STEPS, KNIGHT_FILE_DELTA);
+}
+
 // King targets in the generator's order: s-1, s+1, s-8, s+8, s-9, s-7, s+7, s+9.
+constexpr int KING_STEPS[8] = {-1, +1, -8, +8, -9, -7, +7, +9};
+constexpr int KING_FILE_DELTA[8] = {-1, +1, 0, 0, -1, +1, -1, +1};
 constexpr std::array<TargetList, 64> make_king_targets() {
-    std::array<TargetList, 64> table{};
-    constexpr int steps[8] = {-1, +1, -8, +8, -9, -7, +7, +9};
-    constexpr int file_delta[8] = {-1, +1, 0, 0, -1, +1, -1, +1};
-    for (int s = 0; s < 64; ++s) {
-        TargetList list{};
-        for (int k = 0; k < 8; ++k) {
-            int t = s + steps[k];
-            int f = file_of(s) + file_delta[k];
-            if (t >= 0 && t < 64 && f >= 0 && f < 8) list.square[list.n++] = t;
-        }
-        table[s] = list;
-    }
-    return table;
+    return make_leaper_targets(KING_STEPS, KING_FILE_DELTA);
 }
 
 // Number of squares a ray runs from s in each direction before it would leave the board.
