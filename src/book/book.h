@@ -87,4 +87,9 @@ bool book_tree_add_line(const char* text, char* message, size_t message_size);  
 int  book_tree_records();                                       // records the tree will write
 size_t book_tree_encode(unsigned char* out, size_t capacity);   // bytes needed, end record too
 bool write_book_file(const char* file_name);
+// Every closed line of a book, in order, as its records 0..last; true when the end marker was met,
+// false at the buffer's end without one or at a line deeper than the line array.
+using BookLineVisitor = void (*)(const unsigned char* from, const unsigned char* to, int last, void* context);
+bool walk_book_lines(const unsigned char* book, size_t size, bool tournament, BookLineVisitor visit,
+                     void* context);
 bool print_book_lines(const unsigned char* book, size_t size);  // one text line per book line

@@ -163,11 +163,8 @@ static void examine(unsigned char from_byte, unsigned char to_byte, int ply, int
     found->count++;
 }
 
-// Walks one book buffer line by line, replaying each line from the start and looking for the
-// target key after every half-move. The walk stops at the end marker, at the buffer's end even
-// without one, and at a line deeper than the line array (a damaged book: the rest is unusable).
-static void scan_book(const unsigned char* book, size_t size, bool tournament, BookKey target,
-                      int side, Candidates* found) {
+bool walk_book_lines(const unsigned char* book, size_t size, bool tournament, BookLineVisitor visit,
+                     void* context) {
     unsigned char line_from[BOOK_LINE_SIZE];
     unsigned char line_to[BOOK_LINE_SIZE];
     int n = 0;
@@ -176,29 +173,20 @@ static void scan_book(const unsigned char* book, size_t size, bool tournament, B
         unsigned char b1 = book[offset + 1];
 
         // End test; the tournament book's marker may also stand one byte off.
-        if (b0 == BOOK_END_BYTE && b1 == BOOK_END_BYTE) return;
+        if (b0 == BOOK_END_BYTE && b1 == BOOK_END_BYTE) return true;
         if (tournament && offset + 2 < size && b1 == BOOK_END_BYTE &&
             book[offset + 2] == BOOK_END_BYTE)
-            return;
+            return true;
 
-        if (n >= BOOK_LINE_SIZE) return;
+        // A line deeper than the line array means a damaged book: the rest is unusable.
+        if (n >= BOOK_LINE_SIZE) return false;
         line_from[n] = b0;
         line_to[n] = b1;
         if (b0 < BOOK_END_OF_LINE) {
             n++;
             continue;
         }
-
-        // The line ends at n: replay it, matching the key before every half-move.
-        set_start_board();
-        for (int j = 0; j <= n; j++) {
-            if (book_key.a == target.a && book_key.b == target.b) {
-                examine(line_from[j], line_to[j], j, side, found);
-                break;
-            }
-            book_make_move(book_cell_of_book_square(line_from[j] & BOOK_SQUARE_MASK),
-                           book_cell_of_book_square(line_to[j] & BOOK_SQUARE_MASK));
-        }
+        visit(line_from, line_to, n, context);
 
         // Where the next record goes: an alternative to this move, or, after the last
         // alternative, to the deepest earlier move that still has alternatives to come.
@@ -207,6 +195,37 @@ static void scan_book(const unsigned char* book, size_t size, bool tournament, B
         while (n >= 0 && line_from[n] >= BOOK_LAST_ALTERNATIVE) n--;
         if (n < 0) n = 0;
     }
+    return false;
+}
+
+namespace {
+
+struct BookSearch {
+    BookKey target;
+    int side;
+    Candidates* found;
+};
+
+// Replays one closed line from the start, matching the key before every half-move.
+void look_in_line(const unsigned char* from, const unsigned char* to, int last, void* context) {
+    const BookSearch* search = static_cast<const BookSearch*>(context);
+    set_start_board();
+    for (int j = 0; j <= last; j++) {
+        if (book_key.a == search->target.a && book_key.b == search->target.b) {
+            examine(from[j], to[j], j, search->side, search->found);
+            return;
+        }
+        book_make_move(book_cell_of_book_square(from[j] & BOOK_SQUARE_MASK),
+                       book_cell_of_book_square(to[j] & BOOK_SQUARE_MASK));
+    }
+}
+
+}  // namespace
+
+static void scan_book(const unsigned char* book, size_t size, bool tournament, BookKey target,
+                      int side, Candidates* found) {
+    BookSearch search = {target, side, found};
+    walk_book_lines(book, size, tournament, look_in_line, &search);
 }
 
 int book_choose(int count, int r) {

@@ -219,34 +219,16 @@ bool write_book_file(const char* file_name) {
 
 static void print_square(int s) { std::printf("%c%c", 'a' + (s & 7), '1' + (s >> 3)); }
 
-// Walks the records as the prober does and prints every complete line; false when the book
-// is damaged (no end marker or a line deeper than the line array).
-bool print_book_lines(const unsigned char* book, size_t size) {
-    unsigned char line_from[BOOK_LINE_SIZE];
-    unsigned char line_to[BOOK_LINE_SIZE];
-    int n = 0;
-    for (size_t offset = 0; offset + 1 < size; offset += 2) {
-        unsigned char b0 = book[offset];
-        unsigned char b1 = book[offset + 1];
-        if (b0 == BOOK_END_BYTE && b1 == BOOK_END_BYTE) return true;
-        if (n >= BOOK_LINE_SIZE) return false;
-        line_from[n] = b0;
-        line_to[n] = b1;
-        if (b0 < BOOK_END_OF_LINE) {
-            n++;
-            continue;
-        }
-        for (int j = 0; j <= n; j++) {
-            if (j) std::printf(" ");
-            print_square(line_from[j] & BOOK_SQUARE_MASK);
-            print_square(line_to[j] & BOOK_SQUARE_MASK);
-            if (line_to[j] < BOOK_PLAYABLE) std::printf("?");
-        }
-        std::printf("\n");
-        if (b0 < BOOK_END_OF_LINE + BOOK_LAST_ALTERNATIVE) continue;
-        n--;
-        while (n >= 0 && line_from[n] >= BOOK_LAST_ALTERNATIVE) n--;
-        if (n < 0) n = 0;
+static void print_line(const unsigned char* from, const unsigned char* to, int last, void*) {
+    for (int j = 0; j <= last; j++) {
+        if (j) std::printf(" ");
+        print_square(from[j] & BOOK_SQUARE_MASK);
+        print_square(to[j] & BOOK_SQUARE_MASK);
+        if (to[j] < BOOK_PLAYABLE) std::printf("?");
     }
-    return false;
+    std::printf("\n");
+}
+
+bool print_book_lines(const unsigned char* book, size_t size) {
+    return walk_book_lines(book, size, false, print_line, nullptr);
 }
