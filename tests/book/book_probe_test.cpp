@@ -88,7 +88,8 @@ TEST_F(BookProbeTest, HostileBooksAndTextsStayInsideTheirBuffers) {
     for (Bytes* book : {&deep, &crowd}) book->insert(book->end(), {0xFF, 0xFF});
     // A tournament book whose marker stands at an odd offset: c2c4, a1 and its next byte, g1f3.
     const Bytes odd_marker = {138, 90, 0x00, 0xFF, 0xFF, 0x00, 198, 85, 0xFF, 0xFF};
-    const Bytes unmarked(example_book().begin(), example_book().end() - 2), EX = example_book();
+    const Bytes EX = example_book();
+    const Bytes unmarked(EX.begin(), EX.end() - 2);
     Bytes half_record = unmarked;
     half_record.push_back(12);
     // Kings "castling" off the edge and pawns sliding onto border cells, replayed to their ends.
