@@ -44,18 +44,6 @@ int generate_at_root(Move* list) {
     return generate_moves(list);
 }
 
-bool has_legal_move() {
-    MoveList list;
-    int n = generate_at_root(list);
-    for (int i = 0; i < n; i++) {
-        if (make_move(list[i]) == 1) {
-            unmake_move();
-            return true;
-        }
-    }
-    return false;
-}
-
 Move first_legal_move() {
     MoveList list;
     int n = generate_at_root(list);
@@ -69,6 +57,9 @@ Move first_legal_move() {
 }
 
 bool is_no_move(Move m) { return m.from == 0 && m.to == 0; }
+
+// No legal move has from and to both on a8.
+bool has_legal_move() { return !is_no_move(first_legal_move()); }
 
 void end_of_move_check() {
     MoveList list;
