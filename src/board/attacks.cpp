@@ -7,6 +7,11 @@ int is_attacked(int square, int defender) {
     return board_detail::square_attacked(pos, square, defender);
 }
 
+int attacked_by_non_king(int square, int defender) {
+    if (square < 0 || square > 63) return 0;
+    return board_detail::square_attacked<false>(pos, square, defender);
+}
+
 int in_check(int colour) {
     return is_attacked(pos.king_square[colour], colour);
 }

@@ -108,6 +108,7 @@ int  count_legal_moves();
 // --- Attacks ---------------------------------------------------------------------------------
 int is_attacked(int square, int defender);  // attacked by colour 1 - defender
 int in_check(int colour);
+int attacked_by_non_king(int square, int defender);  // is_attacked with the attacker's king left out
 
 // --- Checks ----------------------------------------------------------------------------------
 bool position_is_ok();  // re-derives keys, counts, material and king squares from the board

@@ -109,6 +109,8 @@ inline int discovered_attack(const Position& p, int king, int through, int defen
 }
 
 // On any Position: is `s` attacked by colour 1 - defender? Returns at the first attacker.
+// With KingCounts false the attacker's king is left out (is the square held by its men).
+template <bool KingCounts = true>
 inline int square_attacked(const Position& p, int s, int defender) {
     const int a = 1 - defender;
     const int* piece = p.piece;
@@ -132,7 +134,8 @@ inline int square_attacked(const Position& p, int s, int defender) {
         const int step = ray_step[d];
         int t = s + step;
         if (color[t] != EMPTY) {
-            if (color[t] == a && (piece[t] == ROOK || piece[t] == QUEEN || piece[t] == KING)) return 1;
+            if (color[t] == a && (piece[t] == ROOK || piece[t] == QUEEN || (KingCounts && piece[t] == KING)))
+                return 1;
             continue;
         }
         if (!line_sliders) continue;
@@ -155,7 +158,7 @@ inline int square_attacked(const Position& p, int s, int defender) {
         if (color[t] != EMPTY) {
             if (color[t] == a) {
                 int pc = piece[t];
-                if (pc == BISHOP || pc == QUEEN || pc == KING) return 1;
+                if (pc == BISHOP || pc == QUEEN || (KingCounts && pc == KING)) return 1;
                 // A white pawn captures upward (it stands below s: +7, +9), a black one downward.
                 if (pc == PAWN && ((a == WHITE) == (step > 0))) return 1;
             }

@@ -30,7 +30,6 @@ int pawn_terms_black_endgame(int sq);
 
 // --- King safety (king_safety.cpp) -----------------------------------------------------------
 void king_attack_terms();                    // king-zone attacks, paid to the attacker
-int  attacked_by_non_king(int sq, int side); // is_attacked without the king's own attack
 int  king_terms_middlegame(int colour);      // square value, wing bonus, shelter and storm
 int  king_terms_endgame(int colour);         // the endgame square value
 

@@ -5,10 +5,6 @@ namespace {
 
 inline bool on_board(int row, int file) { return row >= 0 && row < 8 && file >= 0 && file < 8; }
 
-inline bool is_slider_along(int sq, int colour, int kind) {
-    return pos.color[sq] == colour && (pos.piece[sq] == kind || pos.piece[sq] == QUEEN);
-}
-
 // A king is safe from the zone term unless the enemy keeps its queen and two more pieces.
 bool has_king_attack_force(int colour) {
     const int* count = pos.piece_count[colour];
@@ -80,45 +76,6 @@ int shelter_file_value(int colour, int x) {
 bool file_has_no_pawn(int x) { return pawn_rank[WHITE][x] == 0 && pawn_rank[BLACK][x] == 7; }
 
 }  // namespace
-
-int attacked_by_non_king(int sq, int side) {
-    const int a = 1 - side;
-    const int row = sq >> 3, file = sq & 7;
-
-    static const int knight_rows[8] = {-2, -2, -1, -1, 1, 1, 2, 2};
-    static const int knight_files[8] = {-1, 1, -2, 2, -2, 2, -1, 1};
-    for (int i = 0; i < 8; i++) {
-        const int r = row + knight_rows[i], f = file + knight_files[i];
-        if (!on_board(r, f)) continue;
-        const int s = r * 8 + f;
-        if (pos.piece[s] == KNIGHT && pos.color[s] == a) return 1;
-    }
-
-    // A pawn captures toward the enemy: white pawns from the row below, black from the row above.
-    const int pawn_row = a == WHITE ? row + 1 : row - 1;
-    for (int f = file - 1; f <= file + 1; f += 2) {
-        if (!on_board(pawn_row, f)) continue;
-        const int s = pawn_row * 8 + f;
-        if (pos.piece[s] == PAWN && pos.color[s] == a) return 1;
-    }
-
-    static const int ray_rows[8] = {1, 0, 0, -1, 1, 1, -1, -1};
-    static const int ray_files[8] = {0, -1, 1, 0, 1, -1, -1, 1};
-    for (int i = 0; i < 8; i++) {
-        const int kind = i < 4 ? ROOK : BISHOP;
-        int r = row + ray_rows[i], f = file + ray_files[i];
-        while (on_board(r, f)) {
-            const int s = r * 8 + f;
-            if (pos.piece[s] != EMPTY) {
-                if (is_slider_along(s, a, kind)) return 1;
-                break;
-            }
-            r += ray_rows[i];
-            f += ray_files[i];
-        }
-    }
-    return 0;
-}
 
 void king_attack_terms() {
     king_zone_attack(WHITE);
