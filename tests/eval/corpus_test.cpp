@@ -1,0 +1,175 @@
+// The evaluation corpus: positions of random games from the test starts, each with its exact score.
+//
+// Every line of tests/data/eval_corpus.epd is evaluated with the full window, lazy exits off and no
+// cache, with the root material of the game's start position (given on the line, so the trade-down
+// term is exercised). The score must match to the centipawn: a refactoring or a speed change that
+// moves one evaluation is caught here. When a change is meant to alter the evaluation, rewrite the
+// scores (the positions stay) with:
+//   eval_tests --gtest_also_run_disabled_tests --gtest_filter=EvalCorpus.DISABLED_Write
+// which, without a corpus file, first plays the games that make the positions.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "board/board.h"
+#include "eval/eval.h"
+#include "search/search.h"
+#include "tools/tools.h"
+
+namespace {
+
+const std::string CORPUS_FILE = std::string(TOLVANE_TEST_DATA) + "/eval_corpus.epd";
+
+struct CorpusLine {
+    std::string fen;            // placement and side; castling and en passant do not evaluate
+    int root[4];                // white pieces, white pawns, black pieces, black pawns
+    int score;
+};
+
+std::string placement_and_side() {
+    static const char letters[2][7] = {"pnbrqk", "PNBRQK"};
+    std::string text;
+    for (int row = 0; row < 8; row++) {
+        int empty = 0;
+        for (int file = 0; file < 8; file++) {
+            const int s = row * 8 + file;
+            if (pos.piece[s] == EMPTY) {
+                empty++;
+                continue;
+            }
+            if (empty) text += char('0' + empty);
+            empty = 0;
+            text += letters[pos.color[s]][pos.piece[s]];
+        }
+        if (empty) text += char('0' + empty);
+        if (row < 7) text += '/';
+    }
+    return text + (pos.side == WHITE ? " w" : " b");
+}
+
+// The stated settings: full window, no lazy exits, no cache, the given root material.
+int corpus_eval(const int root[4]) {
+    eval_cache = nullptr;
+    lazy_eval = 0;
+    root_piece_material[WHITE] = root[0];
+    root_pawn_material[WHITE] = root[1];
+    root_piece_material[BLACK] = root[2];
+    root_pawn_material[BLACK] = root[3];
+    return evaluate(-SCORE_INF, SCORE_INF);
+}
+
+bool set_line(const CorpusLine& c) {
+    set_variant("normal");
+    return setup_position((c.fen + " - -").c_str());
+}
+
+std::vector<CorpusLine> read_corpus() {
+    std::vector<CorpusLine> lines;
+    std::ifstream file(CORPUS_FILE);
+    std::string text;
+    while (std::getline(file, text)) {
+        if (text.empty() || text[0] == '#') continue;
+        CorpusLine c;
+        std::istringstream fields(text);
+        std::string placement, side, tag;
+        fields >> placement >> side >> tag >> c.root[0] >> c.root[1] >> c.root[2] >> c.root[3] >> tag >> c.score;
+        c.fen = placement + " " + side;
+        lines.push_back(c);
+    }
+    return lines;
+}
+
+int phase_of_position() {
+    const int total = pos.piece_material[WHITE] + pos.piece_material[BLACK] + pos.pawn_material[WHITE] +
+                      pos.pawn_material[BLACK];
+    return total > MIDDLEGAME_MATERIAL ? 0 : total >= ENDGAME_MATERIAL ? 1 : 2;
+}
+
+TEST(EvalCorpus, EveryScoreAsRecorded) {
+    init_hash_keys();
+    EvalCacheEntry* saved_cache = eval_cache;
+    const auto corpus = read_corpus();
+    ASSERT_GE(corpus.size(), 3000u) << CORPUS_FILE;
+    int by_phase[3] = {0, 0, 0}, by_side[2] = {0, 0}, wrong = 0;
+    for (const CorpusLine& c : corpus) {
+        ASSERT_TRUE(set_line(c)) << c.fen;
+        by_phase[phase_of_position()]++;
+        by_side[pos.side]++;
+        const int score = corpus_eval(c.root);
+        if (score != c.score && ++wrong <= 10) ADD_FAILURE() << c.fen << ": " << score << ", recorded " << c.score;
+    }
+    EXPECT_EQ(wrong, 0) << "evaluations that moved";
+    // The corpus covers every phase and both sides to move.
+    for (int n : by_phase) EXPECT_GE(n, 300);
+    for (int n : by_side) EXPECT_GE(n, 1000);
+    eval_cache = saved_cache;
+}
+
+// --- Writing the corpus -------------------------------------------------------------------------
+
+// A fixed generator, so the corpus is the same on every machine.
+uint32_t next_random(uint64_t* state) {
+    *state = *state * 6364136223846793005ULL + 1442695040888963407ULL;
+    return static_cast<uint32_t>(*state >> 33);
+}
+
+std::vector<Move> legal_moves() {
+    Move list[MAX_MOVES];
+    std::vector<Move> legal;
+    const int n = generate_moves(list);
+    for (int i = 0; i < n; i++)
+        if (make_move(list[i])) {
+            unmake_move();
+            legal.push_back(list[i]);
+        }
+    return legal;
+}
+
+// Seeded random games from the start position and the test positions; every fifth position is kept.
+std::vector<CorpusLine> play_corpus_games() {
+    constexpr int GAMES_PER_START = 6;
+    constexpr int MAX_GAME_LENGTH = 240;
+    constexpr int KEEP_EVERY = 5;
+    std::vector<std::string> starts = {"rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNRwKQkq-"};
+    for (int i = 0; i < TEST_POSITION_COUNT; i++) starts.push_back(test_position(i));
+    std::vector<CorpusLine> lines;
+    uint64_t state = 20240611;
+    for (const std::string& start : starts) {
+        for (int game = 0; game < GAMES_PER_START; game++) {
+            set_variant("normal");
+            if (!setup_position(start.c_str())) continue;
+            CorpusLine c = {"", {pos.piece_material[WHITE], pos.pawn_material[WHITE], pos.piece_material[BLACK],
+                                 pos.pawn_material[BLACK]}, 0};
+            for (int ply = 0; ply < MAX_GAME_LENGTH && pos.fifty < 100; ply++) {
+                const auto moves = legal_moves();
+                if (moves.empty()) break;
+                make_move(moves[next_random(&state) % moves.size()]);
+                if (ply % KEEP_EVERY != KEEP_EVERY - 1) continue;
+                c.fen = placement_and_side();
+                lines.push_back(c);
+            }
+        }
+    }
+    return lines;
+}
+
+TEST(EvalCorpus, DISABLED_Write) {
+    init_hash_keys();
+    std::vector<CorpusLine> corpus = read_corpus();
+    if (corpus.empty()) corpus = play_corpus_games();
+    std::ofstream out(CORPUS_FILE);
+    out << "# Evaluation corpus: placement, side ;root white pieces, white pawns, black pieces, black pawns\n"
+           "# ;eval the score for the side to move, with the full window, lazy exits off and no cache.\n"
+           "# Positions of seeded random games from the start position and the test positions.\n";
+    for (const CorpusLine& c : corpus) {
+        ASSERT_TRUE(set_line(c)) << c.fen;
+        out << c.fen << " ;root " << c.root[0] << ' ' << c.root[1] << ' ' << c.root[2] << ' ' << c.root[3]
+            << " ;eval " << corpus_eval(c.root) << '\n';
+    }
+}
+
+}  // namespace
