@@ -2,27 +2,33 @@
 BUILD   := build
 JOBS    ?= $(shell nproc 2>/dev/null || echo 2)
 RELEASE := $(BUILD)/release
+# WERROR=ON turns compiler warnings into errors, as CI does.
+WERROR  ?= OFF
+CONFIGURE = cmake -S . -DTOLVANE_WERROR=$(WERROR)
 
 .PHONY: run test debug sanitize bench windows build help clean
 
 build:
-	cmake -S . -B $(RELEASE) -DCMAKE_BUILD_TYPE=Release >/dev/null
+	$(CONFIGURE) -B $(RELEASE) -DCMAKE_BUILD_TYPE=Release >/dev/null
 	cmake --build $(RELEASE) -j $(JOBS)
 
 run: build  ## build in Release and start the console (working directory: the build folder)
 	cd $(RELEASE) && ./tolvane
 
 test: build  ## build and run every test, the deep perft tier included
+	@$(call need_tests,$(RELEASE))
 	ctest --test-dir $(RELEASE) --output-on-failure -j $(JOBS)
 
 debug:  ## debug build of everything, tests run
-	cmake -S . -B $(BUILD)/debug -DCMAKE_BUILD_TYPE=Debug >/dev/null
+	$(CONFIGURE) -B $(BUILD)/debug -DCMAKE_BUILD_TYPE=Debug >/dev/null
 	cmake --build $(BUILD)/debug -j $(JOBS)
+	@$(call need_tests,$(BUILD)/debug)
 	ctest --test-dir $(BUILD)/debug --output-on-failure -j $(JOBS) -LE deep
 
 sanitize:  ## address and undefined-behaviour sanitizers over the quick tests
-	cmake -S . -B $(BUILD)/sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOLVANE_SANITIZE=ON >/dev/null
+	$(CONFIGURE) -B $(BUILD)/sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOLVANE_SANITIZE=ON >/dev/null
 	cmake --build $(BUILD)/sanitize -j $(JOBS)
+	@$(call need_tests,$(BUILD)/sanitize)
 	ctest --test-dir $(BUILD)/sanitize --output-on-failure -j $(JOBS) -LE deep
 
 bench: build  ## the built-in benchmark (three minutes; a line typed ahead would stop it early)
@@ -34,6 +40,10 @@ windows:  ## cross-compile tolvane.exe, tolvane-book.exe and egbbdll.dll with Mi
 	cmake -S . -B $(BUILD)/windows -DCMAKE_BUILD_TYPE=Release -DTOLVANE_TESTS=OFF \
 	    -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake >/dev/null
 	cmake --build $(BUILD)/windows -j $(JOBS)
+
+# The tests need GoogleTest; without it the build leaves them out, and the test targets say so.
+need_tests = grep -q '^TOLVANE_TESTS_READY:INTERNAL=ON' $(1)/CMakeCache.txt || \
+	{ echo "The tests need GoogleTest: apt-get install libgtest-dev"; exit 1; }
 
 help:
 	@grep -E '^[a-z]+:.*##' Makefile | sed 's/:.*##/\t/'

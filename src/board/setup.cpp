@@ -230,9 +230,9 @@ bool setup_position(const char* text) {
     if (kings[WHITE] != 1 || kings[BLACK] != 1) return false;
     // More men than a game can have would also overrun a move list.
     for (int c = BLACK; c <= WHITE; ++c) {
-        int men = 1;
-        for (int t = PAWN; t <= QUEEN; ++t) men += p.piece_count[c][t];
-        if (men > 16 || p.piece_count[c][PAWN] > 8) return false;
+        int count = 1;
+        for (int t = PAWN; t <= QUEEN; ++t) count += p.piece_count[c][t];
+        if (count > 16 || p.piece_count[c][PAWN] > 8) return false;
     }
 
     // Step 3: the side to move; any other character leaves it as it was.

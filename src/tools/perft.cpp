@@ -53,9 +53,9 @@ void perft_command(const char* line) {
     std::fflush(stdout);
     for (int d = 0; d <= depth; ++d) {
         search_start_ms = now_ms();
-        const uint64_t nodes = perft(d);
+        const uint64_t leaves = perft(d);
         const int64_t elapsed = now_ms() - search_start_ms;
-        std::printf("%d:\t%d\t%" PRIu64 "\n", d, static_cast<int>(elapsed / 1000), nodes);
+        std::printf("%d:\t%d\t%" PRIu64 "\n", d, static_cast<int>(elapsed / 1000), leaves);
         std::fflush(stdout);  // a long count shows each depth as it finishes
     }
 }
