@@ -1,6 +1,6 @@
 // Attack and check detection: is a square attacked by a colour, is a king in check.
 #include "board/board.h"
-#include "board/geometry.h"
+#include "board/attacks.h"
 
 int is_attacked(int square, int defender) {
     if (square < 0 || square > 63) return 0;

@@ -1,9 +1,22 @@
 // The one game position and the rules of chess on it: types, constants and every board function.
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 // Square: 0 = a8 .. 7 = h8, 56 = a1 .. 63 = h1; file = s & 7, row = s >> 3 (row 0 is rank 8).
+// clang-format off
+enum Square {
+    A8, B8, C8, D8, E8, F8, G8, H8,
+    A7, B7, C7, D7, E7, F7, G7, H7,
+    A6, B6, C6, D6, E6, F6, G6, H6,
+    A5, B5, C5, D5, E5, F5, G5, H5,
+    A4, B4, C4, D4, E4, F4, G4, H4,
+    A3, B3, C3, D3, E3, F3, G3, H3,
+    A2, B2, C2, D2, E2, F2, G2, H2,
+    A1, B1, C1, D1, E1, F1, G1, H1,
+};
+// clang-format on
 enum PieceType { PAWN = 0, KNIGHT = 1, BISHOP = 2, ROOK = 3, QUEEN = 4, KING = 5, EMPTY = 6 };
 enum Color { BLACK = 0, WHITE = 1 };  // EMPTY (6) marks a square without colour
 
@@ -25,6 +38,9 @@ enum CastleRight {
     CASTLE_BLACK_SHORT = 4,
     CASTLE_BLACK_LONG = 8,
 };
+constexpr int CASTLE_WHITE = CASTLE_WHITE_SHORT | CASTLE_WHITE_LONG;
+constexpr int CASTLE_BLACK = CASTLE_BLACK_SHORT | CASTLE_BLACK_LONG;
+constexpr int CASTLE_ALL = CASTLE_WHITE | CASTLE_BLACK;  // also the mask of a square no right depends on
 
 // Variants whose rules the board knows; anything else behaves like VARIANT_OTHER.
 enum VariantKind { VARIANT_NORMAL, VARIANT_FISCHERANDOM, VARIANT_OTHER };
@@ -32,7 +48,12 @@ enum VariantKind { VARIANT_NORMAL, VARIANT_FISCHERANDOM, VARIANT_OTHER };
 constexpr int NO_SQUARE = -1;
 constexpr int MAX_MOVES = 256;
 constexpr int MAX_GAME_PLY = 4096;
+constexpr int MAX_PLY = 100;  // deepest line below a search root: per-ply tables have this many rows
 constexpr int VARIANT_TEXT_SIZE = 256;
+constexpr const char* START_POSITION = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNRwKQkq-";
+
+constexpr bool on_board(int square) { return square >= 0 && square < 64; }
+constexpr bool on_board(int row, int file) { return row >= 0 && row < 8 && file >= 0 && file < 8; }
 
 struct Move {
     int from;
@@ -63,6 +84,16 @@ struct Position {
     uint64_t hash_key;       // Zobrist key
 };
 
+// What the generator scores quiet moves by: killer moves per ply (compared by from and to) and
+// history counters by from and to. The search owns and updates it; the generator only reads it.
+struct OrderingMemory {
+    Move killer1[MAX_PLY];
+    Move killer2[MAX_PLY];
+    Move mate_killer[MAX_PLY];
+    int history[64][64];
+    int history_max;  // the largest counter, for the search's reduction rule
+};
+
 struct HistoryEntry {
     int from, to, type, score;  // the move made (NO_MOVE for a null move)
     int captured;               // PieceType taken on `to`, EMPTY otherwise
@@ -83,9 +114,9 @@ extern uint64_t zobrist_side[2];
 extern uint64_t zobrist_ep[64];
 extern uint64_t zobrist_castle[16];
 
-extern const int piece_value[7];   // by PieceType, EMPTY 0
-extern int distance[64][64];       // king-move distance
-extern const int flip[64];         // vertical mirror
+extern const int piece_value[7];       // by PieceType, EMPTY 0
+extern const std::array<std::array<int, 64>, 64> distance;  // king-move distance
+extern const int flip[64];             // vertical mirror
 
 // --- Keys ------------------------------------------------------------------------------------
 void     init_hash_keys();            // fill the Zobrist tables from the fixed generator
@@ -93,17 +124,38 @@ uint32_t random32();                  // the lagged-Fibonacci generator behind t
 uint64_t compute_hash_key();          // key of pos from scratch
 
 // --- Setup -----------------------------------------------------------------------------------
-void set_variant(const char* name);                // store Variant and variant_kind
-bool setup_position(const char* text);             // compact FEN; false = refused, pos untouched
+void set_variant(const char* name);     // store Variant and variant_kind
+bool setup_position(const char* text);  // compact FEN; false = refused, pos untouched. Sets up the
+                                        // position only: what a new game resets is the caller's
 
 // --- Moves -----------------------------------------------------------------------------------
-int  generate_moves(Move* list);      // all pseudo-legal moves with ordering scores; returns count
+// The generators score quiet moves by `ordering` at pos.ply; without it they score them 0, which
+// changes no move and no order of the list.
+int  generate_moves(Move* list, const OrderingMemory* ordering = nullptr);  // all pseudo-legal moves
 int  gen_captures(Move* list);        // captures and queen promotions for quiescence
 int  is_bad_capture(int from, int to);
-void add_move(int from, int to, int type, Move* list, int* count);  // score as the generator does, append, ++*count
+void add_move(int from, int to, int type, Move* list, int* count,  // score as the generator does,
+              const OrderingMemory* ordering = nullptr);          // append, ++*count
 int  make_move(Move m);               // 1 made, 0 refused (pos unchanged)
 void unmake_move();
+void make_null_move();                // the side to move passes; unmake_move takes it back
 int  count_legal_moves();
+Move first_legal_move();              // in generation order; NO_MOVE when there is none
+bool has_legal_move();
+int  repetition_count(int enough);    // earlier occurrences of pos since the last irreversible
+                                      // move; the scan stops once `enough` are found
+
+// --- Move text -------------------------------------------------------------------------------
+// How a move is written: the protocol's move lines ("e7e8q", "e2e4 " with a blank for no
+// promotion) or the thinking lines ("e7e8=q", "e2e4"); castling in fischerandom is O-O or O-O-O.
+enum MoveNotation { NOTATION_MOVE_LINE, NOTATION_THINKING };
+constexpr int MOVE_TEXT_SIZE = 8;
+
+void format_move(char* text, Move m, MoveNotation notation);  // text of MOVE_TEXT_SIZE at least
+char promotion_letter(int type);                    // q, r, b, n, or a blank for other kinds
+int  square_from_text(const char* text);            // "a8" = 0 .. "h1" = 63; checked by the caller
+int  move_type_from_text(int from, int to, const char* text);  // the kind a coordinate move has
+                                                               // here; 0 for an ordinary one
 
 // --- Attacks ---------------------------------------------------------------------------------
 int is_attacked(int square, int defender);  // attacked by colour 1 - defender

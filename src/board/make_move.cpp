@@ -1,6 +1,6 @@
 // Make and unmake: one move played and taken back with every field and the key kept.
 #include "board/board.h"
-#include "board/geometry.h"
+#include "board/attacks.h"
 
 using board_detail::discovered_attack;
 using board_detail::square_attacked;
@@ -11,20 +11,20 @@ namespace {
 constexpr int WING_NONE = -1;
 inline int wing_of(int king_to) {
     switch (king_to) {
-        case 62: return 0;  // g1: white short
-        case 58: return 1;  // c1: white long
-        case 6: return 2;   // g8: black short
-        case 2: return 3;   // c8: black long
+        case G1: return 0;  // white short
+        case C1: return 1;  // white long
+        case G8: return 2;  // black short
+        case C8: return 3;  // black long
         default: return WING_NONE;
     }
 }
-constexpr int rook_destination[4] = {61, 59, 5, 3};  // f1, d1, f8, d8
+constexpr int rook_destination[4] = {F1, D1, F8, D8};
 
 inline bool empty_or_rook(const Position& p, int s, int rook, int colour) {
     return p.piece[s] == EMPTY || (s == rook && p.piece[s] == ROOK && p.color[s] == colour);
 }
 
-// Step 1: may the side to move castle this way now? Not out of check, and over the squares that
+// May the side to move castle this way now? Not out of check, and over the squares that
 // the variant's rules name. The destination's safety is left to the common legality test.
 bool castling_admitted(const Position& p, int king_from, int king_to, int wing) {
     const int me = p.side;
@@ -33,7 +33,7 @@ bool castling_admitted(const Position& p, int king_from, int king_to, int wing) 
 
     if (variant_kind == VARIANT_NORMAL) {
         // e1-g1: f1, g1 empty, f1 safe. e1-c1: d1, c1, b1 empty, d1 safe. The same on rank 8.
-        const int base = me == WHITE ? 56 : 0;
+        const int base = me == WHITE ? A1 : A8;
         if (wing == 0 || wing == 2)
             return p.piece[base + 5] == EMPTY && p.piece[base + 6] == EMPTY && !square_attacked(p, base + 5, me);
         return p.piece[base + 3] == EMPTY && p.piece[base + 2] == EMPTY && p.piece[base + 1] == EMPTY &&
@@ -42,7 +42,7 @@ bool castling_admitted(const Position& p, int king_from, int king_to, int wing) 
 
     if (variant_kind == VARIANT_FISCHERANDOM) {
         const int k = king_from, rook = p.castle_rook[wing];
-        const int base = me == WHITE ? 56 : 0;
+        const int base = me == WHITE ? A1 : A8;
         if (wing == 0 || wing == 2) {
             const int g = king_to;
             if (k < g) {
@@ -82,8 +82,9 @@ bool castling_admitted(const Position& p, int king_from, int king_to, int wing) 
 
 inline void recompute_material(Position& p, int c) {
     const int* n = p.piece_count[c];
-    p.piece_material[c] = 315 * n[KNIGHT] + 320 * n[BISHOP] + 500 * n[ROOK] + 950 * n[QUEEN];
-    p.pawn_material[c] = 100 * n[PAWN];
+    p.piece_material[c] = piece_value[KNIGHT] * n[KNIGHT] + piece_value[BISHOP] * n[BISHOP] +
+                          piece_value[ROOK] * n[ROOK] + piece_value[QUEEN] * n[QUEEN];
+    p.pawn_material[c] = piece_value[PAWN] * n[PAWN];
 }
 
 inline uint64_t piece_key(int colour, int type, int s) { return zobrist_piece[(colour * 6 + type) * 64 + s]; }
@@ -120,18 +121,18 @@ int make_move(Move m) {
     if (p.game_ply < 0 || p.game_ply >= MAX_GAME_PLY) return 0;
     if ((unsigned)from > 63 || (unsigned)to > 63) return 0;
 
-    // Whether the mover starts in check decides how much of step 13's test is needed.
+    // Whether the mover starts in check decides how much of the legality test is needed.
     const bool full_test = type == MOVE_CASTLE || type == MOVE_EN_PASSANT || p.piece[from] == KING ||
                            side_in_check(p);
 
-    // Step 1: castling admission.
+    // Castling admission.
     int wing = WING_NONE;
     if (type == MOVE_CASTLE) {
         wing = wing_of(to);
         if (!castling_admitted(p, from, to, wing)) return 0;
     }
 
-    // Step 2: the history entry.
+    // The history entry.
     const int captured = type == MOVE_CASTLE ? EMPTY : p.piece[to];
     const int old_castle = p.castle, old_ep = p.ep;
     HistoryEntry& e = game_history[p.game_ply];
@@ -145,13 +146,13 @@ int make_move(Move m) {
     e.fifty = p.fifty;
     e.hash_key = p.hash_key;
 
-    // Step 3: the mover leaves its square in the key.
+    // The mover leaves its square in the key.
     const int moving = p.piece[from];
     uint64_t key = p.hash_key ^ piece_key(me, moving, from);
 
-    // Step 4: move the man (a Chess960 king already on its destination stays).
+    // Move the man (a Chess960 king already on its destination stays, losing its rights).
     if (type == MOVE_CASTLE && from == to) {
-        p.castle &= me == WHITE ? 12 : 3;
+        p.castle &= me == WHITE ? CASTLE_BLACK : CASTLE_WHITE;
     } else {
         p.piece[to] = moving;
         p.color[to] = me;
@@ -160,12 +161,12 @@ int make_move(Move m) {
         p.castle &= p.castle_mask[from] & p.castle_mask[to];
     }
 
-    // Steps 5 to 7: en passant, the fifty-move counter, the king's square.
+    // En passant, the fifty-move counter, the king's square.
     p.ep = type == MOVE_DOUBLE_PUSH ? (me == WHITE ? to + 8 : to - 8) : NO_SQUARE;
     p.fifty = (captured != EMPTY || moving == PAWN) ? 0 : p.fifty + 1;
     if (moving == KING) p.king_square[me] = to;
 
-    // Step 8: the captured man.
+    // The captured man.
     bool material_changed = false;
     if (captured != EMPTY) {
         key ^= piece_key(opp, captured, to);
@@ -173,7 +174,7 @@ int make_move(Move m) {
         material_changed = true;
     }
 
-    // Step 9: what each special move adds.
+    // What each special move adds.
     switch (type) {
         case MOVE_CASTLE: {
             const int rook_from = p.castle_rook[wing], rook_to = rook_destination[wing];
@@ -212,13 +213,13 @@ int make_move(Move m) {
             break;
     }
 
-    // Steps 10 to 12: counters, the arriving man's key, the side.
+    // Counters, the arriving man's key, the side.
     ++p.ply;
     ++p.game_ply;
     key ^= piece_key(me, p.piece[to], to);
     p.side = opp;
 
-    // Step 13: legality. The mover's king may not be left attacked. A king that was not in check
+    // Legality. The mover's king may not be left attacked. A king that was not in check
     // and did not move can only be uncovered along the line through the square just left.
     const int king = p.king_square[me];
     if (full_test ? square_attacked(p, king, me) : discovered_attack(p, king, from, me)) {
@@ -226,14 +227,14 @@ int make_move(Move m) {
         return 0;
     }
 
-    // Step 14: the side, en-passant and castling keys.
+    // The side, en-passant and castling keys.
     key ^= zobrist_side[me] ^ zobrist_side[opp];
     if (old_ep != NO_SQUARE) key ^= zobrist_ep[old_ep];
     if (p.ep != NO_SQUARE) key ^= zobrist_ep[p.ep];
     if (p.castle != old_castle) key ^= zobrist_castle[old_castle] ^ zobrist_castle[p.castle];
     p.hash_key = key;
 
-    // Step 15: material, where a count changed (elsewhere it already equals the recomputation).
+    // Material, where a count changed (elsewhere it already equals the recomputation).
     if (material_changed) {
         recompute_material(p, WHITE);
         recompute_material(p, BLACK);
@@ -245,7 +246,7 @@ void unmake_move() {
     Position& p = pos;
     if (p.game_ply <= 0) return;  // nothing to take back
 
-    // Steps 1 and 2: counters and the saved state.
+    // Counters and the saved state.
     --p.ply;
     --p.game_ply;
     const HistoryEntry& e = game_history[p.game_ply];
@@ -258,7 +259,7 @@ void unmake_move() {
     const int from = e.from, to = e.to, type = e.type;
     if (type == MOVE_NONE) return;  // a null move: nothing stood anywhere else
 
-    // Step 3: castling. Both men are lifted first and set down after, so neither overwrites the
+    // Castling: both men are lifted first and set down after, so neither overwrites the
     // other whichever squares coincide.
     if (type == MOVE_CASTLE) {
         const int wing = wing_of(to);
@@ -277,7 +278,7 @@ void unmake_move() {
         return;
     }
 
-    // Steps 4 and 5: the man goes back, the captured one (if any) returns.
+    // The man goes back, the captured one (if any) returns.
     const int moved = p.piece[to];
     p.piece[from] = moved;
     p.color[from] = me;
@@ -285,7 +286,7 @@ void unmake_move() {
     p.color[to] = e.captured == EMPTY ? EMPTY : opp;
     if (moved == KING) p.king_square[me] = from;
 
-    // Steps 6 to 8: counts, promotions, the en-passant pawn.
+    // Counts, promotions, the en-passant pawn.
     bool material_changed = false;
     if (e.captured != EMPTY) {
         ++p.piece_count[opp][e.captured];
@@ -304,11 +305,29 @@ void unmake_move() {
         material_changed = true;
     }
 
-    // Step 9: material.
+    // Material.
     if (material_changed) {
         recompute_material(p, WHITE);
         recompute_material(p, BLACK);
     }
+}
+
+// The history entry keeps what unmake_move needs to take the pass back.
+void make_null_move() {
+    HistoryEntry& e = game_history[pos.game_ply];
+    e.from = e.to = e.type = e.score = 0;
+    e.captured = EMPTY;
+    e.castle = pos.castle;
+    e.ep = pos.ep;
+    e.fifty = pos.fifty;
+    e.hash_key = pos.hash_key;
+    if (pos.ep != NO_SQUARE) pos.hash_key ^= zobrist_ep[pos.ep];
+    pos.fifty++;
+    pos.ply++;
+    pos.game_ply++;
+    pos.hash_key ^= zobrist_side[pos.side] ^ zobrist_side[1 - pos.side];
+    pos.side = 1 - pos.side;
+    pos.ep = NO_SQUARE;
 }
 
 int count_legal_moves() {
@@ -320,4 +339,21 @@ int count_legal_moves() {
             unmake_move();
         }
     return legal;
+}
+
+Move first_legal_move() {
+    Move list[MAX_MOVES];
+    const int n = generate_moves(list);
+    for (int i = 0; i < n; ++i)
+        if (make_move(list[i])) {
+            unmake_move();
+            return list[i];
+        }
+    return NO_MOVE;
+}
+
+// No legal move has from and to both on a8.
+bool has_legal_move() {
+    const Move m = first_legal_move();
+    return m.from != 0 || m.to != 0;
 }

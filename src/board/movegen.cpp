@@ -1,7 +1,6 @@
 // Move generation with ordering scores and captures-only generation.
 #include "board/board.h"
 #include "board/geometry.h"
-#include "search/search.h"
 
 using namespace board_detail;
 
@@ -24,25 +23,31 @@ constexpr int SCORE_BAD_CAPTURE_MARK = -1;  // the mark for the quiescence searc
 // add at most four after the last man, so the list can never overrun MAX_MOVES.
 constexpr int LIST_RESERVE = 32;
 
-// The ordering tables' moves of this ply as from * 64 + to, -1 where there is none to match.
+// The ordering memory's moves of this ply as from * 64 + to, -1 where there is none to match,
+// and its history counters (none: every quiet move scores 0).
 struct Killers {
     int mate, k1, k1_back, k2, k2_back;
+    const int (*history)[64];
 };
+
+const int no_history[64][64] = {};
 
 int killer_key(const Move& m) {
     if (m.from < 0 || m.from > 63 || m.to < 0 || m.to > 63) return -1;
     return m.from * 64 + m.to;
 }
 
-Killers killers_of_ply(int ply) {
-    Killers k = {-1, -1, -1, -1, -1};
+Killers killers_of_ply(const OrderingMemory* ordering, int ply) {
+    Killers k = {-1, -1, -1, -1, -1, no_history};
+    if (ordering == nullptr) return k;
+    k.history = ordering->history;
     if (ply < 0 || ply >= MAX_PLY) return k;
-    k.mate = killer_key(mate_killer[ply]);
-    k.k1 = killer_key(killer1[ply]);
-    k.k2 = killer_key(killer2[ply]);
+    k.mate = killer_key(ordering->mate_killer[ply]);
+    k.k1 = killer_key(ordering->killer1[ply]);
+    k.k2 = killer_key(ordering->killer2[ply]);
     if (ply >= 2) {
-        k.k1_back = killer_key(killer1[ply - 2]);
-        k.k2_back = killer_key(killer2[ply - 2]);
+        k.k1_back = killer_key(ordering->killer1[ply - 2]);
+        k.k2_back = killer_key(ordering->killer2[ply - 2]);
     }
     return k;
 }
@@ -55,7 +60,7 @@ inline int quiet_score(const Killers& k, int from, int to) {
     if (key == k.k1_back) return SCORE_KILLER1_PLY2;
     if (key == k.k2) return SCORE_KILLER2;
     if (key == k.k2_back) return SCORE_KILLER2_PLY2;
-    return history[from][to];
+    return k.history[from][to];
 }
 
 // Is `to` defended by a pawn of the opponent of `mover`?
@@ -126,17 +131,17 @@ int is_bad_capture(int from, int to) {
     return bad_capture(p, p.piece[to], p.piece[from], to, mover) ? 1 : 0;
 }
 
-void add_move(int from, int to, int type, Move* list, int* count) {
-    Killers k = killers_of_ply(pos.ply);
+void add_move(int from, int to, int type, Move* list, int* count, const OrderingMemory* ordering) {
+    Killers k = killers_of_ply(ordering, pos.ply);
     add_scored(k, from, to, type, list, *count);
 }
 
-int generate_moves(Move* list) {
+int generate_moves(Move* list, const OrderingMemory* ordering) {
     const Position& p = pos;
     const int me = p.side, opp = 1 - me;
     const int* piece = p.piece;
     const int* color = p.color;
-    const Killers k = killers_of_ply(p.ply);
+    const Killers k = killers_of_ply(ordering, p.ply);
     int n = 0;
 
     int men = 1;
@@ -215,11 +220,11 @@ int generate_moves(Move* list) {
     if (p.castle != 0 && variant_kind != VARIANT_OTHER) {
         const int king = p.king_square[me];
         if (me == WHITE) {
-            if (p.castle & CASTLE_WHITE_SHORT) add_scored(k, king, 62, MOVE_CASTLE, list, n);
-            if (p.castle & CASTLE_WHITE_LONG) add_scored(k, king, 58, MOVE_CASTLE, list, n);
+            if (p.castle & CASTLE_WHITE_SHORT) add_scored(k, king, G1, MOVE_CASTLE, list, n);
+            if (p.castle & CASTLE_WHITE_LONG) add_scored(k, king, C1, MOVE_CASTLE, list, n);
         } else {
-            if (p.castle & CASTLE_BLACK_SHORT) add_scored(k, king, 6, MOVE_CASTLE, list, n);
-            if (p.castle & CASTLE_BLACK_LONG) add_scored(k, king, 2, MOVE_CASTLE, list, n);
+            if (p.castle & CASTLE_BLACK_SHORT) add_scored(k, king, G8, MOVE_CASTLE, list, n);
+            if (p.castle & CASTLE_BLACK_LONG) add_scored(k, king, C8, MOVE_CASTLE, list, n);
         }
     }
 

@@ -1,4 +1,6 @@
-// The one Position and its globals, the Zobrist keys with their generator, and the consistency check.
+// The one Position and its globals, the Zobrist keys with their generator, the repetition scan and
+// the consistency check.
+#include <array>
 #include <cstring>
 
 #include "board/board.h"
@@ -15,7 +17,25 @@ uint64_t zobrist_ep[64];
 uint64_t zobrist_castle[16];
 
 const int piece_value[7] = {100, 315, 320, 500, 950, 32767, 0};  // by PieceType, EMPTY last
-int distance[64][64];
+
+namespace {
+
+constexpr std::array<std::array<int, 64>, 64> make_distance() {
+    std::array<std::array<int, 64>, 64> table{};
+    for (int a = 0; a < 64; ++a)
+        for (int b = 0; b < 64; ++b) {
+            const int files = board_detail::file_of(a) - board_detail::file_of(b);
+            const int rows = board_detail::row_of(a) - board_detail::row_of(b);
+            const int df = files < 0 ? -files : files, dr = rows < 0 ? -rows : rows;
+            table[a][b] = df > dr ? df : dr;
+        }
+    return table;
+}
+
+}  // namespace
+
+// Filled when the program is built, so it is ready before any position is set up.
+constexpr std::array<std::array<int, 64>, 64> distance = make_distance();
 
 // Vertical mirror, rank 8 first: a8 (0) reads a1 (56); the table is its own inverse.
 const int flip[64] = {
@@ -105,6 +125,20 @@ uint64_t board_detail::key_of(const Position& p) {
 
 uint64_t compute_hash_key() {
     return board_detail::key_of(pos);
+}
+
+// --- Repetitions ---------------------------------------------------------------------------------
+
+// Only positions since the last capture or pawn move can repeat; a fifty counter larger than the
+// recorded game must not reach below the history.
+int repetition_count(int enough) {
+    int start = pos.game_ply - pos.fifty;
+    if (start < 0) start = 0;
+    const int end = pos.game_ply < MAX_GAME_PLY ? pos.game_ply : MAX_GAME_PLY;
+    int count = 0;
+    for (int i = start; i < end; i++)
+        if (game_history[i].hash_key == pos.hash_key && ++count >= enough) break;
+    return count;
 }
 
 // --- Consistency check ---------------------------------------------------------------------------

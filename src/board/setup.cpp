@@ -1,11 +1,8 @@
 // Position setup from compact FEN, with the variant it is read in and the refusals.
 #include <cstring>
 
+#include "board/attacks.h"
 #include "board/board.h"
-#include "board/geometry.h"
-#include "book/book.h"
-#include "search/search.h"
-#include "shell/shell.h"
 
 using board_detail::square_attacked;
 
@@ -25,8 +22,7 @@ namespace {
 
 // Castling rights in castle_rook order: white short, white long, black short, black long.
 constexpr int right_bit[4] = {CASTLE_WHITE_SHORT, CASTLE_WHITE_LONG, CASTLE_BLACK_SHORT, CASTLE_BLACK_LONG};
-constexpr int corner_rook[4] = {63, 56, 7, 0};  // h1, a1, h8, a8
-constexpr int mask_of_rook[4] = {14, 13, 11, 7};
+constexpr int corner_rook[4] = {H1, A1, H8, A8};
 
 int piece_of_letter(char letter) {
     switch (letter | 0x20) {  // lower case
@@ -48,7 +44,7 @@ const char* skip_blanks(const char* text) {
     return text;
 }
 
-// Step 2: the placement, into p; returns the text after it, or nullptr to refuse the text.
+// The placement, into p; returns the text after it, or nullptr to refuse the text.
 // Squares run continuously from a8; a rank ends after eight squares, and a "/" may stand only
 // there. A piece or a digit that would run past the end of a rank, a letter that names no piece,
 // too few squares, or one more placement character once 64 squares are filled: refused.
@@ -93,7 +89,7 @@ const char* read_placement(Position& p, const char* text) {
 // The outermost rook of `colour` on its back rank on one side of its king (X-FEN's K and Q).
 int outermost_rook(const Position& p, int colour, bool short_side) {
     int king = p.king_square[colour];
-    int first = colour == WHITE ? 56 : 0;
+    int first = colour == WHITE ? A1 : A8;
     if (short_side) {
         for (int s = first + 7; s > king; --s)
             if (p.piece[s] == ROOK && p.color[s] == colour) return s;
@@ -104,7 +100,7 @@ int outermost_rook(const Position& p, int colour, bool short_side) {
     return NO_SQUARE;
 }
 
-// Step 5: the castling field; returns the text after it.
+// The castling field; returns the text after it.
 const char* read_castling(Position& p, const char* text) {
     text = skip_blanks(text);
     p.castle = 0;
@@ -123,9 +119,8 @@ const char* read_castling(Position& p, const char* text) {
             p.castle_rook[right] = corner_rook[right];
         }
     } else {
-        // Chess960 reads both notations, whatever the `castling` setting says (it names the one
-        // the engine writes): file letters ("HAha") name the rook's file, and K, Q, k, q (X-FEN,
-        // the "OO" setting) the outermost rook of the back rank on that side of the king.
+        // Chess960 reads both notations: file letters ("HAha") name the rook's file, and K, Q,
+        // k, q (X-FEN, "OO") the outermost rook of the back rank on that side of the king.
         for (;; ++text) {
             const char c = *text;
             int right = -1, rook = NO_SQUARE;
@@ -142,7 +137,7 @@ const char* read_castling(Position& p, const char* text) {
                 const int king_file = p.king_square[colour] & 7;
                 if (file == king_file) continue;  // names no side
                 right = (colour == WHITE ? 0 : 2) + (file > king_file ? 0 : 1);
-                rook = (colour == WHITE ? 56 : 0) + file;
+                rook = (colour == WHITE ? A1 : A8) + file;
             } else {
                 break;
             }
@@ -169,7 +164,7 @@ void drop_impossible_rights(Position& p) {
         if (variant_kind == VARIANT_FISCHERANDOM)
             ok = (king >> 3) == back_row && (short_side ? rook > king : rook < king);
         else
-            ok = king == (colour == WHITE ? 60 : 4);  // e1, e8
+            ok = king == (colour == WHITE ? E1 : E8);
         ok = ok && rook >= 0 && rook < 64 && (rook >> 3) == back_row && p.piece[rook] == ROOK &&
              p.color[rook] == colour;
         if (!ok) p.castle &= ~right_bit[right];
@@ -179,7 +174,7 @@ void drop_impossible_rights(Position& p) {
         if (!(p.castle & right_bit[right])) p.castle_rook[right] = corner_rook[right];
 }
 
-// Step 7: an en-passant square counts only behind a pawn that can just have made a double step
+// An en-passant square counts only behind a pawn that can just have made a double step
 // (the square and the one the pawn came from empty); any other square would let a capture take
 // a pawn that is not there.
 int read_ep(const Position& p, const char* text) {
@@ -211,55 +206,53 @@ bool setup_position(const char* text) {
     // The copy keeps `side` when the text names none, and `ply`, which setup does not touch.
     Position p = pos;
 
-    // Step 1: counters and masks.
+    // 1. Empty counters, and castling masks that clear nothing.
     for (auto& counts : p.piece_count)
         for (int& n : counts) n = 0;
-    for (int& m : p.castle_mask) m = 15;
+    for (int& m : p.castle_mask) m = CASTLE_ALL;
     p.king_square[WHITE] = p.king_square[BLACK] = NO_SQUARE;
 
-    // Step 2: the board.
+    // 2. The board, then the men a game can have: one king a side, no pawn on the first or last
+    // rank, at most sixteen men (more would also overrun a move list).
     const char* rest = read_placement(p, text);
     if (rest == nullptr) return false;
-
-    // Exactly one king of each colour, no pawn on the first or last rank.
     int kings[2] = {0, 0};
     for (int s = 0; s < 64; ++s) {
         if (p.piece[s] == KING) ++kings[p.color[s]];
         if (p.piece[s] == PAWN && (s < 8 || s >= 56)) return false;
     }
     if (kings[WHITE] != 1 || kings[BLACK] != 1) return false;
-    // More men than a game can have would also overrun a move list.
     for (int c = BLACK; c <= WHITE; ++c) {
         int count = 1;
         for (int t = PAWN; t <= QUEEN; ++t) count += p.piece_count[c][t];
         if (count > 16 || p.piece_count[c][PAWN] > 8) return false;
     }
 
-    // Step 3: the side to move; any other character leaves it as it was.
+    // 3. The side to move; any other character leaves it as it was. The side that is not to move
+    // may not be in check: its king could be taken.
     rest = skip_blanks(rest);
     if (*rest == 'w') p.side = WHITE;
     else if (*rest == 'b') p.side = BLACK;
     if (*rest != '\0') ++rest;
     if (p.side != WHITE && p.side != BLACK) p.side = WHITE;
-
-    // The side that is not to move may not be in check: its king could be taken.
     if (square_attacked(p, p.king_square[1 - p.side], 1 - p.side)) return false;
 
-    // Step 5: castling rights and their rooks, then the ones that cannot be.
+    // 4. Castling rights and their rooks, then the ones that cannot be.
     rest = read_castling(p, rest);
     drop_impossible_rights(p);
 
-    // Step 6: castling masks; where squares coincide the later value stands.
-    p.castle_mask[p.king_square[WHITE]] = 12;
-    p.castle_mask[p.king_square[BLACK]] = 3;
+    // 5. Castling masks: a king's square clears both its rights, a rook's square its own. Where
+    // squares coincide the later value stands.
+    p.castle_mask[p.king_square[WHITE]] = CASTLE_ALL & ~CASTLE_WHITE;
+    p.castle_mask[p.king_square[BLACK]] = CASTLE_ALL & ~CASTLE_BLACK;
     constexpr int mask_order[4] = {1, 0, 3, 2};  // white long, white short, black long, black short
     for (int right : mask_order)
-        if (p.castle & right_bit[right]) p.castle_mask[p.castle_rook[right]] = mask_of_rook[right];
+        if (p.castle & right_bit[right]) p.castle_mask[p.castle_rook[right]] = CASTLE_ALL & ~right_bit[right];
 
-    // Step 7: en passant.
+    // 6. En passant.
     p.ep = read_ep(p, rest);
 
-    // Step 8: material and counters.
+    // 7. Material and counters.
     for (int c = BLACK; c <= WHITE; ++c) {
         p.piece_material[c] = piece_value[KNIGHT] * p.piece_count[c][KNIGHT] +
                               piece_value[BISHOP] * p.piece_count[c][BISHOP] +
@@ -270,22 +263,8 @@ bool setup_position(const char* text) {
     p.fifty = 0;
     p.game_ply = 0;
 
-    // Step 11's key, then the commit: from here on nothing can refuse.
+    // 8. The key, then the commit: from here on nothing can refuse.
     p.hash_key = board_detail::key_of(p);
     pos = p;
-
-    // Steps 4, 8 (the rest), 9 and 10: the engine plays no side, nothing is pending, and every
-    // table of the previous game is emptied.
-    engine_side = EMPTY;
-    book_misses = 0;
-    ponder_pending = 0;
-    for (int a = 0; a < 64; ++a)
-        for (int b = 0; b < 64; ++b) {
-            int df = (a & 7) - (b & 7), dr = (a >> 3) - (b >> 3);
-            if (df < 0) df = -df;
-            if (dr < 0) dr = -dr;
-            distance[a][b] = df > dr ? df : dr;
-        }
-    clear_tables();
     return true;
 }

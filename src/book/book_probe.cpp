@@ -278,8 +278,6 @@ int probe_book(const char* text, BookProbe* result) {
     return probe_book_with_draw(text, r, result);
 }
 
-static int square_of_text(const char* text) { return (text[0] - 'a') + 8 * ('8' - text[1]); }
-
 bool book_step(Move* move) {
     if (search_mode != MODE_THINK || std::strcmp(Variant, "normal") != 0 || !book_loaded ||
         book_misses >= BOOK_MAX_MISSES || pos.game_ply >= BOOK_MAX_GAME_PLY)
@@ -301,13 +299,12 @@ bool book_step(Move* move) {
     if (!probe.from_text[0]) return false;
     char move_text[8];
     std::snprintf(move_text, sizeof move_text, "%s%s", probe.from_text, probe.to_text);
-    int from = square_of_text(probe.from_text);
-    int to = square_of_text(probe.to_text);
+    int from = square_from_text(probe.from_text);
+    int to = square_from_text(probe.to_text);
     int type = move_type_from_text(from, to, move_text);
     if (type == 0) type = MOVE_NORMAL;
 
     // 5. Play it only as the generator knows it, and only if it is legal.
-    pos.ply = 0;  // the generator's ordering reads the root's killers
     MoveList list;
     int count = generate_moves(list);
     for (int i = 0; i < count; i++) {

@@ -6,7 +6,6 @@
 
 #include "book/book.h"
 
-static const char start_position[] = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNRwKQkq-";
 
 // splitmix32-style mixing: any seed gives well spread, reproducible tables.
 static uint32_t next_random(uint32_t* state) {
@@ -73,7 +72,7 @@ static uint64_t start_hash_key;  // to notice when someone else moved the board 
 
 static void set_start_position() {
     set_variant("normal");
-    setup_position(start_position);
+    setup_position(START_POSITION);
     start_hash_key = pos.hash_key;
 }
 

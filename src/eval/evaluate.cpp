@@ -12,10 +12,6 @@ int bishop_square_colour[2];
 
 namespace {
 
-enum Square { B8 = 1, G8 = 6, A7 = 8, C7 = 10, D7 = 11, E7 = 12, F7 = 13, H7 = 15,
-              B6 = 17, D6 = 19, E6 = 20, G6 = 22, B3 = 41, D3 = 43, E3 = 44, G3 = 46, A2 = 48,
-              C2 = 50, D2 = 51, E2 = 52, F2 = 53, H2 = 55, B1 = 57, G1 = 62 };
-
 inline int count_of(int colour, int type) { return pos.piece_count[colour][type]; }
 inline int minors(int colour) { return count_of(colour, KNIGHT) + count_of(colour, BISHOP); }
 inline int material(int colour) { return pos.piece_material[colour] + pos.pawn_material[colour]; }

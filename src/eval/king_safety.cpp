@@ -3,8 +3,6 @@
 
 namespace {
 
-inline bool on_board(int row, int file) { return row >= 0 && row < 8 && file >= 0 && file < 8; }
-
 // A king is safe from the zone term unless the enemy keeps its queen and two more pieces.
 bool has_king_attack_force(int colour) {
     const int* count = pos.piece_count[colour];

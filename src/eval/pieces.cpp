@@ -3,11 +3,9 @@
 
 namespace {
 
-// Squares as white sees them: white-oriented tables and the named squares below use this view.
+// Squares as white sees them: white-oriented tables and the named squares in the rules below
+// use this view.
 inline int rel_sq(int colour, int sq) { return colour == WHITE ? sq : flip[sq]; }
-
-enum RelativeSquare { A2 = 48, H2 = 55, A1 = 56, B1 = 57, C1 = 58, D1 = 59, F1 = 61, G1 = 62, H1 = 63,
-                      D2 = 51, E2 = 52 };
 
 inline bool own_piece_on(int colour, int rel, int type) {
     const int sq = rel_sq(colour, rel);  // the mirror is its own inverse
@@ -22,8 +20,6 @@ inline int own_pawn_count(int colour) {
 inline int enemy_king_distance(int colour, int sq) { return distance[sq][pos.king_square[1 - colour]]; }
 
 inline bool on_seventh(int colour, int sq) { return (sq >> 3) == (colour == WHITE ? 1 : 6); }
-
-inline bool on_board(int row, int file) { return row >= 0 && row < 8 && file >= 0 && file < 8; }
 
 int ray_mobility(int sq, const int* rows, const int* files) {
     int count = 0;

@@ -24,7 +24,7 @@ int quiesce(int alpha, int beta) {
     if (stop_search) return 0;
 
     // Step 2: a repeated position is a draw.
-    if (position_repeats()) return 0;
+    if (repetition_count(1) != 0) return 0;
 
     // Step 3: the bitbases know small endings exactly.
     if (egbb_loaded && men_on_board() <= men) {
@@ -53,7 +53,7 @@ int quiesce(int alpha, int beta) {
         delta = total_material < ENDGAME_MATERIAL ? 0 : alpha - stand - DELTA_MARGIN;
         count = gen_captures(list);
     } else {
-        count = generate_moves(list);
+        count = generate_moves(list, &ordering);
     }
 
     // Step 8.

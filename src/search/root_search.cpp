@@ -14,6 +14,11 @@ constexpr int SINGLE_MOVE_ITERATIONS = 4;  // enough to have a line and a score 
 
 }  // namespace
 
+void clear_game_memory() {
+    book_misses = 0;
+    clear_tables();
+}
+
 Move root_search() {
     Move move = NO_MOVE;
 

@@ -90,56 +90,26 @@ int extension(bool pv_node, bool gives_check, bool mate_threat) {
     return ext;
 }
 
-// The side to move passes; the history stack carries what the undo needs.
-void make_null_move() {
-    HistoryEntry& e = game_history[pos.game_ply];
-    e.from = e.to = e.type = e.score = 0;
-    e.captured = EMPTY;
-    e.castle = pos.castle;
-    e.ep = pos.ep;
-    e.fifty = pos.fifty;
-    e.hash_key = pos.hash_key;
-    if (pos.ep != NO_SQUARE) pos.hash_key ^= zobrist_ep[pos.ep];
-    pos.fifty++;
-    pos.ply++;
-    pos.game_ply++;
-    pos.hash_key ^= zobrist_side[pos.side] ^ zobrist_side[1 - pos.side];
-    pos.side = 1 - pos.side;
-    pos.ep = NO_SQUARE;
-}
-
-void unmake_null_move() {
-    pos.ply--;
-    pos.game_ply--;
-    const HistoryEntry& e = game_history[pos.game_ply];
-    pos.castle = e.castle;
-    pos.ep = e.ep;
-    pos.fifty = e.fifty;
-    pos.hash_key = e.hash_key;
-    pos.side = 1 - pos.side;
-}
-
 void reward_history(Move m, int depth) {
-    int& counter = history[m.from][m.to];
+    int& counter = ordering.history[m.from][m.to];
     counter += depth / ONE_PLY;
-    if (counter > history_max) history_max = counter;
-    if (history_max > HISTORY_LIMIT) {
+    if (counter > ordering.history_max) ordering.history_max = counter;
+    if (ordering.history_max > HISTORY_LIMIT) {
         // Halving keeps the counters below the ordering scores of captures and killers.
-        for (int from = 0; from < 64; from++) {
-            for (int to = 0; to < 64; to++) history[from][to] /= 2;
-        }
-        history_max /= 2;
+        for (auto& row : ordering.history)
+            for (int& c : row) c /= 2;
+        ordering.history_max /= 2;
     }
 }
 
 void remember_cutoff(Move m, int score, int ply) {
     if (score < MATE_SCORE_MIN && pos.piece[m.to] == EMPTY && m.type < MOVE_PROMOTE_QUEEN) {
-        if (!same_move(m, killer1[ply])) {
-            killer2[ply] = killer1[ply];
-            killer1[ply] = m;
+        if (!same_move(m, ordering.killer1[ply])) {
+            ordering.killer2[ply] = ordering.killer1[ply];
+            ordering.killer1[ply] = m;
         }
     }
-    if (score >= MATE_SCORE_MIN) mate_killer[ply] = m;
+    if (score >= MATE_SCORE_MIN) ordering.mate_killer[ply] = m;
 }
 
 }  // namespace
@@ -190,7 +160,7 @@ int search(int alpha, int beta, int depth) {
         if (alpha < ply - SCORE_INF) alpha = ply - SCORE_INF;
         if (beta > SCORE_INF - ply) beta = SCORE_INF - ply;
         if (alpha >= beta) return alpha;
-        if (position_repeats()) return 0;
+        if (repetition_count(1) != 0) return 0;
     }
 
     // Step 5: table probe.
@@ -254,7 +224,7 @@ int search(int alpha, int beta, int depth) {
                 null_depth = depth - ONE_PLY * r;
                 make_null_move();
                 int score = -search(-beta, -beta + 1, null_depth);
-                unmake_null_move();
+                unmake_move();
                 if (stop_search) return 0;
                 if (score >= beta) {
                     // With little material zugzwang is real: confirm with a reduced search.
@@ -281,7 +251,7 @@ int search(int alpha, int beta, int depth) {
     // Step 9.
     pv_length[ply] = ply;
     Move list[MAX_MOVES];
-    int count = generate_moves(list);
+    int count = generate_moves(list, &ordering);
 
     // Step 10: the table move first, then the previous iteration's line.
     for (int i = 0; i < count; i++) {
@@ -324,11 +294,11 @@ int search(int alpha, int beta, int depth) {
             }
             bool full_depth = true;
             bool reduce = !(depth < 2 * ONE_PLY || legal < 4 || ext != 0 || in_check_now ||
-                            follow_pv || m.score >= history_max * 66 / 100);
+                            follow_pv || m.score >= ordering.history_max * 66 / 100);
             if (reduce) {
                 bool one_ply = depth < 3 * ONE_PLY || legal <= 8 ||
                                total_material <= MIDDLEGAME_MATERIAL ||
-                               m.score >= history_max * 33 / 100;
+                               m.score >= ordering.history_max * 33 / 100;
                 score = -search(-alpha - 1, -alpha, depth - (one_ply ? 2 : 3) * ONE_PLY);
                 if (score <= alpha) full_depth = false;
             }

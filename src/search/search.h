@@ -5,7 +5,6 @@
 
 #include "board/board.h"
 
-constexpr int MAX_PLY = 100;
 constexpr int SCORE_INF = 32767;
 constexpr int MATE_BOUND = 32703;  // beyond this in absolute value a score is a mate score
 
@@ -80,11 +79,7 @@ extern int stop_search;
 extern int follow_pv;
 extern Move pv[MAX_PLY][MAX_PLY];
 extern int pv_length[MAX_PLY];
-extern Move killer1[MAX_PLY];
-extern Move killer2[MAX_PLY];
-extern Move mate_killer[MAX_PLY];
-extern int history[64][64];
-extern int history_max;
+extern OrderingMemory ordering;  // killers and history, read by the move generator
 extern int null_depth;
 extern int total_material;
 extern int root_piece_material[2];
@@ -95,13 +90,13 @@ extern int iteration_score[MAX_PLY + 1];
 void update_pv(Move move);
 int  recompute_total_material();  // stores and returns total_material
 void reset_search_state();        // what the root search clears, and the root material copies
-bool position_repeats();          // the key occurred since the last irreversible move
 int  men_on_board();              // pawns and pieces of both sides, kings included
 bool same_move(Move a, Move b);   // equal from and to squares
 void pick_next_move(Move* list, int count, int index);  // best remaining ordering score to index
 void mark_pv_move(Move* list, int count);               // the previous line's move, while followed
 
 // --- Search ----------------------------------------------------------------------------------
+void clear_game_memory();  // what a new position must not inherit: both tables, the book's misses
 Move root_search();
 int  search(int alpha, int beta, int depth);
 int  quiesce(int alpha, int beta);

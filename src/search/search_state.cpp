@@ -9,11 +9,7 @@ int stop_search;
 int follow_pv;
 Move pv[MAX_PLY][MAX_PLY];
 int pv_length[MAX_PLY];
-Move killer1[MAX_PLY];
-Move killer2[MAX_PLY];
-Move mate_killer[MAX_PLY];
-int history[64][64];
-int history_max;
+OrderingMemory ordering;
 int null_depth;
 int total_material;
 int root_piece_material[2];
@@ -27,11 +23,7 @@ void reset_search_state() {
     follow_pv = 0;
     memset(pv, 0, sizeof(pv));
     memset(pv_length, 0, sizeof(pv_length));
-    memset(killer1, 0, sizeof(killer1));
-    memset(killer2, 0, sizeof(killer2));
-    memset(mate_killer, 0, sizeof(mate_killer));
-    memset(history, 0, sizeof(history));
-    history_max = 0;
+    memset(&ordering, 0, sizeof(ordering));
     memset(iteration_score, 0, sizeof(iteration_score));
     iteration = 0;
     for (int c = 0; c < 2; c++) {
@@ -59,17 +51,6 @@ int recompute_total_material() {
     total_material = pos.piece_material[WHITE] + pos.piece_material[BLACK] +
                      pos.pawn_material[WHITE] + pos.pawn_material[BLACK];
     return total_material;
-}
-
-// Only positions since the last capture or pawn move can repeat; one earlier occurrence is enough.
-bool position_repeats() {
-    int start = pos.game_ply - pos.fifty;
-    if (start < 0) start = 0;
-    int end = pos.game_ply < MAX_GAME_PLY ? pos.game_ply : MAX_GAME_PLY;
-    for (int i = start; i < end; i++) {
-        if (game_history[i].hash_key == pos.hash_key) return true;
-    }
-    return false;
 }
 
 int men_on_board() {

@@ -21,17 +21,6 @@ int bishop_square(int colour) {
 
 }  // namespace
 
-int repetition_count() {
-    int first = pos.game_ply - pos.fifty;
-    // A fifty counter larger than the recorded game must not reach below the history.
-    if (first < 0) first = 0;
-    int count = 0;
-    for (int i = first; i < pos.game_ply && i < MAX_GAME_PLY; i++) {
-        if (game_history[i].hash_key == pos.hash_key) count++;
-    }
-    return count;
-}
-
 int insufficient_material() {
     if (pos.pawn_material[WHITE] != 0 || pos.pawn_material[BLACK] != 0) return 0;
     int w = pos.piece_material[WHITE];
@@ -51,20 +40,10 @@ int insufficient_material() {
     return 0;
 }
 
-void check_game_end(int n, const Move* list) {
-    // Step 1: is any move legal? make_move takes a refused move back itself.
-    bool has_legal = false;
-    for (int i = 0; i < n; i++) {
-        if (make_move(list[i]) == 1) {
-            unmake_move();
-            has_legal = true;
-            break;
-        }
-    }
-
-    // Step 2: draws, in the order the claims are tested.
-    if (has_legal) {
-        if (repetition_count() == 2) {
+void check_game_end() {
+    // Draws, in the order the claims are tested.
+    if (has_legal_move()) {
+        if (repetition_count(MAX_GAME_PLY) == 2) {
             printf("1/2-1/2 {Draw by repetition}\n");
         } else if (pos.fifty >= 100) {
             printf("1/2-1/2 {Draw by 50 move rule}\n");
@@ -74,7 +53,7 @@ void check_game_end(int n, const Move* list) {
         return;
     }
 
-    // Step 3: no legal move: mate or stalemate.
+    // No legal move: mate or stalemate.
     if (in_check(pos.side)) {
         printf(pos.side == WHITE ? "0-1 {Black mates}\n" : "1-0 {White mates}\n");
     } else {

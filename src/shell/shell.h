@@ -51,16 +51,10 @@ constexpr int GAME_PLY_LIMIT = MAX_GAME_PLY - MAX_PLY - 2;
 
 void xboard_loop();
 
-// --- Move text -------------------------------------------------------------------------------
-void print_move(int from, int to, int type);
-// The move's text without "move ": coordinates with the promotion letter or a blank, or O-O and
-// O-O-O for castling in fischerandom. size of at least 8.
-void format_move(char* text, int size, int from, int to, int type);
-char promotion_letter(int type);  // q, r, b, n, or a blank for other kinds
-void parse_user_move(const char* word);
-int  move_type_from_text(int from, int to, const char* text);
+// --- Move lines ------------------------------------------------------------------------------
+void print_move(Move m);                 // "move e2e4 "
+void parse_user_move(const char* word);  // plays the interface's move, or says why not
 
 // --- Game ends -------------------------------------------------------------------------------
-void check_game_end(int n, const Move* list);
-int  repetition_count();
+void check_game_end();  // the result line after a move, when the game has ended
 int  insufficient_material();

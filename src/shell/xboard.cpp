@@ -15,7 +15,6 @@ int ponder_pending = 0;
 
 namespace {
 
-constexpr const char* START_POSITION = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNRwKQkq-";
 constexpr const char* FEATURE_LINE =
     "feature myname=\"%s\" ping=1 setboard=1 draw=0 sigint=0 sigterm=0 "
     "variants=\"normal,nocastle,fischerandom\" colors=0 ics=1\n";
@@ -38,38 +37,13 @@ int side_while_thinking = EMPTY;
 // Every search plays up to MAX_PLY moves above the game on the history.
 bool room_to_search() { return pos.game_ply < GAME_PLY_LIMIT; }
 
-int generate_at_root(Move* list) {
-    // The generator reads per-ply ordering tables: keep it at the root row.
-    pos.ply = 0;
-    return generate_moves(list);
-}
-
-Move first_legal_move() {
-    MoveList list;
-    int n = generate_at_root(list);
-    for (int i = 0; i < n; i++) {
-        if (make_move(list[i]) == 1) {
-            unmake_move();
-            return list[i];
-        }
-    }
-    return NO_MOVE;
-}
-
+// No legal move has from and to both on a8.
 bool is_no_move(Move m) { return m.from == 0 && m.to == 0; }
 
-// No legal move has from and to both on a8.
-bool has_legal_move() { return !is_no_move(first_legal_move()); }
-
-void end_of_move_check() {
-    MoveList list;
-    int n = generate_at_root(list);
-    check_game_end(n, list);
-}
-
-// Sets up a position text; false (and nothing changed) when the board refuses it.
+// Sets up a position text as a new game; false (and nothing changed) when the board refuses it.
 bool set_position(const char* text) {
     if (!setup_position(text)) return false;
+    clear_game_memory();
     engine_side = EMPTY;
     ponder_pending = 0;
     pos.ply = 0;
@@ -99,8 +73,8 @@ void play_engine_move() {
         return;
     }
     pos.ply = 0;
-    print_move(m.from, m.to, m.type);
-    end_of_move_check();
+    print_move(m);
+    check_game_end();
     ponder_pending = 1;
     moved_since_read = 1;
 }
@@ -143,8 +117,8 @@ void hint() {
     // The returned move is the variation's first one, or the book's, which leaves the
     // variation of an earlier search in place.
     if (is_no_move(m)) return;
-    char text[16];
-    format_move(text, sizeof text, m.from, m.to, m.type);
+    char text[MOVE_TEXT_SIZE];
+    format_move(text, m, NOTATION_MOVE_LINE);
     printf("Hint: %s\n", text);
 }
 
@@ -304,7 +278,7 @@ bool run_command(const char* line, const char* command) {
                strcmp(command, "ics") == 0 || strcmp(command, "computer") == 0) {
     } else {
         parse_user_move(command);
-        end_of_move_check();
+        check_game_end();
     }
     return true;
 }

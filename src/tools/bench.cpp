@@ -18,7 +18,9 @@ bool bench_prepare() {
     set_fixed_limits(BENCH_TIME_MS, MAX_PLY);
     search_mode = MODE_THINK;
     set_variant("normal");
-    return setup_position(BENCH_POSITION);
+    if (!setup_position(BENCH_POSITION)) return false;
+    clear_game_memory();
+    return true;
 }
 
 void bench_command() {

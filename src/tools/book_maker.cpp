@@ -6,7 +6,6 @@
 
 #include "board/board.h"
 #include "book/book.h"
-#include "search/search.h"
 
 static const uint32_t default_seed = 20240611;
 static const int text_line_size = 8192;
@@ -51,7 +50,6 @@ static int make_book(int argc, char** argv) {
             return 1;
         }
     }
-    alloc_tables();  // setting up the board clears the tables, so they must exist
     init_hash_keys();
     book_tree_clear();
 
@@ -79,7 +77,6 @@ static int make_book(int argc, char** argv) {
         lines++;
     }
     if (input != stdin) std::fclose(input);
-    free_tables();
 
     if (errors) {
         std::fprintf(stderr, "tolvane-book: %d bad line(s), %s not written\n", errors, book_name);

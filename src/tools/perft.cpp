@@ -9,7 +9,6 @@
 
 namespace {
 
-constexpr const char* START_POSITION = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNRwKQkq-";
 // Deeper than this the recursion would outgrow the per-ply tables; no such perft ever ends anyway.
 constexpr int MAX_PERFT_DEPTH = MAX_PLY - 1;
 
@@ -47,7 +46,7 @@ void perft_command(const char* line) {
 
     set_variant("normal");
     std::printf("variante = %s\n", Variant);
-    setup_position(START_POSITION);
+    if (setup_position(START_POSITION)) clear_game_memory();
     std::printf("Performance Test\n");
     std::printf("Ply\tSeconds\tNodes\n");
     std::fflush(stdout);

@@ -53,6 +53,7 @@ void test_command() {
             printf("Error: test position %d could not be set up.\n", n);
             continue;
         }
+        clear_game_memory();
         root_search();
         printf("\n");
     }

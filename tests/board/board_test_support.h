@@ -12,23 +12,20 @@
 #include <vector>
 
 #include "board/board.h"
-#include "search/search.h"
-#include "shell/shell.h"
 
 namespace board_test {
 
 constexpr const char* START = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNRwKQkq-";
 constexpr const char* KIWIPETE = "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2RwKQkq-";
 
-// Orthodox chess, the "OO" notation, empty ordering tables, keys made: what every test starts from.
+// Move-ordering memory the tests fill in and hand to the generator, as the search does its own.
+inline OrderingMemory ordering_memory;
+
+// Orthodox chess, empty ordering memory, keys made: what every test starts from.
 inline void reset_engine_state() {
     init_hash_keys();
     set_variant("normal");
-    std::strcpy(castling, "OO");
-    std::memset(killer1, 0, sizeof killer1);
-    std::memset(killer2, 0, sizeof killer2);
-    std::memset(mate_killer, 0, sizeof mate_killer);
-    std::memset(history, 0, sizeof history);
+    std::memset(&ordering_memory, 0, sizeof ordering_memory);
     pos.ply = 0;
 }
 
@@ -41,10 +38,9 @@ protected:
     void SetUp() override { reset_engine_state(); }
     void TearDown() override { reset_engine_state(); }
 
-    // Sets up a text in a variant and notation; the test fails if the text is refused.
-    static void setup(const std::string& text, const char* variant = "normal", const char* notation = "OO") {
+    // Sets up a text in a variant; the test fails if the text is refused.
+    static void setup(const std::string& text, const char* variant = "normal") {
         set_variant(variant);
-        std::strcpy(castling, notation);
         ASSERT_TRUE(setup_position(text.c_str())) << text;
         ASSERT_TRUE(position_is_ok()) << text;
     }
@@ -79,7 +75,6 @@ inline std::vector<PerftCase> read_perft_suite() {
 
 inline void setup_case(const PerftCase& c) {
     set_variant(c.chess960 ? "fischerandom" : "normal");
-    std::strcpy(castling, c.chess960 ? "HAha" : "OO");
     ASSERT_TRUE(setup_position(c.fen.c_str())) << c.fen;
 }
 

@@ -48,7 +48,7 @@ TEST_F(MakeMove, CastlingAdmissionAndPlacement) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.fen);
-        setup(c.fen, c.chess960 ? "fischerandom" : "normal", c.chess960 ? "HAha" : "OO");
+        setup(c.fen, c.chess960 ? "fischerandom" : "normal");
         const int mover = pos.side;
         try_move({c.from, c.to, MOVE_CASTLE, 0}, c.king >= 0);
         if (c.king < 0) continue;

@@ -11,7 +11,7 @@ class MoveGen : public BoardTest {};
 
 std::vector<Move> generated(bool captures_only = false) {
     Move list[MAX_MOVES];
-    const int n = captures_only ? gen_captures(list) : generate_moves(list);
+    const int n = captures_only ? gen_captures(list) : generate_moves(list, &ordering_memory);
     return std::vector<Move>(list, list + n);
 }
 
@@ -41,7 +41,7 @@ TEST_F(MoveGen, StartPositionOrderAndScores) {
     set_variant("nocastle");
     ASSERT_TRUE(setup_position("r3k2r/8/8/8/8/8/8/R3K2RwKQkq-"));
     for (const Move& m : generated()) EXPECT_NE(m.type, MOVE_CASTLE);
-    setup("4k3/8/8/8/8/8/8/5KR1wG-", "fischerandom", "HAha");  // king f1 castles onto its g1 rook
+    setup("4k3/8/8/8/8/8/8/5KR1wG-", "fischerandom");  // king f1 castles onto its g1 rook
     EXPECT_EQ(score_of(61, 62), 3000295);
 }
 
@@ -61,24 +61,26 @@ TEST_F(MoveGen, PromotionsInOrderWithFixedScores) {
     for (int i = 0; i < 3; ++i)
         EXPECT_EQ(std::make_tuple(moves[i].to, moves[i].type, moves[i].score),
                   std::make_tuple(i == 0 ? 2 : i == 1 ? 1 : 3, int(MOVE_PROMOTE_QUEEN), 3000050));
-    history[52][44] = 5;  // add_move scores as the generator does
-    Move list[2];
+    ordering_memory.history[52][44] = 5;  // add_move scores as the generator does
+    Move list[3];
     int n = 0;
-    add_move(52, 44, MOVE_NORMAL, list, &n);
-    add_move(52, 44, MOVE_PROMOTE_KNIGHT, list, &n);
-    EXPECT_EQ(std::make_tuple(n, list[0].score, list[1].score), std::make_tuple(2, 5, 2300000));
+    add_move(52, 44, MOVE_NORMAL, list, &n, &ordering_memory);
+    add_move(52, 44, MOVE_PROMOTE_KNIGHT, list, &n, &ordering_memory);
+    add_move(52, 44, MOVE_NORMAL, list, &n);  // without ordering memory a quiet move scores 0
+    EXPECT_EQ(std::make_tuple(n, list[0].score, list[1].score, list[2].score), std::make_tuple(3, 5, 2300000, 0));
 }
 
 // Quiet moves: mate killer, killer 1, killer 1 of two plies back, killer 2, killer 2 of two plies
 // back, first match winning; then the history. A ply outside the tables reads no killers.
 TEST_F(MoveGen, KillerAndHistoryScores) {
     setup(START);
-    history[57][42] = 77;                            // b1-c3
-    mate_killer[0] = {52, 36, MOVE_DOUBLE_PUSH, 0};  // e2-e4
-    killer1[0] = {62, 45, MOVE_NORMAL, 0};           // g1-f3
-    killer2[0] = {55, 47, MOVE_NORMAL, 0};           // h2-h3
-    killer1[2] = {62, 47, MOVE_NORMAL, 0};           // g1-h3
-    killer2[2] = {62, 45, MOVE_NORMAL, 0};           // g1-f3 again: killer 1 of ply 0 matches first
+    OrderingMemory& o = ordering_memory;
+    o.history[57][42] = 77;                            // b1-c3
+    o.mate_killer[0] = {52, 36, MOVE_DOUBLE_PUSH, 0};  // e2-e4
+    o.killer1[0] = {62, 45, MOVE_NORMAL, 0};           // g1-f3
+    o.killer2[0] = {55, 47, MOVE_NORMAL, 0};           // h2-h3
+    o.killer1[2] = {62, 47, MOVE_NORMAL, 0};           // g1-h3
+    o.killer2[2] = {62, 45, MOVE_NORMAL, 0};           // g1-f3 again: killer 1 of ply 0 matches first
     const int cases[][4] = {
         {0, 52, 36, 5000000}, {0, 62, 45, 2800000}, {0, 55, 47, 2600000}, {0, 57, 42, 77}, {0, 57, 40, 0},
         {2, 62, 47, 2800000}, {2, 62, 45, 2700000}, {2, 55, 47, 2500000}, {2, 52, 36, 0},
@@ -101,14 +103,14 @@ TEST_F(MoveGen, CaptureScoresGoodAndBad) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.fen);
         setup(c.fen);
-        mate_killer[0] = {c.from, c.to, MOVE_NORMAL, 0};  // the mate killer does not touch a capture
+        ordering_memory.mate_killer[0] = {c.from, c.to, MOVE_NORMAL, 0};  // the mate killer does not touch a capture
         EXPECT_EQ(score_of(c.from, c.to), c.score);
         EXPECT_EQ(score_of(c.from, c.to, true), c.captures_score);
         EXPECT_EQ(is_bad_capture(c.from, c.to), c.bad);
     }
     // En passant is scored as a quiet move (0 in captures only) and comes last, ep + 7 before ep + 9.
     setup("4k3/8/8/3PpP2/8/8/8/4K3w-e6");
-    history[27][20] = 41;
+    ordering_memory.history[27][20] = 41;
     EXPECT_EQ(std::make_tuple(score_of(27, 20), score_of(27, 20, true)), std::make_tuple(41, 0));
     for (bool captures_only : {false, true}) {
         const auto moves = generated(captures_only);

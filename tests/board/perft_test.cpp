@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "board/board_test_support.h"
+#include "search/search.h"
 #include "tools/tools.h"
 
 using namespace board_test;

@@ -3,7 +3,6 @@
 #include <tuple>
 
 #include "board/board_test_support.h"
-#include "book/book.h"
 
 using namespace board_test;
 
@@ -29,7 +28,7 @@ TEST_F(Setup, EnPassantField) {
         {"rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNRbHAhae3", true, 44, 15},
     };
     for (const auto& c : cases) {
-        setup(c.fen, c.hah ? "fischerandom" : "normal", c.hah ? "HAha" : "OO");
+        setup(c.fen, c.hah ? "fischerandom" : "normal");
         EXPECT_EQ(pos.ep, c.ep) << c.fen;
         EXPECT_EQ(pos.castle, c.castle) << c.fen;
     }
@@ -38,28 +37,26 @@ TEST_F(Setup, EnPassantField) {
 // A right whose king is off its square or whose rook is missing would conjure a rook when
 // castling: it is dropped, with no mask left behind. Rows run in order: no masks leak between them.
 TEST_F(Setup, CastlingRightsRooksAndMasks) {
-    const struct { const char* fen; bool chess960; const char* notation; int castle, rook[4]; } cases[] = {
-        {START, false, "OO", 15, {63, 56, 7, 0}},
-        {"r3k3/8/8/8/8/8/8/4K2RwKQkq-", false, "OO", 9, {63, 56, 7, 0}},
-        {"r3k2r/8/8/8/8/8/8/R2K3RwKQkq-", false, "OO", 12, {63, 56, 7, 0}},   // white king on d1
-        {"r3k2r/8/8/8/8/8/8/R3K2bwKQkq-", false, "OO", 14, {63, 56, 7, 0}},   // a black bishop on h1
-        {"1r2k1r1/8/8/8/8/8/8/R3K2RwKQ-", false, "OO", 3, {63, 56, 7, 0}},
-        {"4k3/8/8/8/8/8/8/3K4w-", false, "OO", 0, {63, 56, 7, 0}},
-        {"4k3/8/8/8/8/8/8/1R1K2R1wBG-", true, "HAha", 3, {62, 57, 7, 0}},     // letters name rook files
-        {"4k3/8/8/8/8/8/8/1R1K2R1wBFD-", true, "HAha", 2, {62, 57, 7, 0}},    // no rook on f1; D is the king's file
-        {"1r2k1r1/8/8/8/8/8/3K4/1R4R1wBGbg-", true, "HAha", 12, {62, 57, 6, 1}},  // a king off its back rank
+    const struct { const char* fen; bool chess960; int castle, rook[4]; } cases[] = {
+        {START, false, 15, {63, 56, 7, 0}},
+        {"r3k3/8/8/8/8/8/8/4K2RwKQkq-", false, 9, {63, 56, 7, 0}},
+        {"r3k2r/8/8/8/8/8/8/R2K3RwKQkq-", false, 12, {63, 56, 7, 0}},   // white king on d1
+        {"r3k2r/8/8/8/8/8/8/R3K2bwKQkq-", false, 14, {63, 56, 7, 0}},   // a black bishop on h1
+        {"1r2k1r1/8/8/8/8/8/8/R3K2RwKQ-", false, 3, {63, 56, 7, 0}},
+        {"4k3/8/8/8/8/8/8/3K4w-", false, 0, {63, 56, 7, 0}},
+        {"4k3/8/8/8/8/8/8/1R1K2R1wBG-", true, 3, {62, 57, 7, 0}},     // letters name rook files
+        {"4k3/8/8/8/8/8/8/1R1K2R1wBFD-", true, 2, {62, 57, 7, 0}},    // no rook on f1; D is the king's file
+        {"1r2k1r1/8/8/8/8/8/3K4/1R4R1wBGbg-", true, 12, {62, 57, 6, 1}},  // a king off its back rank
         // X-FEN: K and Q take the outermost back-rank rooks, not the first rook scanned (c4).
-        {"rk5r/8/8/8/2R5/8/8/R4KRRwKQkq-", true, "OO", 15, {63, 56, 7, 0}},
-        {"4k3/8/8/8/8/8/8/4K2RwKQ-", true, "OO", 1, {63, 56, 7, 0}},
-        // Either notation is read in either setting; an unknown setting reads as OO.
-        {"rk5r/8/8/8/2R5/8/8/R4KRRwKQkq-", true, "HAha", 15, {63, 56, 7, 0}},
-        {"rk5r/8/8/8/2R5/8/8/R4KRRwGAha-", true, "OO", 15, {62, 56, 7, 0}},
-        {"rk5r/8/8/8/2R5/8/8/R4KRRwKQkq-", true, "xyz", 15, {63, 56, 7, 0}},
+        {"rk5r/8/8/8/2R5/8/8/R4KRRwKQkq-", true, 15, {63, 56, 7, 0}},
+        {"4k3/8/8/8/8/8/8/4K2RwKQ-", true, 1, {63, 56, 7, 0}},
+        // File letters name the rooks themselves.
+        {"rk5r/8/8/8/2R5/8/8/R4KRRwGAha-", true, 15, {62, 56, 7, 0}},
     };
     const int rook_mask[4] = {14, 13, 11, 7};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.fen);
-        setup(c.fen, c.chess960 ? "fischerandom" : "normal", c.notation);
+        setup(c.fen, c.chess960 ? "fischerandom" : "normal");
         EXPECT_EQ(pos.castle, c.castle);
         int marked = 2;
         for (int r = 0; r < 4; ++r) {
@@ -74,27 +71,16 @@ TEST_F(Setup, CastlingRightsRooksAndMasks) {
     }
 }
 
-// A new position starts a new game: counters, side, book and ponder state, and both hash tables.
-TEST_F(Setup, SuccessResetsTheGameStateAndTables) {
-    TranspositionEntry table[4] = {};
-    EvalCacheEntry cache[4] = {};
-    const auto saved = std::make_tuple(hash_table, eval_cache, hash_entries, ecache_entries);
-    std::tie(hash_table, eval_cache, hash_entries, ecache_entries) = std::make_tuple(table, cache, 4u, 4u);
+// Setup sets up a position and nothing else: the counters restart, `ply` is kept.
+TEST_F(Setup, SuccessResetsTheCountersOnly) {
     setup(START);
     ASSERT_EQ(make_move({52, 36, MOVE_DOUBLE_PUSH, 0}), 1);
-    table[2].key = 12345;
-    cache[3].key = 678;
-    std::tie(pos.ply, engine_side, book_misses, ponder_pending) = std::make_tuple(5, int(WHITE), 2, 1);
-    EXPECT_FALSE(setup_position("8/8/8/8/8/8/8/8w--"));  // refused: tables untouched
-    EXPECT_EQ(std::make_tuple(table[2].key, cache[3].key), std::make_tuple(uint64_t(12345), uint64_t(678)));
+    pos.ply = 5;
     ASSERT_TRUE(setup_position("4k3/8/8/8/8/8/8/4K3b--"));
-    EXPECT_EQ(std::make_tuple(table[2].key, cache[3].key), std::make_tuple(uint64_t(0), uint64_t(0)));
     EXPECT_EQ(std::make_tuple(pos.game_ply, pos.fifty, pos.ply, pos.side), std::make_tuple(0, 0, 5, int(BLACK)));
-    EXPECT_EQ(std::make_tuple(engine_side, book_misses, ponder_pending), std::make_tuple(int(EMPTY), 0, 0));
-    std::tie(hash_table, eval_cache, hash_entries, ecache_entries) = saved;
 }
 
-// Each refusal leaves the position, the history, the variant and the game state exactly as they were.
+// Each refusal leaves the position, the history and the variant exactly as they were.
 TEST_F(Setup, RefusedTextsLeaveEverythingIntact) {
     const char* refused[] = {
         "",
@@ -117,7 +103,6 @@ TEST_F(Setup, RefusedTextsLeaveEverythingIntact) {
     };
     setup(KIWIPETE);
     ASSERT_EQ(make_move({48, 40, MOVE_NORMAL, 0}), 1);  // a2-a3: a history entry to keep
-    std::tie(engine_side, book_misses, ponder_pending) = std::make_tuple(int(WHITE), 2, 1);
     const Position before = pos;
     HistoryEntry history_before[4];
     std::memcpy(history_before, game_history, sizeof history_before);
@@ -127,7 +112,6 @@ TEST_F(Setup, RefusedTextsLeaveEverythingIntact) {
         EXPECT_TRUE(same_position(before, pos));
         EXPECT_EQ(std::memcmp(history_before, game_history, sizeof history_before), 0);
         EXPECT_STREQ(Variant, "normal");
-        EXPECT_EQ(std::make_tuple(engine_side, book_misses, ponder_pending), std::make_tuple(int(WHITE), 2, 1));
     }
 }
 
@@ -139,7 +123,6 @@ TEST_F(Setup, MissingSideKeepsThePreviousSide) {
 
 TEST_F(Setup, VariantTextIsReadAgainAtSetup) {
     std::strcpy(Variant, "fischerandom");  // written as text, as a shell might
-    std::strcpy(castling, "HAha");
     ASSERT_TRUE(setup_position("4k3/8/8/8/8/8/8/1R1K2R1wBG-"));
     EXPECT_EQ(variant_kind, VARIANT_FISCHERANDOM);
     EXPECT_EQ(pos.castle_rook[0], 62);

@@ -23,10 +23,7 @@ std::string printed_by(F f) {
 
 // The result line check_game_end prints now (empty for none).
 std::string verdict() {
-    MoveList list;
-    pos.ply = 0;
-    int n = generate_moves(list);
-    return printed_by([&] { check_game_end(n, list); });
+    return printed_by([&] { check_game_end(); });
 }
 
 // Plays the words, each silently accepted; returns the verdict after the last one.
@@ -54,7 +51,7 @@ TEST(MoveText, PrintedMoveLinesAndTypes) {
     };
     for (const auto& c : cases) {
         set_variant(c.variant);
-        EXPECT_EQ(printed_by([&] { print_move(c.from, c.to, c.type); }), c.line);
+        EXPECT_EQ(printed_by([&] { print_move({c.from, c.to, c.type, 0}); }), c.line);
     }
     set_variant("normal");
     EXPECT_EQ(move_type_from_text(52, 36, "e2e4"), MOVE_DOUBLE_PUSH);
@@ -86,12 +83,13 @@ TEST(GameEnd, RepetitionOnlyAtTheThirdTime) {
     EXPECT_EQ(verdict(), "1/2-1/2 {Draw by repetition}\n");
     pos.fifty = fifty;
     EXPECT_EQ(play(DANCE), "");  // fourth time: no line
-    EXPECT_EQ(repetition_count(), 3);
+    EXPECT_EQ(repetition_count(MAX_GAME_PLY), 3);
+    EXPECT_EQ(repetition_count(1), 1);  // the search's question: is there any earlier one?
     set_up(START);
     play(DANCE);
     play({"e2e3", "e7e6"});  // irreversible: earlier positions no longer count
     EXPECT_EQ(play(DANCE), "");
-    EXPECT_EQ(repetition_count(), 1);
+    EXPECT_EQ(repetition_count(MAX_GAME_PLY), 1);
 }
 
 TEST(GameEnd, InsufficientMaterial) {
