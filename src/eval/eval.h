@@ -1,7 +1,18 @@
 // The static evaluation by game phase: driver, material, pawns, king safety, piece terms, tables.
 #pragma once
 
+#include <cstdint>
+
 #include "board/board.h"
+
+// The score scale: centipawns for the side to move; nothing reaches SCORE_INF, and the search
+// counts its mate scores down from it.
+constexpr int SCORE_INF = 32767;
+
+// Phases by the material of both sides, pawns included: above the first bound the middlegame,
+// below the second the endgame, the transition between them blends the two.
+constexpr int MIDDLEGAME_MATERIAL = 4020;
+constexpr int ENDGAME_MATERIAL = 3035;
 
 constexpr int TEMPO_BONUS = 10;            // for the side to move, in every stored score
 constexpr int LAZY_MARGIN_MIDDLEGAME = 300;
@@ -9,8 +20,36 @@ constexpr int LAZY_MARGIN_TRANSITION = 500;
 constexpr int FULL_PIECE_MATERIAL = 3220;  // one side's pieces at the start; scales the king shelter
 constexpr int KING_ATTACK_MAX_COUNT = 26;  // largest king-zone count the attack rules can reach
 
-// --- Inputs and working state ----------------------------------------------------------------
-extern int lazy_eval;  // set by the root search: lazy exits allowed
+// --- The cache (eval_cache.cpp) ---------------------------------------------------------------
+// Table sizes are given in megabytes; above MAX_TABLE_MEGABYTES, N x 2^20 wraps in 32 bits.
+constexpr int MAX_TABLE_MEGABYTES = 4095;
+constexpr bool table_megabytes_valid(int megabytes) { return megabytes >= 1 && megabytes <= MAX_TABLE_MEGABYTES; }
+
+constexpr int DEFAULT_ECACHE_MB = 4;
+constexpr uint32_t DEFAULT_ECACHE_ENTRIES = 262144;  // DEFAULT_ECACHE_MB
+
+struct EvalCacheEntry {
+    uint64_t key;
+    int score;  // -SCORE_INF: no valid evaluation
+};
+
+extern EvalCacheEntry* eval_cache;  // null: every evaluation is made in full
+extern uint32_t ecache_entries;     // slots; at least 1 when allocated
+extern int ecache_mb;               // the size the cache was given, for messages
+
+uint32_t ecache_entries_for_mb(int megabytes);  // (N x 2^20) / 16 in 32 bits; the default outside the range
+bool set_ecache_mb(int megabytes);              // false (and nothing changed) outside the range
+bool alloc_eval_cache();                        // false when the memory is not there
+void free_eval_cache();
+void clear_eval_cache();
+
+// --- Inputs set by the search --------------------------------------------------------------------
+extern int lazy_eval;                // lazy exits allowed
+extern int root_piece_material[2];   // the root position's material, by Color: the trade-down
+extern int root_pawn_material[2];    // term compares with it
+void set_root_material();            // takes it from pos
+
+// --- Working state ---------------------------------------------------------------------------
 extern int white_score, black_score;
 extern int white_mg, black_mg, white_eg, black_eg;
 extern int occupied_squares[64];     // occupied squares in ascending order, a8 first

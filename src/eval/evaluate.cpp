@@ -1,8 +1,6 @@
 // The evaluation driver: material, lazy exits, the cache, the phase term sets and the final score.
 #include "eval/eval.h"
-#include "search/search.h"
 
-int lazy_eval;
 int white_score, black_score;
 int white_mg, black_mg, white_eg, black_eg;
 int occupied_squares[64];
@@ -198,7 +196,7 @@ int evaluate_middlegame(int alpha, int beta) {
     return final_score(slot);
 }
 
-int evaluate_transition(int alpha, int beta) {
+int evaluate_transition(int alpha, int beta, int total_material) {
     white_score = material(WHITE);
     black_score = material(BLACK);
     int result;
@@ -322,8 +320,8 @@ void build_working_tables() {
 }
 
 int evaluate(int alpha, int beta) {
-    total_material = material(WHITE) + material(BLACK);
+    const int total_material = material(WHITE) + material(BLACK);
     if (total_material > MIDDLEGAME_MATERIAL) return evaluate_middlegame(alpha, beta);
-    if (total_material >= ENDGAME_MATERIAL) return evaluate_transition(alpha, beta);
+    if (total_material >= ENDGAME_MATERIAL) return evaluate_transition(alpha, beta, total_material);
     return evaluate_endgame();
 }

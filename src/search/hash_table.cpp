@@ -6,45 +6,40 @@
 #include "search/search.h"
 
 TranspositionEntry* hash_table = nullptr;
-EvalCacheEntry* eval_cache = nullptr;
 uint32_t hash_entries = DEFAULT_HASH_ENTRIES;
-uint32_t ecache_entries = DEFAULT_ECACHE_ENTRIES;
+int hash_mb = DEFAULT_HASH_MB;
 
 namespace {
 
 constexpr uint32_t MEGABYTE = 1u << 20;
-constexpr uint32_t HASH_ENTRY_BYTES = 40;    // the size the settings' megabytes are divided by
-constexpr uint32_t ECACHE_ENTRY_BYTES = 16;
+constexpr uint32_t HASH_ENTRY_BYTES = 40;  // the size the setting's megabytes are divided by
 
 TranspositionEntry* slot_of(uint64_t key) { return &hash_table[key % hash_entries]; }
 
 }  // namespace
 
-bool table_megabytes_valid(int megabytes) {
-    return megabytes >= 1 && megabytes <= MAX_TABLE_MEGABYTES;
-}
-
-// Outside 1..MAX_TABLE_MEGABYTES the 32-bit product would be zero or wrap to nonsense, so such a
-// request keeps the default size (the shell warns the user).
+// Outside the valid sizes the 32-bit product would be zero or wrap to nonsense, so such a request
+// keeps the default size (the shell warns the user).
 uint32_t hash_entries_for_mb(int megabytes) {
     if (!table_megabytes_valid(megabytes)) return DEFAULT_HASH_ENTRIES;
     return static_cast<uint32_t>(megabytes) * MEGABYTE / HASH_ENTRY_BYTES;
 }
 
-uint32_t ecache_entries_for_mb(int megabytes) {
-    if (!table_megabytes_valid(megabytes)) return DEFAULT_ECACHE_ENTRIES;
-    return static_cast<uint32_t>(megabytes) * MEGABYTE / ECACHE_ENTRY_BYTES;
+bool set_hash_mb(int megabytes) {
+    if (!table_megabytes_valid(megabytes)) return false;
+    hash_mb = megabytes;
+    hash_entries = hash_entries_for_mb(megabytes);
+    return true;
 }
 
 void alloc_tables() {
     free_tables();
-    // Whatever set the sizes, an empty table could not be indexed.
+    // Whatever set the size, an empty table could not be indexed.
     if (hash_entries == 0) hash_entries = DEFAULT_HASH_ENTRIES;
-    if (ecache_entries == 0) ecache_entries = DEFAULT_ECACHE_ENTRIES;
     // calloc leaves the pages untouched until used, and zero is the cleared state.
     hash_table = static_cast<TranspositionEntry*>(calloc(hash_entries, sizeof(TranspositionEntry)));
-    eval_cache = static_cast<EvalCacheEntry*>(calloc(ecache_entries, sizeof(EvalCacheEntry)));
-    if (hash_table == nullptr || eval_cache == nullptr) {
+    const bool cache_allocated = alloc_eval_cache();
+    if (hash_table == nullptr || !cache_allocated) {
         printf("Out of memory allocating hash or evalcache.\n");
         fflush(stdout);
         exit(1);
@@ -53,14 +48,13 @@ void alloc_tables() {
 
 void free_tables() {
     free(hash_table);
-    free(eval_cache);
     hash_table = nullptr;
-    eval_cache = nullptr;
+    free_eval_cache();
 }
 
 void clear_tables() {
     if (hash_table != nullptr) memset(hash_table, 0, sizeof(TranspositionEntry) * hash_entries);
-    if (eval_cache != nullptr) memset(eval_cache, 0, sizeof(EvalCacheEntry) * ecache_entries);
+    clear_eval_cache();
 }
 
 // A mate is stored as its distance from this node, so it reads right from any other distance.

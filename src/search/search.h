@@ -4,21 +4,17 @@
 #include <cstdint>
 
 #include "board/board.h"
+#include "eval/eval.h"
 
-constexpr int SCORE_INF = 32767;
 constexpr int MATE_BOUND = 32703;  // beyond this in absolute value a score is a mate score
-
-constexpr int MIDDLEGAME_MATERIAL = 4020;  // total_material above: middlegame
-constexpr int ENDGAME_MATERIAL = 3035;     // total_material below: endgame
 
 enum HashFlag { HASH_EXACT = 0, HASH_UPPER = 1, HASH_LOWER = 2, HASH_NONE = 3 };
 enum SearchMode { MODE_THINK = 1, MODE_PONDER = 2, MODE_ANALYZE = 3 };
 
 constexpr int NO_TIME_LIMIT_MS = 33554432;
 
-constexpr uint32_t DEFAULT_HASH_ENTRIES = 838860;    // 32 MB
-constexpr uint32_t DEFAULT_ECACHE_ENTRIES = 262144;  // 4 MB
-constexpr int MAX_TABLE_MEGABYTES = 4095;            // the largest size whose entry count fits 32 bits
+constexpr int DEFAULT_HASH_MB = 32;
+constexpr uint32_t DEFAULT_HASH_ENTRIES = 838860;  // DEFAULT_HASH_MB
 
 constexpr int MIDDLEGAME_CHECK_INTERVAL = 16384;  // nodes between time checks
 constexpr int ENDGAME_CHECK_INTERVAL = 1024;
@@ -29,11 +25,6 @@ struct TranspositionEntry {
     int depth;  // remaining depth in quarter plies plus game_ply
     int score;
     Move best_move;
-};
-
-struct EvalCacheEntry {
-    uint64_t key;
-    int score;  // -SCORE_INF: no valid evaluation
 };
 
 struct HashMoveProbe {
@@ -57,16 +48,14 @@ struct TimeControl {
 
 // --- Hash tables -----------------------------------------------------------------------------
 extern TranspositionEntry* hash_table;
-extern EvalCacheEntry* eval_cache;
-extern uint32_t hash_entries;   // TranspositionTable slots; at least 1 when allocated
-extern uint32_t ecache_entries; // EvalCache slots; at least 1 when allocated
+extern uint32_t hash_entries;  // slots; at least 1 when allocated
+extern int hash_mb;            // the size the table was given, for messages
 
-bool     table_megabytes_valid(int megabytes);  // 1..MAX_TABLE_MEGABYTES; else the default is used
-uint32_t hash_entries_for_mb(int megabytes);    // (N x 2^20) / 40 in 32 bits, at least 1
-uint32_t ecache_entries_for_mb(int megabytes);  // (N x 2^20) / 16 in 32 bits, at least 1
-void alloc_tables();   // exits with status 1 on failure
+uint32_t hash_entries_for_mb(int megabytes);  // (N x 2^20) / 40 in 32 bits; the default outside the range
+bool set_hash_mb(int megabytes);              // false (and nothing changed) outside the range
+void alloc_tables();   // the transposition table and the evaluation cache; exits with status 1 on failure
 void free_tables();
-void clear_tables();   // zero both tables (every position setup)
+void clear_tables();   // zero both
 void hash_store(int flag, int depth, int score, Move move);     // store rule with mate conversion
 bool hash_probe(TranspositionEntry* entry);                      // copy of the slot on a key match
 HashMoveProbe probe_hash_move(int wanted_depth, int beta);
@@ -81,15 +70,13 @@ extern Move pv[MAX_PLY][MAX_PLY];
 extern int pv_length[MAX_PLY];
 extern OrderingMemory ordering;  // killers and history, read by the move generator
 extern int null_depth;
-extern int total_material;
-extern int root_piece_material[2];
-extern int root_pawn_material[2];
+extern int total_material;  // both sides' material, pawns included, where the search last asked
 extern int iteration;
 extern int iteration_score[MAX_PLY + 1];
 
 void update_pv(Move move);
 int  recompute_total_material();  // stores and returns total_material
-void reset_search_state();        // what the root search clears, and the root material copies
+void reset_search_state();        // what the root search clears, and the root material
 int  men_on_board();              // pawns and pieces of both sides, kings included
 bool same_move(Move a, Move b);   // equal from and to squares
 void pick_next_move(Move* list, int count, int index);  // best remaining ordering score to index

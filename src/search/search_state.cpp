@@ -12,8 +12,6 @@ int pv_length[MAX_PLY];
 OrderingMemory ordering;
 int null_depth;
 int total_material;
-int root_piece_material[2];
-int root_pawn_material[2];
 int iteration;
 int iteration_score[MAX_PLY + 1];
 
@@ -26,10 +24,7 @@ void reset_search_state() {
     memset(&ordering, 0, sizeof(ordering));
     memset(iteration_score, 0, sizeof(iteration_score));
     iteration = 0;
-    for (int c = 0; c < 2; c++) {
-        root_piece_material[c] = pos.piece_material[c];
-        root_pawn_material[c] = pos.pawn_material[c];
-    }
+    set_root_material();
 }
 
 // The child's line follows the move; the child set its own length before it searched.

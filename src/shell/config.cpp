@@ -15,14 +15,10 @@ int men = 5;
 int cache_size = 32;
 int load_type = 0;
 int book_enabled = 1;
-int hash_mb = 32;
-int ecache_mb = 4;
 
 namespace {
 
 constexpr const char* CONFIG_FILE = "tolvane.ini";
-constexpr int DEFAULT_HASH_MB = 32;
-constexpr int DEFAULT_ECACHE_MB = 4;
 
 bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v'; }
 
@@ -70,7 +66,7 @@ void read_setting(const char* line) {
         if (!number_value(key, value, &n)) return;
         if (!set_hash_mb(n)) {
             printf("Table hash size %d Mb is out of range (%d to %d): keeping %d Mb.\n", n,
-                   MIN_TABLE_MB, MAX_TABLE_MB, hash_mb);
+                   1, MAX_TABLE_MEGABYTES, hash_mb);
             return;
         }
         printf("Table hash size %d Mb.\n", n);
@@ -78,7 +74,7 @@ void read_setting(const char* line) {
         if (!number_value(key, value, &n)) return;
         if (!set_ecache_mb(n)) {
             printf("Eval cache size %d Mb is out of range (%d to %d): keeping %d Mb.\n", n,
-                   MIN_TABLE_MB, MAX_TABLE_MB, ecache_mb);
+                   1, MAX_TABLE_MEGABYTES, ecache_mb);
             return;
         }
         printf("Eval cache size %d Mb.\n", n);
@@ -130,20 +126,6 @@ bool read_int(const char* word, int* value) {
     if (n > INT_MAX) n = INT_MAX;
     if (n < INT_MIN) n = INT_MIN;
     *value = static_cast<int>(n);
-    return true;
-}
-
-bool set_hash_mb(int megabytes) {
-    if (megabytes < MIN_TABLE_MB || megabytes > MAX_TABLE_MB) return false;
-    hash_mb = megabytes;
-    hash_entries = hash_entries_for_mb(megabytes);
-    return true;
-}
-
-bool set_ecache_mb(int megabytes) {
-    if (megabytes < MIN_TABLE_MB || megabytes > MAX_TABLE_MB) return false;
-    ecache_mb = megabytes;
-    ecache_entries = ecache_entries_for_mb(megabytes);
     return true;
 }
 

@@ -26,7 +26,7 @@ void apply_options(int argc, char** argv) {
             // A size the table cannot take keeps the configured one.
             if (!read_int(argv[i], &n) || !set_hash_mb(n)) {
                 printf("Option hash %s is out of range (%d to %d Mb): keeping %d Mb.\n", argv[i],
-                       MIN_TABLE_MB, MAX_TABLE_MB, hash_mb);
+                       1, MAX_TABLE_MEGABYTES, hash_mb);
             }
         }
         if (strcmp(argv[i], "ownbook") == 0 && i + 1 < argc) {

@@ -1,6 +1,7 @@
 // Game-end adjudication after every move: mate, stalemate, repetition, fifty moves, bare material.
 #include <cstdio>
 
+#include "eval/eval.h"
 #include "shell/shell.h"
 
 namespace {
@@ -8,9 +9,6 @@ namespace {
 constexpr int KNIGHT_MATERIAL = 315;  // one knight and nothing else
 constexpr int BISHOP_MATERIAL = 320;  // one bishop and nothing else
 constexpr int ROOK_MATERIAL = 500;    // from here on mate can be forced
-
-// 1 on dark squares (file + row odd); a8 is light.
-int square_colour(int square) { return ((square & 7) + (square >> 3)) & 1; }
 
 int bishop_square(int colour) {
     for (int s = 0; s < 64; s++) {
@@ -34,7 +32,7 @@ int insufficient_material() {
         int ws = bishop_square(WHITE);
         int bs = bishop_square(BLACK);
         if (ws == NO_SQUARE || bs == NO_SQUARE) return 0;
-        return square_colour(ws) == square_colour(bs) ? 1 : 0;
+        return square_colour[ws] == square_colour[bs] ? 1 : 0;
     }
     if (w == 0) return 1;
     return 0;

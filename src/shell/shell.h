@@ -19,16 +19,8 @@ extern int cache_size;
 extern int load_type;
 extern int book_enabled;
 
-extern int hash_mb;    // the sizes the tables were given, for messages
-extern int ecache_mb;
-
-constexpr int MIN_TABLE_MB = 1;     // below, a table would have no entry
-constexpr int MAX_TABLE_MB = 4095;  // above, N x 2^20 wraps in 32 bits
-
 void read_config();                          // reads tolvane.ini in the working directory
 void apply_options(int argc, char** argv);   // "hash N" and "ownbook WORD"
-bool set_hash_mb(int megabytes);             // false (and nothing changed) outside the range
-bool set_ecache_mb(int megabytes);
 
 // --- Text helpers shared by the console, the settings file and the protocol -------------------
 // Copies the next blank-delimited word of text into word (cut to size - 1 characters, the rest
