@@ -11,9 +11,9 @@ enum BookStatus { BOOK_OK = 0, BOOK_NO_TOURBOOK = 1, BOOK_NO_RANDOM = 2, BOOK_NO
 extern int book_loaded;  // the book was loaded when xboard mode began
 extern int book_misses;  // consecutive book steps without a candidate
 
-int  load_book();  // a BookStatus
+int  load_book(const char* main_file, const char* tour_file);  // a BookStatus
 void free_book();
-bool book_step(Move* move);  // the root search's book step; true with a move to play
+bool book_step(Move* move);  // the root search's book step; true with a legal move to play
 
 // --- Files and tables ------------------------------------------------------------------------
 constexpr int BOOK_RANDOM_SIZE = 1120;         // BookPiece x 80 + cell, pieces up to 13

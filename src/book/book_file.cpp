@@ -4,7 +4,6 @@
 #include <ctime>
 
 #include "book/book.h"
-#include "shell/shell.h"
 
 int book_loaded;
 uint32_t book_random1[BOOK_RANDOM_SIZE];
@@ -70,8 +69,8 @@ static unsigned char* read_book_bytes(FILE* file, long size, size_t* read) {
 }
 
 // BOOK_OK, BOOK_NO_MAINBOOK or BOOK_ERROR.
-static int load_main_book() {
-    FILE* file = std::fopen(mainbook, "rb");
+static int load_main_book(const char* file_name) {
+    FILE* file = std::fopen(file_name, "rb");
     if (!file) return BOOK_NO_MAINBOOK;
     long size = file_size(file);
     if (size <= 0) {
@@ -95,8 +94,8 @@ static int load_main_book() {
 }
 
 // BOOK_OK, BOOK_NO_TOURBOOK or BOOK_ERROR.
-static int load_tour_book() {
-    FILE* file = std::fopen(tourbook, "rb");
+static int load_tour_book(const char* file_name) {
+    FILE* file = std::fopen(file_name, "rb");
     if (!file) return BOOK_NO_TOURBOOK;
     long size = file_size(file);
     if (size <= 0) {
@@ -119,16 +118,16 @@ static int load_tour_book() {
     return BOOK_OK;
 }
 
-int load_book() {
+int load_book(const char* main_file, const char* tour_file) {
     std::srand(unsigned(std::time(nullptr)));
     free_book();  // a second load must not leak the first one's buffers
 
     if (!load_random_tables()) return BOOK_NO_RANDOM;
 
-    int status = load_main_book();
+    int status = load_main_book(main_file);
     if (status != BOOK_OK) return status;
 
-    status = load_tour_book();
+    status = load_tour_book(tour_file);
     if (status == BOOK_ERROR) free_book();  // not loaded, so nobody would free it later
     return status;
 }

@@ -4,8 +4,6 @@
 #include <cstring>
 
 #include "book/book.h"
-#include "search/search.h"
-#include "shell/shell.h"
 
 int book_misses;
 int book_board[BOOK_BOARD_SIZE];
@@ -279,7 +277,7 @@ int probe_book(const char* text, BookProbe* result) {
 }
 
 bool book_step(Move* move) {
-    if (search_mode != MODE_THINK || std::strcmp(Variant, "normal") != 0 || !book_loaded ||
+    if (std::strcmp(Variant, "normal") != 0 || !book_loaded ||
         book_misses >= BOOK_MAX_MISSES || pos.game_ply >= BOOK_MAX_GAME_PLY)
         return false;
 
@@ -311,8 +309,6 @@ bool book_step(Move* move) {
         if (list[i].from != from || list[i].to != to || list[i].type != type) continue;
         if (!make_move(list[i])) continue;
         unmake_move();
-        std::fputs("0 0 0 0 Book move\n", stdout);
-        std::fflush(stdout);
         *move = list[i];
         return true;
     }

@@ -5,7 +5,6 @@
 #include "board/board.h"
 #include "egbb/egbb.h"
 #include "platform/platform.h"
-#include "shell/shell.h"
 
 #if defined(_WIN32)
 constexpr const char* EGBB_LIBRARY_NAME = "egbbdll.dll";
@@ -13,6 +12,10 @@ constexpr const char* EGBB_LIBRARY_NAME = "egbbdll.dll";
 constexpr const char* EGBB_LIBRARY_NAME = "egbbso64.so";
 #endif
 
+char egbb_path[EGBB_PATH_SIZE] = "./egbb/";
+int egbb_men = 5;
+int egbb_cache_size = 32;
+int egbb_load_type = 0;
 int egbb_loaded;
 EgbbProbeFunction EgbbProbe;
 
@@ -34,14 +37,14 @@ int load_bitbases() {
 
     // 1. The file name: the directory setting joined with the library's name.
     char file_name[EGBB_FILE_NAME_SIZE];
-    const void* end = memchr(path, '\0', SETTING_TEXT_SIZE);
-    size_t directory = end ? static_cast<size_t>(static_cast<const char*>(end) - path)
-                           : SETTING_TEXT_SIZE;
+    const void* end = memchr(egbb_path, '\0', EGBB_PATH_SIZE);
+    size_t directory = end ? static_cast<size_t>(static_cast<const char*>(end) - egbb_path)
+                           : EGBB_PATH_SIZE;
     if (directory + strlen(EGBB_LIBRARY_NAME) >= sizeof file_name) {
         printf("EgbbProbe not Loaded!\n");
         return 0;
     }
-    memcpy(file_name, path, directory);
+    memcpy(file_name, egbb_path, directory);
     strcpy(file_name + directory, EGBB_LIBRARY_NAME);
 
     // 2. Load it and find both entries; a library without them is of no use.
@@ -59,10 +62,10 @@ int load_bitbases() {
     }
 
     // 3. Hand it the directory, the cache in bytes and the load type.
-    char directory_text[SETTING_TEXT_SIZE];
-    memcpy(directory_text, path, directory);
+    char directory_text[EGBB_PATH_SIZE + 1];
+    memcpy(directory_text, egbb_path, directory);
     directory_text[directory] = '\0';
-    load(directory_text, egbb_cache_bytes(cache_size), load_type);
+    load(directory_text, egbb_cache_bytes(egbb_cache_size), egbb_load_type);
 
     egbb_library = library;
     EgbbProbe = probe;

@@ -2,6 +2,13 @@
 #pragma once
 
 constexpr int EGBB_NOT_FOUND = 99999;
+constexpr int EGBB_PATH_SIZE = 256;
+
+// Settings (tolvane.ini keys path, men, cache_size, load_type).
+extern char egbb_path[EGBB_PATH_SIZE];  // the library's folder, ending in a separator
+extern int egbb_men;                    // the search probes positions with at most this many men
+extern int egbb_cache_size;             // megabytes handed to the library
+extern int egbb_load_type;              // how deep the search probes, 0..3
 
 extern int egbb_loaded;  // the search probes only while set
 

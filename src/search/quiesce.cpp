@@ -2,7 +2,6 @@
 #include "egbb/egbb.h"
 #include "eval/eval.h"
 #include "search/search.h"
-#include "shell/shell.h"
 
 namespace {
 
@@ -27,7 +26,7 @@ int quiesce(int alpha, int beta) {
     if (repetition_count(1) != 0) return 0;
 
     // Step 3: the bitbases know small endings exactly.
-    if (egbb_loaded && men_on_board() <= men) {
+    if (egbb_loaded && men_on_board() <= egbb_men) {
         int found = 0;
         if (probe_bitbases(&found)) {
             if (found > 0) return found - ply;

@@ -3,7 +3,6 @@
 #include "eval/eval.h"
 #include "platform/platform.h"
 #include "search/search.h"
-#include "shell/shell.h"
 
 namespace {
 
@@ -19,11 +18,15 @@ void clear_game_memory() {
     clear_tables();
 }
 
-Move root_search() {
+Move root_search(int own_side) {
     Move move = NO_MOVE;
+    stop_search = STOP_NONE;
 
-    // Step 1: the book answers without a search.
-    if (book_step(&move)) return move;
+    // The book answers a search for the engine's own move without searching.
+    if (search_mode == MODE_THINK && book_step(&move)) {
+        show_book_move(move);
+        return move;
+    }
 
     // Step 2: a fresh search state; the tables carry over.
     time_check_armed = 0;
@@ -61,7 +64,7 @@ Move root_search() {
             }
             alpha = score - ASPIRATION_WINDOW;
             beta = score + ASPIRATION_WINDOW;
-            int own = engine_side == WHITE ? pos.piece_material[WHITE] + pos.pawn_material[WHITE]
+            int own = own_side == WHITE ? pos.piece_material[WHITE] + pos.pawn_material[WHITE]
                                            : pos.piece_material[BLACK] + pos.pawn_material[BLACK];
             lazy_eval = score - own <= LAZY_EVAL_MARGIN ? 1 : 0;
             fail_highs = 0;

@@ -2,7 +2,6 @@
 #include "egbb/egbb.h"
 #include "eval/eval.h"
 #include "search/search.h"
-#include "shell/shell.h"
 
 namespace {
 
@@ -40,13 +39,13 @@ bool bitbase_probe_due(int depth, int men) {
         return last.captured != EMPTY || pos.piece[last.to] == PAWN ||
                last.type >= MOVE_PROMOTE_QUEEN;
     }
-    return (load_type >= 1 && men <= 4) || load_type == 3;
+    return (egbb_load_type >= 1 && men <= 4) || egbb_load_type == 3;
 }
 
 bool probe_bitbases_here(int depth, int* score) {
     if (!egbb_loaded) return false;
     int count = men_on_board();
-    if (count > men || !bitbase_probe_due(depth, count)) return false;
+    if (count > egbb_men || !bitbase_probe_due(depth, count)) return false;
     int found = 0;
     if (!probe_bitbases(&found)) return false;
     *score = bitbase_score_from_root(found);
@@ -325,7 +324,7 @@ int search(int alpha, int beta, int depth) {
                 flag = HASH_EXACT;
                 update_pv(m);
                 alpha = score;
-                if (ply == 0) print_thinking(score);
+                if (ply == 0) show_thinking(score);
             }
         }
     }

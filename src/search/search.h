@@ -10,6 +10,10 @@ constexpr int MATE_BOUND = 32703;  // beyond this in absolute value a score is a
 
 enum HashFlag { HASH_EXACT = 0, HASH_UPPER = 1, HASH_LOWER = 2, HASH_NONE = 3 };
 enum SearchMode { MODE_THINK = 1, MODE_PONDER = 2, MODE_ANALYZE = 3 };
+// Why the search stopped, kept in stop_search: any value but STOP_NONE makes every level return.
+// The driver decides what a stop means (the xboard driver leaves the game when input stopped
+// its own move).
+enum StopReason { STOP_NONE = 0, STOP_TIME = 1, STOP_INPUT = 2 };
 
 constexpr int NO_TIME_LIMIT_MS = 33554432;
 
@@ -64,7 +68,7 @@ int score_from_hash(int score);
 
 // --- Search state ----------------------------------------------------------------------------
 extern int64_t nodes;
-extern int stop_search;
+extern int stop_search;  // a StopReason
 extern int follow_pv;
 extern Move pv[MAX_PLY][MAX_PLY];
 extern int pv_length[MAX_PLY];
@@ -84,10 +88,17 @@ void mark_pv_move(Move* list, int count);               // the previous line's m
 
 // --- Search ----------------------------------------------------------------------------------
 void clear_game_memory();  // what a new position must not inherit: both tables, the book's misses
-Move root_search();
+// own_side: the colour the engine plays (EMPTY when none); the lazy-evaluation rule weighs its material.
+Move root_search(int own_side);
 int  search(int alpha, int beta, int depth);
 int  quiesce(int alpha, int beta);
-void print_thinking(int score);
+
+// --- Thinking output -----------------------------------------------------------------------------
+// What the search shows while it thinks; a driver may replace either printer with its own.
+extern void (*show_thinking)(int score);    // each new best root move; default print_thinking
+extern void (*show_book_move)(Move move);   // a book answer at the root; default print_book_move
+void print_thinking(int score);             // the xboard thinking line
+void print_book_move(Move move);            // the xboard book line
 
 // --- Time control and input polling ---------------------------------------------------------
 extern TimeControl time_control;
@@ -95,11 +106,13 @@ extern int search_mode;
 extern int64_t search_start_ms;
 extern int time_check_armed;
 extern int check_interval;
-extern bool (*poll_input)();  // input_pending; tests replace it to search without a live console
+// Whether a waiting line stops the search; input_pending by default. A driver may answer or
+// swallow lines here (the xboard analysis answers "."); tests replace it to search without a console.
+extern bool (*poll_input)();
 
 void set_time_st(int seconds);
 void set_time_sd(int depth);
 void set_time_level(int moves_per_session, int increment_seconds);
-void set_time_remaining(int centiseconds);  // the "time" rule
+void set_time_remaining(int centiseconds, int own_side);  // the "time" rule; own_side as for root_search
 void set_fixed_limits(int ms, int max_depth); // move time and the three limits, for tools and hint
 void check_time(int alpha);

@@ -1,8 +1,11 @@
-// Thinking output: one line per improvement of the root move, in the xboard format.
+// Thinking output: the seams a driver may replace, and the xboard thinking and book lines.
 #include <cstdio>
 
 #include "search/search.h"
 #include "platform/platform.h"
+
+void (*show_thinking)(int score) = print_thinking;
+void (*show_book_move)(Move move) = print_book_move;
 
 void print_thinking(int score) {
     int n = pv_length[0];
@@ -21,5 +24,10 @@ void print_thinking(int score) {
     }
     printf("\n");
     // The line must be seen while the search goes on, whatever the buffering of the console.
+    fflush(stdout);
+}
+
+void print_book_move(Move) {
+    fputs("0 0 0 0 Book move\n", stdout);
     fflush(stdout);
 }

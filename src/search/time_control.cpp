@@ -1,10 +1,6 @@
 // Time control: the limits set by the protocol's time commands, and the time and input check.
-#include <cstdio>
-#include <cstring>
-
 #include "platform/platform.h"
 #include "search/search.h"
-#include "shell/shell.h"
 
 TimeControl time_control;
 int search_mode = MODE_THINK;
@@ -55,7 +51,7 @@ void set_time_level(int moves_per_session, int increment_seconds) {
     time_control.increment_ms = increment > 0 ? clamp_ms(increment) : 0;
 }
 
-void set_time_remaining(int centiseconds) {
+void set_time_remaining(int centiseconds, int own_side) {
     TimeControl& tc = time_control;
     tc.remaining_ms = clamp_ms(static_cast<int64_t>(centiseconds) * 10);
     tc.move_time_ms = clamp_ms(static_cast<int64_t>(tc.remaining_ms) - SAFETY_MARGIN_MS);
@@ -86,7 +82,7 @@ void set_time_remaining(int centiseconds) {
         moves_to_go = GAME_MOVES_ASSUMED;
     } else {
         int mps = tc.moves_per_session;
-        moves_to_go = mps - pos.game_ply / 2 - (engine_side == WHITE ? 1 : 0);
+        moves_to_go = mps - pos.game_ply / 2 - (own_side == WHITE ? 1 : 0);
         // Past the end of a period the next one begins: add whole periods.
         if (moves_to_go <= 0) moves_to_go += (-moves_to_go / mps + 1) * mps;
     }
@@ -109,36 +105,27 @@ void check_time(int alpha) {
             if (!time_check_armed) return;
             int previous = iteration >= 1 && iteration <= MAX_PLY ? iteration_score[iteration - 1] : 0;
             if (poll_input()) {
-                // The interface wants something: play the best move so far and leave the game.
-                engine_side = EMPTY;
-                stop_search = 1;
+                // The interface wants something: the best move so far is played at once.
+                stop_search = STOP_INPUT;
             } else if (elapsed >= time_control.hard_limit_ms) {
-                stop_search = 1;
+                stop_search = STOP_TIME;
             } else if (elapsed > time_control.extended_limit_ms && alpha + 20 > previous) {
                 // Past the extended limit only a dropping score buys more time.
-                stop_search = 1;
+                stop_search = STOP_TIME;
             }
             return;
         }
         case MODE_PONDER:
-            if (poll_input()) stop_search = 1;
+            if (poll_input()) stop_search = STOP_INPUT;
             return;
         case MODE_ANALYZE: {
+            // Lines the driver answers itself do not count as input here; any other stops the
+            // analysis unread, so that the driver acts on it and nothing is lost.
             if (poll_input()) {
-                // Only a status request is answered here; any other line (a move, "undo",
-                // "exit", ...) stops the analysis unread, so that the driver acts on it and
-                // nothing the interface sent is lost. A partial line or the end of input stops too.
-                char line[INPUT_LINE_SIZE];
-                char word[INPUT_LINE_SIZE];
-                if (peek_line(line, sizeof(line)) &&
-                    (sscanf(line, "%255s", word) != 1 || strcmp(word, ".") == 0)) {
-                    read_line(line, sizeof(line));
-                    return;
-                }
-                stop_search = 1;
+                stop_search = STOP_INPUT;
                 return;
             }
-            if (elapsed >= time_control.hard_limit_ms) stop_search = 1;
+            if (elapsed >= time_control.hard_limit_ms) stop_search = STOP_TIME;
             return;
         }
         default:

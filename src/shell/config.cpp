@@ -1,29 +1,24 @@
-// The settings: their defaults, the file tolvane.ini and the text helpers used to read it.
-#include <climits>
+// The settings file tolvane.ini: the shell's own settings and the echo of every key.
 #include <cstdio>
 #include <cstring>
 
+#include "egbb/egbb.h"
+#include "eval/eval.h"
 #include "search/search.h"
 #include "shell/shell.h"
 
 char ownbook[SETTING_TEXT_SIZE] = "on";
 char mainbook[SETTING_TEXT_SIZE];
 char tourbook[SETTING_TEXT_SIZE];
-char path[SETTING_TEXT_SIZE] = "./egbb/";
 char castling[SETTING_TEXT_SIZE] = "OO";
-int men = 5;
-int cache_size = 32;
-int load_type = 0;
 int book_enabled = 1;
 
 namespace {
 
 constexpr const char* CONFIG_FILE = "tolvane.ini";
 
-bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v'; }
-
-void copy_setting(char* setting, const char* value) {
-    snprintf(setting, SETTING_TEXT_SIZE, "%s", value);
+void copy_setting(char* setting, const char* value, int size = SETTING_TEXT_SIZE) {
+    snprintf(setting, size, "%s", value);
 }
 
 // The file's value word for a numeric key; a line without a number is reported and skipped.
@@ -80,19 +75,19 @@ void read_setting(const char* line) {
         printf("Eval cache size %d Mb.\n", n);
     } else if (strcmp(key, "path") == 0) {
         printf("Bitbases path: %s\n", value);
-        copy_setting(path, value);
+        copy_setting(egbb_path, value, EGBB_PATH_SIZE);
     } else if (strcmp(key, "men") == 0) {
         if (!number_value(key, value, &n)) return;
         printf("Bitbases men: %d\n", n);
-        men = n;
+        egbb_men = n;
     } else if (strcmp(key, "cache_size") == 0) {
         if (!number_value(key, value, &n)) return;
         printf("Bitbases cache size: %d\n", n);
-        cache_size = n;
+        egbb_cache_size = n;
     } else if (strcmp(key, "load_type") == 0) {
         if (!number_value(key, value, &n)) return;
         printf("Bitbases load type: %d\n", n);
-        load_type = n;
+        egbb_load_type = n;
     } else {
         printf("Chess960 (FRC)- Castling %s\n", value);
         copy_setting(castling, value);
@@ -100,34 +95,6 @@ void read_setting(const char* line) {
 }
 
 }  // namespace
-
-const char* read_word(const char* text, char* word, int size) {
-    while (*text != '\0' && is_blank(*text)) text++;
-    int length = 0;
-    while (*text != '\0' && !is_blank(*text)) {
-        if (length < size - 1) word[length++] = *text;
-        text++;
-    }
-    if (size > 0) word[length] = '\0';
-    return text;
-}
-
-bool read_int(const char* word, int* value) {
-    const char* c = word;
-    while (*c != '\0' && is_blank(*c)) c++;
-    bool negative = false;
-    if (*c == '+' || *c == '-') negative = *c++ == '-';
-    if (*c < '0' || *c > '9') return false;
-    long long n = 0;
-    for (; *c >= '0' && *c <= '9'; c++) {
-        if (n <= INT_MAX) n = n * 10 + (*c - '0');
-    }
-    if (negative) n = -n;
-    if (n > INT_MAX) n = INT_MAX;
-    if (n < INT_MIN) n = INT_MIN;
-    *value = static_cast<int>(n);
-    return true;
-}
 
 void read_config() {
     set_hash_mb(DEFAULT_HASH_MB);
@@ -139,10 +106,10 @@ void read_config() {
         printf("Ownbook: %s\n", ownbook);
         printf("Table hash size: %d Mb.\n", DEFAULT_HASH_MB);
         printf("Eval cache size: %d Mb.\n", DEFAULT_ECACHE_MB);
-        printf("Bitbases path: %s\n", path);
-        printf("Bitbases men: %d\n", men);
-        printf("Bitbases cache size: %d\n", cache_size);
-        printf("Bitbases load type: %d\n", load_type);
+        printf("Bitbases path: %s\n", egbb_path);
+        printf("Bitbases men: %d\n", egbb_men);
+        printf("Bitbases cache size: %d\n", egbb_cache_size);
+        printf("Bitbases load type: %d\n", egbb_load_type);
         printf("Chess960 (FRC) - Castling: %s\n", castling);
         return;
     }

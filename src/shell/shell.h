@@ -9,20 +9,18 @@ constexpr int INPUT_LINE_SIZE = 256;
 constexpr const char* ENGINE_NAME = "Tolvane v.4.88";
 
 // --- Settings (tolvane.ini, then the command line) ------------------------------------------
+// The shell's own; the table sizes belong to the tables (hash_mb, ecache_mb) and the bitbase
+// settings to the bitbases (egbb_path, egbb_men, egbb_cache_size, egbb_load_type).
 extern char ownbook[SETTING_TEXT_SIZE];
-extern char mainbook[SETTING_TEXT_SIZE];
+extern char mainbook[SETTING_TEXT_SIZE];  // the files the xboard driver hands to load_book
 extern char tourbook[SETTING_TEXT_SIZE];
-extern char path[SETTING_TEXT_SIZE];
-extern char castling[SETTING_TEXT_SIZE];
-extern int men;
-extern int cache_size;
-extern int load_type;
+extern char castling[SETTING_TEXT_SIZE];  // echoed only: setup reads both notations
 extern int book_enabled;
 
 void read_config();                          // reads tolvane.ini in the working directory
 void apply_options(int argc, char** argv);   // "hash N" and "ownbook WORD"
 
-// --- Text helpers shared by the console, the settings file and the protocol -------------------
+// --- Text helpers shared by the console, the settings file and the protocol (text.cpp) --------
 // Copies the next blank-delimited word of text into word (cut to size - 1 characters, the rest
 // of a longer word skipped) and returns where reading stops; word is empty when none is left.
 const char* read_word(const char* text, char* word, int size);

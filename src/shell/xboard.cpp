@@ -64,8 +64,11 @@ void play_engine_move() {
 
     side_while_thinking = engine_side;
     search_mode = MODE_THINK;
-    Move m = root_search();
+    Move m = root_search(engine_side);
     pos.ply = 0;
+    // A line that arrived while the engine thought made it move at once; it leaves the game
+    // (the line is served next, and a harmless one brings the engine back).
+    if (stop_search == STOP_INPUT) engine_side = EMPTY;
     if (is_no_move(m)) m = first_legal_move();
     if (is_no_move(m) || make_move(m) == 0) {
         // Nothing playable: leave the game to the interface rather than print a non-move.
@@ -81,19 +84,35 @@ void play_engine_move() {
 
 void ponder() {
     search_mode = MODE_PONDER;
-    root_search();
+    root_search(engine_side);
     pos.ply = 0;
     ponder_pending = 0;
 }
 
-// One analysis search. The search stops unread on any line but a status request, so the loop
-// acts on that line next (a move, "undo", "exit") and then analyses on.
+// During analysis a status request (".", or a line without a word) is read and answered by the
+// thinking lines themselves; any other line (a move, "undo", "exit", ...) stops the search unread.
+// A partial line or the end of input stops it too.
+bool analysis_input_stops() {
+    if (!input_pending()) return false;
+    char line[INPUT_LINE_SIZE];
+    char word[INPUT_LINE_SIZE];
+    if (peek_line(line, sizeof(line)) && (sscanf(line, "%255s", word) != 1 || strcmp(word, ".") == 0)) {
+        read_line(line, sizeof(line));
+        return false;
+    }
+    return true;
+}
+
+// One analysis search. The loop acts on the line that stopped it next, then analyses on.
 void analyze() {
     TimeControl saved = time_control;
     set_fixed_limits(NO_TIME_LIMIT_MS, ANALYSIS_DEPTH);
     search_mode = MODE_ANALYZE;
     engine_side = EMPTY;
-    root_search();
+    bool (*saved_poll)() = poll_input;
+    poll_input = analysis_input_stops;
+    root_search(EMPTY);
+    poll_input = saved_poll;
     pos.ply = 0;
     time_control = saved;
     engine_side = EMPTY;
@@ -104,16 +123,14 @@ void analyze() {
 
 void hint() {
     if (!room_to_search() || !has_legal_move()) return;
-    // The hint must not change the game's clock settings, nor send the engine into force mode
-    // when the interface's next line arrives during it.
+    // The hint must not change the game's clock settings; a line that stops it does not send
+    // the engine into force mode.
     TimeControl saved = time_control;
-    int saved_side = engine_side;
     set_fixed_limits(HINT_TIME_MS, HINT_DEPTH);
     search_mode = MODE_THINK;
-    Move m = root_search();
+    Move m = root_search(engine_side);
     pos.ply = 0;
     time_control = saved;
-    engine_side = saved_side;
     // The returned move is the variation's first one, or the book's, which leaves the
     // variation of an earlier search in place.
     if (is_no_move(m)) return;
@@ -238,7 +255,7 @@ bool run_command(const char* line, const char* command) {
         if (number_argument(line, command, &n)) set_time_sd(clamp(n, 1, MAX_PLY));
     } else if (strcmp(command, "time") == 0) {
         if (number_argument(line, command, &n)) {
-            set_time_remaining(clamp(n, 0, MAX_CLOCK_CENTISECONDS));
+            set_time_remaining(clamp(n, 0, MAX_CLOCK_CENTISECONDS), engine_side);
         }
     } else if (strcmp(command, "otim") == 0) {
     } else if (strcmp(command, "ping") == 0) {
@@ -284,7 +301,7 @@ bool run_command(const char* line, const char* command) {
 }
 
 void load_book_at_entry() {
-    switch (load_book()) {
+    switch (load_book(mainbook, tourbook)) {
         case BOOK_OK:
             printf("Rebel book loaded!\n");
             book_loaded = 1;

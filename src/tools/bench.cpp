@@ -3,7 +3,6 @@
 
 #include "platform/platform.h"
 #include "search/search.h"
-#include "shell/shell.h"
 #include "tools/tools.h"
 
 namespace {
@@ -32,7 +31,7 @@ void bench_command() {
         printf("Error: the benchmark position could not be set up.\n");
         return;
     }
-    root_search();
+    root_search(EMPTY);
     int64_t elapsed = now_ms() - search_start_ms;
 
     printf("\n");
@@ -45,6 +44,6 @@ void bench_command() {
     printf("\n");
     printf("Press Return key to continue ");
     fflush(stdout);
-    char line[INPUT_LINE_SIZE];
+    char line[256];
     read_line(line, sizeof(line));
 }

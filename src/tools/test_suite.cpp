@@ -54,7 +54,7 @@ void test_command() {
             continue;
         }
         clear_game_memory();
-        root_search();
+        root_search(EMPTY);
         printf("\n");
     }
     fflush(stdout);

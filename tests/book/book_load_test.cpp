@@ -34,8 +34,6 @@ TEST(BookLoad, StatusesAndBuffers) {
         {"one-byte tour book: no room for the marker", true, EX, Bytes{12}, BOOK_NO_TOURBOOK, MARKED, {}},
         {"empty tour book", true, EX, Bytes{}, BOOK_NO_TOURBOOK, MARKED, {}},
     };
-    std::strcpy(mainbook, "main.bin");
-    std::strcpy(tourbook, "tour.bin");
     const std::filesystem::path previous = std::filesystem::current_path();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -45,7 +43,7 @@ TEST(BookLoad, StatusesAndBuffers) {
         if (!c.randoms) std::filesystem::remove("random2.bin");
         if (c.main) write_file("main.bin", *c.main);
         if (c.tour) write_file("tour.bin", *c.tour);
-        EXPECT_EQ(load_book(), c.status);
+        EXPECT_EQ(load_book("main.bin", "tour.bin"), c.status);
         EXPECT_EQ(main_book ? Bytes(main_book, main_book + main_book_size) : Bytes{}, c.main_buffer);
         EXPECT_EQ(tour_book != nullptr, !c.tour_buffer.empty());
         if (tour_book) {
@@ -54,7 +52,6 @@ TEST(BookLoad, StatusesAndBuffers) {
         free_book();
         std::filesystem::current_path(previous);
     }
-    mainbook[0] = tourbook[0] = '\0';
 }
 
 }  // namespace

@@ -11,7 +11,6 @@
 
 #include "board/board.h"
 #include "egbb/egbb.h"
-#include "shell/shell.h"
 
 namespace {
 
@@ -92,15 +91,15 @@ TEST(BitbaseBinding, LoadsOurLibraryOnlyFromAPathThatFits) {
         EXPECT_EQ(egbb_loaded, 0) << why;
         EXPECT_EQ(EgbbProbe, nullptr) << why;
     };
-    std::strcpy(path, "./no such directory/");
+    std::strcpy(egbb_path, "./no such directory/");
     expect_refused("missing library");
-    std::strcpy(path, padded_directory(EGBB_FILE_NAME_SIZE).c_str());
+    std::strcpy(egbb_path, padded_directory(EGBB_FILE_NAME_SIZE).c_str());
     expect_refused("joined name one character too long, although the file is there");
-    std::memset(path, '/', SETTING_TEXT_SIZE);
+    std::memset(egbb_path, '/', EGBB_PATH_SIZE);
     expect_refused("a setting filling its whole room, without its end mark");
 
     // The longest joined name that fits loads; scores are the side to move's.
-    std::strcpy(path, padded_directory(EGBB_FILE_NAME_SIZE - 1).c_str());
+    std::strcpy(egbb_path, padded_directory(EGBB_FILE_NAME_SIZE - 1).c_str());
     ASSERT_EQ(load_bitbases(), 1);
     EXPECT_EQ(egbb_loaded, 1);
     int score = 0;

@@ -97,7 +97,7 @@ inline bool same_as(const Snapshot& s) {
 // its distance in every later iteration.
 inline void expect_search(int depth, int score, const char* best) {
     depth_limits(depth);
-    Move m = root_search();
+    Move m = root_search(EMPTY);
     EXPECT_EQ(iteration_score[depth - 1], score);
     EXPECT_TRUE(!best || coord(m) == best) << coord(m);
     for (int it = 1; it < depth && score > MATE_BOUND; it++)

@@ -72,7 +72,7 @@ TEST(Search, PositionRestoredAndEveryPrintedLineLegal) {
         Snapshot before = take_snapshot();
         depth_limits(7);
         testing::internal::CaptureStdout();
-        Move m = root_search();
+        Move m = root_search(EMPTY);
         std::istringstream text(testing::internal::GetCapturedStdout());
         EXPECT_TRUE(same_as(before));
         EXPECT_TRUE(is_legal_here(m));
@@ -101,10 +101,8 @@ TEST(Search, StoppedSearchReturnsBestMoveSoFar) {
     // Armed after iteration 2, the check at the first interval stops the search at once.
     time_control = {0, 0, 0, 0, NO_TIME_LIMIT_MS, NO_TIME_LIMIT_MS, NO_TIME_LIMIT_MS, 0, MAX_PLY};
     search_mode = MODE_THINK;
-    int saved_side = engine_side;
-    Move m = root_search();
-    engine_side = saved_side;
-    EXPECT_EQ(stop_search, 1);
+    Move m = root_search(EMPTY);
+    EXPECT_EQ(stop_search, STOP_TIME);
     EXPECT_EQ(nodes, MIDDLEGAME_CHECK_INTERVAL);
     EXPECT_GE(iteration, 3);
     EXPECT_EQ(coord(m), coord(pv[0][0]));
@@ -113,19 +111,39 @@ TEST(Search, StoppedSearchReturnsBestMoveSoFar) {
     EXPECT_TRUE(is_legal_here(m));
 }
 
+// A driver may take the thinking output: the search then prints nothing of its own, and the
+// driver sees every new best root move, the last one being the move returned.
+std::vector<std::pair<int, std::string>> seen_thinking;
+void record_thinking(int score) { seen_thinking.push_back({score, coord(pv[0][0])}); }
+
+TEST(Search, ThinkingGoesWhereTheDriverSays) {
+    ASSERT_TRUE(set_up(test_position(2)));
+    depth_limits(6);
+    seen_thinking.clear();
+    show_thinking = record_thinking;
+    testing::internal::CaptureStdout();
+    const Move m = root_search(EMPTY);
+    const std::string printed = testing::internal::GetCapturedStdout();
+    show_thinking = print_thinking;
+    EXPECT_EQ(printed, "");
+    ASSERT_FALSE(seen_thinking.empty());
+    EXPECT_EQ(seen_thinking.back().second, coord(m));
+    EXPECT_EQ(seen_thinking.back().first, iteration_score[5]);
+}
+
 // Depth 1 runs no iteration; a single legal move is played after four iterations.
 TEST(Search, IterationLimits) {
     ASSERT_TRUE(set_up("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNRwKQkq-"));
     depth_limits(1);
-    EXPECT_EQ(coord(root_search()), "a8a8");
+    EXPECT_EQ(coord(root_search(EMPTY)), "a8a8");
     EXPECT_EQ(nodes, 0);
     depth_limits(2);
-    EXPECT_TRUE(is_legal_here(root_search()));
+    EXPECT_TRUE(is_legal_here(root_search(EMPTY)));
     EXPECT_EQ(iteration, 1);
 
     ASSERT_TRUE(set_up("6k1/8/8/8/8/8/7P/r6Kw--"));
     depth_limits(MAX_PLY);
-    EXPECT_EQ(coord(root_search()), "h1g2");
+    EXPECT_EQ(coord(root_search(EMPTY)), "h1g2");
     EXPECT_EQ(iteration, 4);
 }
 
@@ -136,7 +154,7 @@ TEST(Search, FullHistoryStackIsAHorizon) {
     for (int game_ply : {MAX_GAME_PLY - 3, MAX_GAME_PLY}) {
         pos.game_ply = game_ply;
         Snapshot before = take_snapshot();
-        Move m = root_search();
+        Move m = root_search(EMPTY);
         EXPECT_TRUE(same_as(before));
         EXPECT_TRUE(game_ply == MAX_GAME_PLY ? coord(m) == "a8a8" : is_legal_here(m)) << coord(m);
     }

@@ -10,15 +10,15 @@ using namespace search_test;
 class TimeRules : public ::testing::Test {
   protected:
     void SetUp() override {
-        saved = {time_control, engine_side, pos.game_ply, search_mode};
+        saved = {time_control, pos.game_ply, search_mode};
         poll_input = no_input;
     }
     void TearDown() override {
-        std::tie(time_control, engine_side, pos.game_ply, search_mode) = saved;
+        std::tie(time_control, pos.game_ply, search_mode) = saved;
         stop_search = time_check_armed = 0;
         poll_input = no_input;
     }
-    std::tuple<TimeControl, int, int, int> saved;
+    std::tuple<TimeControl, int, int> saved;
 };
 
 constexpr int ANY = -1, NONE = NO_TIME_LIMIT_MS;
@@ -51,11 +51,10 @@ TEST_F(TimeRules, ClockFigures) {
         SCOPED_TRACE(testing::Message() << "command " << c.command << " " << c.a << " " << c.inc << " time "
                                         << c.centiseconds << " side " << c.side << " ply " << c.game_ply);
         time_control = TimeControl{};
-        engine_side = c.side;
         pos.game_ply = c.game_ply;
         if (c.command == LEVEL) {
             set_time_level(c.a, c.inc);
-            set_time_remaining(c.centiseconds);
+            set_time_remaining(c.centiseconds, c.side);
         }
         if (c.command == ST) set_time_st(c.a);
         if (c.command == SD) set_time_sd(c.a);
@@ -74,37 +73,39 @@ TEST_F(TimeRules, ExtremeValuesStayInRange) {
     EXPECT_EQ(time_control.hard_limit_ms, 2147483647);
     set_time_level(-5, 0);  // would otherwise never bring the moves to go above zero
     EXPECT_EQ(time_control.moves_per_session, 0);
-    set_time_remaining(2147483647);
+    set_time_remaining(2147483647, BLACK);
     EXPECT_GT(time_control.hard_limit_ms, 0);
     EXPECT_GT(time_control.soft_limit_ms, 0);
     set_time_level(1, 2147483647);
     EXPECT_GT(time_control.increment_ms, 0);
     set_time_level(0, 2147483647);
-    set_time_remaining(2147483647);
+    set_time_remaining(2147483647, BLACK);
     EXPECT_GT(time_control.hard_limit_ms, 0);
     set_time_level(0, 0);
-    set_time_remaining(-100);  // a flag already fallen: limits at or below zero, no crash
+    set_time_remaining(-100, BLACK);  // a flag already fallen: limits at or below zero, no crash
     EXPECT_LE(time_control.hard_limit_ms, 0);
 }
 
 // The last iteration scored 100; past the extended limit only a score more than 20 below it
-// buys time. Input stops a thinking search once armed (and leaves the game), a ponder at once.
+// buys time. Input stops a thinking search once armed, a ponder or an analysis at once; the
+// search says why it stopped and leaves what that means to the driver.
 struct StopCase {
     int mode, armed, hard, extended, input, alpha;
-    int stops, side_after;
+    int stops;
 };
 const StopCase STOP_CASES[] = {
-    {MODE_THINK, 0, -1000, 1000000, 0, 0, 0, WHITE},  // the first iterations ignore the clock
-    {MODE_THINK, 1, -1000, 1000000, 0, 0, 1, WHITE},
-    {MODE_THINK, 1, 1000000, -1, 0, 50, 0, WHITE},
-    {MODE_THINK, 1, 1000000, -1, 0, 80, 0, WHITE},
-    {MODE_THINK, 1, 1000000, -1, 0, 81, 1, WHITE},
-    {MODE_PONDER, 1, -1000, -1, 0, 0, 0, WHITE},  // pondering has no clock
-    {MODE_THINK, 0, 1000000, 1000000, 1, 0, 0, WHITE},
-    {MODE_THINK, 1, 1000000, 1000000, 1, 0, 1, EMPTY},
-    {MODE_PONDER, 0, 1000000, 1000000, 1, 0, 1, WHITE},
-    {MODE_ANALYZE, 0, 1000000, -1, 0, 0, 0, WHITE},
-    {MODE_ANALYZE, 0, 0, -1, 0, 0, 1, WHITE},
+    {MODE_THINK, 0, -1000, 1000000, 0, 0, STOP_NONE},  // the first iterations ignore the clock
+    {MODE_THINK, 1, -1000, 1000000, 0, 0, STOP_TIME},
+    {MODE_THINK, 1, 1000000, -1, 0, 50, STOP_NONE},
+    {MODE_THINK, 1, 1000000, -1, 0, 80, STOP_NONE},
+    {MODE_THINK, 1, 1000000, -1, 0, 81, STOP_TIME},
+    {MODE_PONDER, 1, -1000, -1, 0, 0, STOP_NONE},  // pondering has no clock
+    {MODE_THINK, 0, 1000000, 1000000, 1, 0, STOP_NONE},
+    {MODE_THINK, 1, 1000000, 1000000, 1, 0, STOP_INPUT},
+    {MODE_PONDER, 0, 1000000, 1000000, 1, 0, STOP_INPUT},
+    {MODE_ANALYZE, 0, 1000000, -1, 0, 0, STOP_NONE},
+    {MODE_ANALYZE, 0, 1000000, -1, 1, 0, STOP_INPUT},
+    {MODE_ANALYZE, 0, 0, -1, 0, 0, STOP_TIME},
 };
 
 TEST_F(TimeRules, WhatStopsTheSearch) {
@@ -118,12 +119,10 @@ TEST_F(TimeRules, WhatStopsTheSearch) {
         poll_input = c.input ? input_waits : no_input;
         iteration = 5;
         iteration_score[4] = 100;
-        engine_side = WHITE;
-        stop_search = 0;
+        stop_search = STOP_NONE;
         search_start_ms = now_ms();
         check_time(c.alpha);
         EXPECT_EQ(stop_search, c.stops);
-        EXPECT_EQ(engine_side, c.side_after);
     }
 }
 

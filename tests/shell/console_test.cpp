@@ -6,6 +6,7 @@
 #include <fstream>
 #include <string>
 
+#include "egbb/egbb.h"
 #include "search/search.h"
 #include "shell/shell.h"
 #include "support/session.h"
@@ -22,9 +23,9 @@ std::string read_config_from(const std::string& ini, std::vector<std::string> ar
     if (!ini.empty()) std::ofstream("tolvane.ini") << ini;
     snprintf(ownbook, SETTING_TEXT_SIZE, "on");
     snprintf(mainbook, SETTING_TEXT_SIZE, "%s", "");
-    snprintf(path, SETTING_TEXT_SIZE, "./egbb/");
+    snprintf(egbb_path, EGBB_PATH_SIZE, "./egbb/");
     snprintf(castling, SETTING_TEXT_SIZE, "OO");
-    men = 5, cache_size = 32, load_type = 0;
+    egbb_men = 5, egbb_cache_size = 32, egbb_load_type = 0;
     testing::internal::CaptureStdout();
     read_config();
     std::vector<char*> argv = {const_cast<char*>("tolvane")};
@@ -55,8 +56,8 @@ TEST(Settings, DefaultsAndTheEchoOfEveryKey) {
               "Bitbases load type: 1\nChess960 (FRC)- Castling HAha\n");
     EXPECT_EQ(hash_entries, 1677721u);  // the last hash line wins
     EXPECT_EQ(ecache_entries, 524288u);
-    EXPECT_EQ(std::string(mainbook) + path + castling, "main.bin/opt/egbb/HAha");
-    EXPECT_EQ(std::vector<int>({men, cache_size, load_type}), std::vector<int>({4, 16, 1}));
+    EXPECT_EQ(std::string(mainbook) + egbb_path + castling, "main.bin/opt/egbb/HAha");
+    EXPECT_EQ(std::vector<int>({egbb_men, egbb_cache_size, egbb_load_type}), std::vector<int>({4, 16, 1}));
     EXPECT_EQ(book_enabled, 0);
     read_config_from("hash 16\n");  // hash alone leaves the eval cache at its default
     EXPECT_EQ(ecache_entries, 262144u);
@@ -69,11 +70,11 @@ TEST(Settings, BadLinesKeepTheSettingAndReadNothingOutOfBounds) {
         "/\nhash 99999999999999999999\n");
     EXPECT_EQ(hash_entries, 838860u);
     EXPECT_EQ(ecache_entries, 262144u);
-    EXPECT_EQ(cache_size, 32);
-    EXPECT_EQ(men, 3);  // leading blanks: the key is still recognised
+    EXPECT_EQ(egbb_cache_size, 32);
+    EXPECT_EQ(egbb_men, 3);  // leading blanks: the key is still recognised
     // Lines are cut at their room: the values keep what fits.
     EXPECT_EQ(std::string(ownbook), std::string(INPUT_LINE_SIZE - 1 - 8, 'x'));
-    EXPECT_EQ(std::string(path), std::string(INPUT_LINE_SIZE - 1 - 5, 'p'));
+    EXPECT_EQ(std::string(egbb_path), std::string(INPUT_LINE_SIZE - 1 - 5, 'p'));
     EXPECT_NE(out.find("Setting hash has no value: line ignored.\n"), std::string::npos);
     EXPECT_NE(out.find("Setting cache_size needs a number: line ignored.\n"), std::string::npos);
     EXPECT_NE(out.find("out of range"), std::string::npos);

@@ -31,7 +31,7 @@ TEST(BenchSignature, NodeCountAtFixedDepth) {
     ASSERT_TRUE(bench_prepare());
     set_fixed_limits(NO_TIME_LIMIT_MS, BENCH_SIGNATURE_DEPTH);
     testing::internal::CaptureStdout();
-    root_search();
+    root_search(EMPTY);
     testing::internal::GetCapturedStdout();
     EXPECT_EQ(stop_search, 0);
     EXPECT_EQ(iteration, BENCH_SIGNATURE_DEPTH - 1);
@@ -48,11 +48,11 @@ TEST(BenchSignature, Repeatable) {
     ASSERT_TRUE(bench_prepare());
     set_fixed_limits(NO_TIME_LIMIT_MS, 8);
     testing::internal::CaptureStdout();
-    root_search();
+    root_search(EMPTY);
     int first = nodes;
     ASSERT_TRUE(bench_prepare());
     set_fixed_limits(NO_TIME_LIMIT_MS, 8);
-    root_search();
+    root_search(EMPTY);
     testing::internal::GetCapturedStdout();
     EXPECT_EQ(nodes, first);
     free_tables();

@@ -15,7 +15,6 @@
 #include "board/board.h"
 #include "egbb/egbb.h"
 #include "search/search.h"
-#include "shell/shell.h"
 
 namespace {
 
@@ -52,7 +51,7 @@ TEST(BroadSignature, SummedNodeCountAtFixedDepths) {
     hash_entries = DEFAULT_HASH_ENTRIES;
     ecache_entries = DEFAULT_ECACHE_ENTRIES;
     alloc_tables();
-    std::strcpy(path, TOLVANE_BUILD_DIR "/egbb/");
+    std::strcpy(egbb_path, TOLVANE_BUILD_DIR "/egbb/");
     ASSERT_EQ(load_bitbases(), 1);
 
     const auto cases = read_signature_positions();
@@ -66,7 +65,7 @@ TEST(BroadSignature, SummedNodeCountAtFixedDepths) {
         set_fixed_limits(NO_TIME_LIMIT_MS, c.depth);
         search_mode = MODE_THINK;
         testing::internal::CaptureStdout();
-        root_search();
+        root_search(EMPTY);
         testing::internal::GetCapturedStdout();
         EXPECT_EQ(stop_search, 0) << c.fen;
         total += nodes;
