@@ -293,7 +293,7 @@ bool book_step(Move* move) {
     else
         book_misses = 0;
 
-    // 3. and 4. The move text and the squares and kind it names.
+    // 3. The move text and the squares and kind it names.
     if (!probe.from_text[0]) return false;
     char move_text[8];
     std::snprintf(move_text, sizeof move_text, "%s%s", probe.from_text, probe.to_text);
@@ -302,7 +302,7 @@ bool book_step(Move* move) {
     int type = move_type_from_text(from, to, move_text);
     if (type == 0) type = MOVE_NORMAL;
 
-    // 5. Play it only as the generator knows it, and only if it is legal.
+    // 4. Play it only as the generator knows it, and only if it is legal.
     MoveList list;
     int count = generate_moves(list);
     for (int i = 0; i < count; i++) {

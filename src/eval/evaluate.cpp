@@ -56,7 +56,7 @@ void blocked_centre_pawns() {
 
 int total_pawns() { return count_of(WHITE, PAWN) + count_of(BLACK, PAWN); }
 
-// Block P: the bishop pair (optionally skipped per side) and redundant knight and rook pairs.
+// Piece pairs: the bishop pair (optionally skipped per side) and redundant knight and rook pairs.
 void piece_pairs(bool skip_white_pair, bool skip_black_pair) {
     int pawns = total_pawns();
     if (pawns > 16) pawns = 16;
@@ -78,7 +78,7 @@ void piece_pairs(bool skip_white_pair, bool skip_black_pair) {
     }
 }
 
-// Block T: a bishop that took the rook's pawn and is shut in behind two enemy pawns.
+// Trapped bishops: a bishop that took the rook's pawn and is shut in behind two enemy pawns.
 void trapped_bishops() {
     if ((is_piece(A2, BLACK, BISHOP) || is_piece(B1, BLACK, BISHOP)) && is_piece(B3, WHITE, PAWN) &&
         is_piece(C2, WHITE, PAWN))
@@ -94,7 +94,7 @@ void trapped_bishops() {
         white_score -= 160;
 }
 
-// Block C: a lone bishop with its own pawns fixed on its colour; returns the penalty of one side.
+// Bishop and pawn colours: a lone bishop with its own pawns fixed on its colour; returns the penalty of one side.
 int bishop_pawn_colours(int colour) {
     if (count_of(colour, BISHOP) != 1 || count_of(colour, PAWN) < 3) return 0;
     int count = 0;
@@ -113,7 +113,7 @@ void queen_imbalance(int* white, int* black, int bonus) {
     if (black_queen && !white_queen) *black += bonus;
 }
 
-// Block IM: a piece up counts for more than its material while the board is full.
+// Middlegame imbalance: a piece up counts for more than its material while the board is full.
 void imbalance_middlegame(int* white, int* black) {
     const int d = pos.piece_material[WHITE] - pos.piece_material[BLACK];
     const int m = minors(WHITE) - minors(BLACK);
@@ -128,7 +128,7 @@ void imbalance_middlegame(int* white, int* black) {
     queen_imbalance(white, black, 50);
 }
 
-// Block IE: the same in the endgame, at a smaller scale.
+// Endgame imbalance: the same, at a smaller scale.
 void imbalance_endgame(int* white, int* black) {
     const int d = pos.piece_material[WHITE] - pos.piece_material[BLACK];
     const int m = minors(WHITE) - minors(BLACK);

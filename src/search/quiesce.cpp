@@ -17,28 +17,22 @@ int quiesce(int alpha, int beta) {
     // No early return below may leave an older line in this row.
     pv_length[ply] = ply;
 
-    // Step 1: time and input.
+    // Time and input.
     nodes++;
     if (nodes % check_interval == 0) check_time(alpha);
     if (stop_search) return 0;
 
-    // Step 2: a repeated position is a draw.
+    // A repeated position is a draw.
     if (repetition_count(1) != 0) return 0;
 
-    // Step 3: the bitbases know small endings exactly.
-    if (egbb_loaded && men_on_board() <= egbb_men) {
-        int found = 0;
-        if (probe_bitbases(&found)) {
-            if (found > 0) return found - ply;
-            if (found < 0) return found + ply;
-            return 0;
-        }
-    }
+    // The bitbases know small endings exactly.
+    int bitbase_score;
+    if (egbb_loaded && men_on_board() <= egbb_men && probe_bitbases_from_root(&bitbase_score)) return bitbase_score;
 
-    // Step 4.
+    // No room for another move: the static score.
     if (ply >= MAX_PLY - 1 || pos.game_ply >= MAX_GAME_PLY) return evaluate(alpha, beta);
 
-    // Steps 5 to 7.
+    // Stand pat, unless in check, then the captures (every move when in check).
     const bool in_check_now = in_check(pos.side) != 0;
     Move list[MAX_MOVES];
     int count;
@@ -55,10 +49,10 @@ int quiesce(int alpha, int beta) {
         count = generate_moves(list, &ordering);
     }
 
-    // Step 8.
+    // The previous iteration's line first.
     mark_pv_move(list, count);
 
-    // Step 9: the move loop.
+    // The move loop.
     int legal = 0;
     for (int i = 0; i < count; i++) {
         pick_next_move(list, count, i);
@@ -78,7 +72,7 @@ int quiesce(int alpha, int beta) {
         }
     }
 
-    // Step 10.
+    // Mated: no legal evasion.
     if (in_check_now && legal == 0) return ply - SCORE_INF;
     return alpha;
 }

@@ -28,7 +28,7 @@ Move root_search(int own_side) {
         return move;
     }
 
-    // Step 2: a fresh search state; the tables carry over.
+    // A fresh search state; the tables carry over.
     time_check_armed = 0;
     search_start_ms = now_ms();
     pos.ply = 0;
@@ -38,10 +38,10 @@ Move root_search(int own_side) {
     // With little material each node costs more relative to depth: look at the clock more often.
     check_interval = total_material < ENDGAME_MATERIAL ? ENDGAME_CHECK_INTERVAL : MIDDLEGAME_CHECK_INTERVAL;
 
-    // Step 3.
+    // A single legal move needs only a few iterations.
     const int legal = count_legal_moves();
 
-    // Step 4: iterative deepening.
+    // Iterative deepening inside aspiration windows.
     int max_depth = time_control.max_depth < MAX_PLY ? time_control.max_depth : MAX_PLY;
     int alpha = -SCORE_INF;
     int beta = SCORE_INF;

@@ -7,7 +7,6 @@ namespace {
 
 constexpr int ONE_PLY = 4;
 constexpr int HASH_MOVE_BONUS = 20000000;
-constexpr int PV_MOVE_BONUS = 10000000;
 constexpr int FUTILITY_SCORE_LIMIT = 2000000;  // ordering scores from here up are never futile
 constexpr int HISTORY_LIMIT = 2000000;
 constexpr int MATE_SCORE_MIN = MATE_BOUND + 1;
@@ -18,13 +17,6 @@ constexpr int LATE_MOVE_COUNT = 20;
 
 // by depth in whole plies, 0..3
 const int futility_margin[4] = {0, 125, 150, 175};
-
-// A bitbase score is a distance from this node; the search counts from the root.
-int bitbase_score_from_root(int score) {
-    if (score > 0) return score - pos.ply;
-    if (score < 0) return score + pos.ply;
-    return 0;
-}
 
 // Whether the bitbases are asked at this node: always at two thirds of the nominal line, nearer
 // the root only after a capture or pawn move, deeper only as the load type allows.
@@ -46,10 +38,7 @@ bool probe_bitbases_here(int depth, int* score) {
     if (!egbb_loaded) return false;
     int count = men_on_board();
     if (count > egbb_men || !bitbase_probe_due(depth, count)) return false;
-    int found = 0;
-    if (!probe_bitbases(&found)) return false;
-    *score = bitbase_score_from_root(found);
-    return true;
+    return probe_bitbases_from_root(score);
 }
 
 // Quarter plies to add for the move just made; the first matching rule wins, except that the
@@ -113,43 +102,18 @@ void remember_cutoff(Move m, int score, int ply) {
 
 }  // namespace
 
-void pick_next_move(Move* list, int count, int index) {
-    int best = index;
-    for (int j = index + 1; j < count; j++) {
-        if (list[j].score > list[best].score) best = j;
-    }
-    if (best != index) {
-        Move t = list[index];
-        list[index] = list[best];
-        list[best] = t;
-    }
-}
-
-void mark_pv_move(Move* list, int count) {
-    if (!follow_pv) return;
-    follow_pv = 0;
-    for (int i = 0; i < count; i++) {
-        if (same_move(list[i], pv[0][pos.ply])) {
-            list[i].score += PV_MOVE_BONUS;
-            follow_pv = 1;
-            return;
-        }
-    }
-}
-
 int search(int alpha, int beta, int depth) {
-    // Step 1.
     const bool pv_node = beta - alpha > 1;
     const int ply = pos.ply;
 
-    // Step 2: the horizon, the end of the per-ply tables, or a full history stack.
+    // The horizon, the end of the per-ply tables, or a full history stack.
     if (depth < ONE_PLY || ply >= MAX_PLY - 1 || pos.game_ply >= MAX_GAME_PLY) {
         return quiesce(alpha, beta);
     }
     // No early return below may leave an older line in this row.
     pv_length[ply] = ply;
 
-    // Step 3: time and input.
+    // Time and input.
     nodes++;
     if (nodes % check_interval == 0) check_time(alpha);
     if (stop_search) return 0;
@@ -162,37 +126,23 @@ int search(int alpha, int beta, int depth) {
         if (repetition_count(1) != 0) return 0;
     }
 
-    // Step 5: table probe.
-    Move hash_move = NO_MOVE;
-    int null_ok = 1;
-    bool hash_usable = false;
-    int hash_score = 0;
-    int hash_flag = HASH_NONE;
-    TranspositionEntry entry;
-    if (hash_probe(&entry)) {
-        hash_move.from = entry.best_move.from;
-        hash_move.to = entry.best_move.to;
-        if (entry.score < beta && entry.depth >= null_depth && entry.flag == HASH_UPPER) null_ok = 0;
-        if (entry.depth >= depth + pos.game_ply) {
-            hash_usable = true;
-            hash_score = score_from_hash(entry.score);
-            hash_flag = entry.flag;
-        }
-    }
+    // Table probe: the move to try first, whether a null move is worth trying, and a bound
+    // when the stored search went deep enough.
+    const HashMoveProbe probe = probe_hash_move(depth + pos.game_ply, beta);
+    Move hash_move = probe.move;
+    int null_ok = probe.null_ok;
 
     if (ply > 0) {
-        // Step 6.1: table cutoffs.
-        if (hash_usable) {
-            if (hash_flag == HASH_LOWER && hash_score >= beta) return beta;
-            if (hash_flag == HASH_EXACT && !pv_node) return hash_score;
-            if (hash_flag == HASH_UPPER && hash_score <= alpha) return alpha;
-        }
-        // Step 6.2: the bitbases know small endings exactly.
+        // Table cutoffs.
+        if (probe.flag == HASH_LOWER && probe.score >= beta) return beta;
+        if (probe.flag == HASH_EXACT && !pv_node) return probe.score;
+        if (probe.flag == HASH_UPPER && probe.score <= alpha) return alpha;
+        // The bitbases know small endings exactly.
         int bitbase_score;
         if (probe_bitbases_here(depth, &bitbase_score)) return bitbase_score;
     }
 
-    // Step 7.
+    // Pruning before the moves: internal deepening, static cutoff, null move, futility.
     const bool in_check_now = in_check(pos.side) != 0;
     bool mate_threat = false;
     bool futile = false;
@@ -247,12 +197,12 @@ int search(int alpha, int beta, int depth) {
         }
     }
 
-    // Step 9.
+    // The moves.
     pv_length[ply] = ply;
     Move list[MAX_MOVES];
     int count = generate_moves(list, &ordering);
 
-    // Step 10: the table move first, then the previous iteration's line.
+    // Ordering: the table move first, then the previous iteration's line.
     for (int i = 0; i < count; i++) {
         if (same_move(list[i], hash_move)) {
             list[i].score += HASH_MOVE_BONUS;
@@ -261,7 +211,7 @@ int search(int alpha, int beta, int depth) {
     }
     mark_pv_move(list, count);
 
-    // Step 11: the move loop.
+    // The move loop.
     int best = -SCORE_INF;
     Move best_move = NO_MOVE;
     int flag = HASH_UPPER;
@@ -329,7 +279,7 @@ int search(int alpha, int beta, int depth) {
         }
     }
 
-    // Step 12: mate, stalemate, the fifty-move rule, then the store.
+    // Mate, stalemate, the fifty-move rule, then the store.
     if (legal == 0) {
         best = in_check_now ? ply - SCORE_INF : 0;
     } else if (pos.fifty >= 100) {

@@ -82,6 +82,7 @@ void update_pv(Move move);
 int  recompute_total_material();  // stores and returns total_material
 void reset_search_state();        // what the root search clears, and the root material
 int  men_on_board();              // pawns and pieces of both sides, kings included
+bool probe_bitbases_from_root(int* score);  // a bitbase hit, as a score counted from the root
 bool same_move(Move a, Move b);   // equal from and to squares
 void pick_next_move(Move* list, int count, int index);  // best remaining ordering score to index
 void mark_pv_move(Move* list, int count);               // the previous line's move, while followed

@@ -1,6 +1,7 @@
 // The search-wide state shared by the searches and the move generator, and the principal variation.
 #include <cstring>
 
+#include "egbb/egbb.h"
 #include "eval/eval.h"
 #include "search/search.h"
 
@@ -10,6 +11,12 @@ int follow_pv;
 Move pv[MAX_PLY][MAX_PLY];
 int pv_length[MAX_PLY];
 OrderingMemory ordering;
+
+namespace {
+
+constexpr int PV_MOVE_BONUS = 10000000;  // below the table move's bonus, above every generator score
+
+}  // namespace
 int null_depth;
 int total_material;
 int iteration;
@@ -48,6 +55,16 @@ int recompute_total_material() {
     return total_material;
 }
 
+// A bitbase score is a distance from this node; the search counts from the root.
+bool probe_bitbases_from_root(int* score) {
+    int found = 0;
+    if (!probe_bitbases(&found)) return false;
+    if (found > 0) *score = found - pos.ply;
+    else if (found < 0) *score = found + pos.ply;
+    else *score = 0;
+    return true;
+}
+
 int men_on_board() {
     int men = 2;
     for (int c = 0; c < 2; c++) {
@@ -57,3 +74,27 @@ int men_on_board() {
 }
 
 bool same_move(Move a, Move b) { return a.from == b.from && a.to == b.to; }
+
+void pick_next_move(Move* list, int count, int index) {
+    int best = index;
+    for (int j = index + 1; j < count; j++) {
+        if (list[j].score > list[best].score) best = j;
+    }
+    if (best != index) {
+        Move t = list[index];
+        list[index] = list[best];
+        list[best] = t;
+    }
+}
+
+void mark_pv_move(Move* list, int count) {
+    if (!follow_pv) return;
+    follow_pv = 0;
+    for (int i = 0; i < count; i++) {
+        if (same_move(list[i], pv[0][pos.ply])) {
+            list[i].score += PV_MOVE_BONUS;
+            follow_pv = 1;
+            return;
+        }
+    }
+}

@@ -336,7 +336,7 @@ void xboard_loop() {
     char line[INPUT_LINE_SIZE];
     char command[INPUT_LINE_SIZE];
     for (;;) {
-        // Step 1: the engine's turn. Without a legal move it waits for the interface's verdict.
+        // The engine's turn. Without a legal move it waits for the interface's verdict.
         if (pos.side == engine_side && !analyzing) {
             if (!room_to_search()) {
                 printf("tellusererror Game too long: Tolvane stops playing\n");
@@ -346,7 +346,7 @@ void xboard_loop() {
                 continue;
             }
         }
-        // Step 2: one pondering search on the opponent's time after each engine move.
+        // One pondering search on the opponent's time after each engine move.
         if (engine_side != EMPTY && ponder_enabled && ponder_pending && !analyzing) {
             if (room_to_search() && has_legal_move()) ponder();
             ponder_pending = 0;
@@ -359,7 +359,7 @@ void xboard_loop() {
             continue;
         }
 
-        // Step 3: one line from the interface.
+        // One line from the interface.
         if (!read_line(line, sizeof line)) return;
         read_word(line, command, sizeof command);
         if (command[0] == '\0') continue;  // a line without a word does nothing
