@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 
 #include "board/board.h"
 
@@ -93,3 +94,57 @@ using BookLineVisitor = void (*)(const unsigned char* from, const unsigned char*
 bool walk_book_lines(const unsigned char* book, size_t size, bool tournament, BookLineVisitor visit,
                      void* context);
 bool print_book_lines(const unsigned char* book, size_t size);  // one text line per book line
+
+// --- Reading game collections (PGN) ----------------------------------------------------------
+constexpr int PGN_WORD_SIZE = 64;         // longer move words are cut, and then unreadable
+constexpr int PGN_TAG_VALUE_SIZE = 128;   // longer tag values are cut
+constexpr int PGN_BUFFER_SIZE = 1 << 16;  // bytes read from the file at a time
+
+enum PgnResult { PGN_WHITE_WINS, PGN_BLACK_WINS, PGN_DRAW, PGN_UNKNOWN };
+
+// The tags a book needs; the others are read and dropped.
+struct PgnTags {
+    char fen[PGN_TAG_VALUE_SIZE];      // empty when the game has no FEN tag
+    char set_up[PGN_TAG_VALUE_SIZE];
+    char variant[PGN_TAG_VALUE_SIZE];
+    int white_elo;                     // 0 when missing or not a number
+    int black_elo;
+    int result;                        // PgnResult of the Result tag
+};
+
+// Streams PGN text one game at a time: its tag pairs, then the words of its main line. Comments,
+// variations, move numbers, annotations, escape lines and a byte order mark are passed over.
+class PgnReader {
+public:
+    PgnReader(std::FILE* file, const char* name);  // name is used in messages
+    bool next_game(PgnTags* tags);                 // the rest of the current game is skipped; false at the end
+    bool next_move(char* word, int* line);         // the next move word (PGN_WORD_SIZE); false at the game's end
+    int  termination() const { return termination_; }  // PgnResult of the marker that ended the game
+    bool read_failed() const { return read_failed_; }
+    const char* name() const { return name_; }
+
+private:
+    int  fill();
+    int  peek() { return next_ < length_ ? buffer_[next_] : fill(); }
+    int  get();
+    void skip_to_line_end();
+    void skip_comment();
+    void skip_variation();
+    void read_tag(PgnTags* tags);
+    void read_word(char* word);
+
+    std::FILE* file_;
+    const char* name_;
+    unsigned char buffer_[PGN_BUFFER_SIZE];
+    size_t length_ = 0, next_ = 0;
+    bool at_file_start_ = true;
+    bool line_start_ = true;  // the next character opens a line: "%" there escapes the line
+    int line_ = 1;
+    bool in_game_ = false;    // moves of the current game may still follow
+    int termination_ = PGN_UNKNOWN;
+    bool read_failed_ = false;
+};
+
+// Algebraic notation on the engine's board in normal chess: SAN, long algebraic and coordinates.
+enum SanStatus { SAN_OK, SAN_UNREADABLE, SAN_ILLEGAL, SAN_AMBIGUOUS };
+int play_san_move(const char* word, Move* move);  // a SanStatus; SAN_OK: *move was made on pos
