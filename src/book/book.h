@@ -13,6 +13,7 @@ extern int book_loaded;  // the book was loaded when xboard mode began
 extern int book_misses;  // consecutive book steps without a candidate
 
 int  load_book(const char* main_file, const char* tour_file);  // a BookStatus
+bool load_random_tables();  // random1.bin and random2.bin from the working folder; false if either is missing
 void free_book();
 bool book_step(Move* move);  // the root search's book step; true with a legal move to play
 
@@ -83,8 +84,10 @@ int  book_choose(int count, int r);               // index of the candidate that
 // --- Writing books (the book maker and the tests) -------------------------------------------
 void make_random_tables(uint32_t seed, uint32_t* table1, uint32_t* table2);  // start key exact
 bool write_random_files(const char* name1, const char* name2, uint32_t seed);
+void set_book_start_position();  // the engine's board at the normal start, where book lines begin
 void book_tree_clear();  // empty tree; sets up the start position to check lines on
 bool book_tree_add_line(const char* text, char* message, size_t message_size);  // false: refused
+int  book_tree_child(int parent, int from, int to, bool playable);  // node of a move (book squares) under parent (0: the start), added when new
 int  book_tree_records();                                       // records the tree will write
 size_t book_tree_encode(unsigned char* out, size_t capacity);   // bytes needed, end record too
 bool write_book_file(const char* file_name);
@@ -148,3 +151,29 @@ private:
 // Algebraic notation on the engine's board in normal chess: SAN, long algebraic and coordinates.
 enum SanStatus { SAN_OK, SAN_UNREADABLE, SAN_ILLEGAL, SAN_AMBIGUOUS };
 int play_san_move(const char* word, Move* move);  // a SanStatus; SAN_OK: *move was made on pos
+
+// --- Books from game collections -------------------------------------------------------------
+enum BookSides { BOOK_SIDES_WINNER, BOOK_SIDES_BOTH, BOOK_SIDES_WHITE, BOOK_SIDES_BLACK };
+
+struct BookTallyOptions {
+    int plies = 24;                 // half-moves kept from each game
+    int sides = BOOK_SIDES_WINNER;  // whose moves count as recommended
+    int min_elo = 0;                // both players rated at least this; 0: ratings not asked
+};
+
+struct BookTallyCounts {
+    long games = 0;    // games read
+    long used = 0;     // games whose moves entered the tally
+    long skipped = 0;  // games left out whole: set-up start, variant, rating, no result, no move
+};
+
+// The tally counts, for every position of the kept plies, how often each move was played by a
+// recommended side and what it scored. Positions are told apart as the probe tells them apart: by
+// the placement and the side to move, so transpositions meet where the engine will see them meet.
+void book_tally_clear();
+// Every game of the reader checked and counted; a fault is reported as FILE:LINE on standard error.
+void book_tally_games(PgnReader* reader, const BookTallyOptions& options, BookTallyCounts* counts);
+// Fills the book tree from the tally, most played moves first; a move played fewer than
+// min_count times stays only where it leads to playable ones. Returns the positions with a
+// playable move.
+int  book_tally_to_tree(int min_count);

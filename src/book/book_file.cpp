@@ -21,7 +21,7 @@ static void read_entry(FILE* file, uint32_t* entry) {
              uint32_t(bytes[3]) << 24;
 }
 
-static bool load_random_tables() {
+bool load_random_tables() {
     FILE* file1 = std::fopen("random1.bin", "rb");
     FILE* file2 = std::fopen("random2.bin", "rb");
     if (!file1 || !file2) {

@@ -70,7 +70,7 @@ struct BookTreeNode {
 static std::vector<BookTreeNode> tree;
 static uint64_t start_hash_key;  // to notice when someone else moved the board meanwhile
 
-static void set_start_position() {
+void set_book_start_position() {
     set_variant("normal");
     setup_position(START_POSITION);
     start_hash_key = pos.hash_key;
@@ -78,7 +78,7 @@ static void set_start_position() {
 
 void book_tree_clear() {
     tree.assign(1, BookTreeNode{0, 0, false, -1, -1, -1});
-    set_start_position();
+    set_book_start_position();
 }
 
 int book_tree_records() { return int(tree.size()) - 1; }
@@ -97,6 +97,13 @@ static int tree_child(int parent, int from, int to) {
     return child;
 }
 
+int book_tree_child(int parent, int from, int to, bool playable) {
+    if (tree.empty()) book_tree_clear();
+    int child = tree_child(parent, from, to);
+    if (playable) tree[child].playable = true;
+    return child;
+}
+
 static bool is_square_text(const char* t) {
     return t[0] >= 'a' && t[0] <= 'h' && t[1] >= '1' && t[1] <= '8';
 }
@@ -107,7 +114,7 @@ static bool is_square_text(const char* t) {
 bool book_tree_add_line(const char* text, char* message, size_t message_size) {
     if (tree.empty()) book_tree_clear();
     if (pos.game_ply != 0 || pos.hash_key != start_hash_key || std::strcmp(Variant, "normal") != 0)
-        set_start_position();
+        set_book_start_position();
     struct Step {
         int from, to;
         bool playable;
@@ -170,10 +177,7 @@ bool book_tree_add_line(const char* text, char* message, size_t message_size) {
     if (!ok) return false;
 
     int node = 0;
-    for (int i = 0; i < count; i++) {
-        node = tree_child(node, steps[i].from, steps[i].to);
-        if (steps[i].playable) tree[node].playable = true;
-    }
+    for (int i = 0; i < count; i++) node = book_tree_child(node, steps[i].from, steps[i].to, steps[i].playable);
     return true;
 }
 
