@@ -134,7 +134,7 @@ private:
     void skip_comment();
     void skip_variation();
     void read_tag(PgnTags* tags);
-    void read_word(char* word);
+    int  read_word(char* word);  // returns its length
 
     std::FILE* file_;
     const char* name_;

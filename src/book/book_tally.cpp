@@ -15,12 +15,14 @@ struct TallySlot {
     int written;     // the tree holds this position's moves already
 };
 
-// A move played in a position: how often by a recommended side, and what it scored the mover.
+// A move played in a position: where it leads, how often a recommended side played it, and
+// what it scored the mover.
 struct TallyEdge {
-    uint16_t move;    // from * 64 + to, engine squares
+    uint64_t target;  // key of the position after it
     uint32_t count;
     uint32_t points;  // two for a win, one for a draw or an unknown result
     int next;
+    uint16_t move;    // from * 64 + to, engine squares
 };
 
 constexpr size_t FIRST_SLOTS = 1 << 16;  // a power of two, doubled when the table fills
@@ -67,15 +69,21 @@ TallySlot* add_slot(uint64_t key) {
     return &slots[i];
 }
 
-void tally_move(uint64_t key, int move, bool recommended, int points) {
-    TallySlot* slot = add_slot(key);
+struct KeptMove {
+    uint64_t key;    // of the position before the move
+    uint64_t after;  // and after it
+    int move;
+};
+
+void tally_move(const KeptMove& kept, bool recommended, int points) {
+    TallySlot* slot = add_slot(kept.key);
     for (int e = slot->first_edge; e >= 0; e = edges[e].next) {
-        if (edges[e].move != move) continue;
+        if (edges[e].move != kept.move) continue;
         edges[e].count += recommended;
         edges[e].points += points;
         return;
     }
-    edges.push_back(TallyEdge{uint16_t(move), uint32_t(recommended), uint32_t(points), slot->first_edge});
+    edges.push_back(TallyEdge{kept.after, uint32_t(recommended), uint32_t(points), slot->first_edge, uint16_t(kept.move)});
     slot->first_edge = int(edges.size()) - 1;
 }
 
@@ -108,34 +116,25 @@ bool starts_normally(const PgnTags& tags) {
     return std::strcmp(tags.set_up, "1") != 0;  // set up, but with no position to start from
 }
 
-// A tallied move played again: from * 64 + to in coordinates (promotions are never tallied).
-bool play_stored_move(int move) {
-    const int from = move >> 6, to = move & 63;
-    const char word[] = {char('a' + (from & 7)), char('8' - (from >> 3)), char('a' + (to & 7)), char('8' - (to >> 3)), '\0'};
-    Move played;
-    return play_san_move(word, &played) == SAN_OK;
-}
-
 struct TreeRecord {
     int depth;
     int from, to;  // book squares
     bool playable;
 };
 
-// Writes the moves of the position on the board, most played first (then best scored, then
-// first met), each followed by what lies behind it. A position is written out where the walk
-// first meets it: the engine's probe collects a position's moves in the order it first finds
-// them, so that one place decides their order for every line that transposes into it. A move
-// below min_count stays only when something playable lies behind it. Returns whether anything
-// was written.
-bool write_position(int depth, int min_count, std::vector<TreeRecord>* records, int* positions) {
-    TallySlot* slot = find_slot(position_key());
+// Writes the moves of a position, most played first (then best scored, then first met), each
+// followed by what lies behind it. A position is written out where the walk first meets it: the
+// engine's probe collects a position's moves in the order it first finds them, so that one place
+// decides their order for every line that transposes into it. A move below min_count stays only
+// when something playable lies behind it. Returns whether anything was written.
+bool write_position(TallySlot* slot, int depth, int min_count, std::vector<TreeRecord>* records, int* positions) {
     if (!slot || slot->written) return false;
     slot->written = 1;
 
-    std::vector<int> order;
-    for (int e = slot->first_edge; e >= 0; e = edges[e].next) order.push_back(e);
-    std::sort(order.begin(), order.end(), [](int x, int y) {
+    // A position's moves are distinct moves of one placement: never more than a move list holds.
+    int order[MAX_MOVES], moves = 0;
+    for (int e = slot->first_edge; e >= 0 && moves < MAX_MOVES; e = edges[e].next) order[moves++] = e;
+    std::sort(order, order + moves, [](int x, int y) {
         if (edges[x].count != edges[y].count) return edges[x].count > edges[y].count;
         if (edges[x].points != edges[y].points) return edges[x].points > edges[y].points;
         return x < y;
@@ -143,29 +142,20 @@ bool write_position(int depth, int min_count, std::vector<TreeRecord>* records, 
 
     const size_t start = records->size();
     bool any_playable = false;
-    for (int e : order) {
+    for (int k = 0; k < moves; k++) {
+        const int e = order[k];
         const int move = edges[e].move;
         const bool playable = edges[e].count >= uint32_t(min_count);
         const size_t mark = records->size();
         records->push_back(TreeRecord{depth, (move >> 6) ^ 56, (move & 63) ^ 56, playable});
-        bool behind = false;
-        // A transposition may arrive without the castling or en-passant right the move needed:
-        // the move stays, but nothing is written behind it from here.
-        if (depth + 1 < BOOK_LINE_SIZE && play_stored_move(move)) {
-            behind = write_position(depth + 1, min_count, records, positions);
-            unmake_move();
-        }
+        const bool behind = depth + 1 < BOOK_LINE_SIZE &&
+                            write_position(find_slot(edges[e].target), depth + 1, min_count, records, positions);
         if (!behind && !playable) records->resize(mark);
         any_playable = any_playable || playable;
     }
     if (any_playable) ++*positions;
     return records->size() > start;
 }
-
-struct KeptMove {
-    uint64_t key;  // of the position before the move
-    int move;
-};
 
 }  // namespace
 
@@ -220,7 +210,7 @@ void book_tally_games(PgnReader* reader, const BookTallyOptions& options, BookTa
                 keeping = false;
                 continue;
             }
-            kept.push_back(KeptMove{key, move.from * 64 + move.to});
+            kept.push_back(KeptMove{key, position_key(), move.from * 64 + move.to});
         }
         while (pos.game_ply > 0) unmake_move();
 
@@ -241,7 +231,7 @@ void book_tally_games(PgnReader* reader, const BookTallyOptions& options, BookTa
         const int white_points = result == PGN_WHITE_WINS ? 2 : result == PGN_BLACK_WINS ? 0 : 1;
         for (size_t ply = 0; ply < kept.size(); ply++) {
             const int mover = ply % 2 == 0 ? WHITE : BLACK;
-            tally_move(kept[ply].key, kept[ply].move, recommended[mover], mover == WHITE ? white_points : 2 - white_points);
+            tally_move(kept[ply], recommended[mover], mover == WHITE ? white_points : 2 - white_points);
         }
     }
 }
@@ -252,7 +242,7 @@ int book_tally_to_tree(int min_count) {
     for (TallySlot& slot : slots) slot.written = 0;
     std::vector<TreeRecord> records;
     int positions = 0;
-    write_position(0, std::max(min_count, 1), &records, &positions);
+    write_position(find_slot(position_key()), 0, std::max(min_count, 1), &records, &positions);
 
     // The records come in the order of the file: each one's parent is the last one a level up.
     int parent[BOOK_LINE_SIZE + 1] = {0};

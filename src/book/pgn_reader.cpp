@@ -1,4 +1,5 @@
 // PGN read as a stream: tag pairs, the main line's move words, and everything else passed over.
+#include <array>
 #include <cstring>
 
 #include "book/book.h"
@@ -9,14 +10,21 @@ bool is_blank(int c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' ||
 bool is_digit(int c) { return c >= '0' && c <= '9'; }
 
 // A move word runs to a blank or to a character that opens or closes another token.
-bool ends_word(int c) {
+constexpr bool ends_word(int c) {
     switch (c) {
         case EOF: case '{': case '}': case '(': case ')': case '[': case ']': case ';': case '$':
             return true;
         default:
-            return is_blank(c);
+            return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
     }
 }
+
+// ends_word by byte, for the loop that reads most of a collection's text.
+constexpr std::array<bool, 256> word_end_table = [] {
+    std::array<bool, 256> table{};
+    for (int c = 0; c < 256; c++) table[c] = ends_word(c);
+    return table;
+}();
 
 // A PgnResult, or -1 when the word is not a game termination marker.
 int result_of(const char* word) {
@@ -99,15 +107,25 @@ void PgnReader::skip_to_line_end() {
     for (int c = peek(); c != EOF && c != '\n'; c = peek()) get();
 }
 
-// After "{": comments do not nest, and nothing in them counts until the closing brace.
+// After "{": comments do not nest, and nothing in them counts until the closing brace. Long
+// comments are common, so the buffer is searched a piece at a time rather than byte by byte.
 void PgnReader::skip_comment() {
     const int opened = line_;
-    for (int c = get(); c != '}'; c = get()) {
-        if (c == EOF) {
-            std::fprintf(stderr, "%s:%d: comment not closed\n", name_, opened);
-            return;
+    while (peek() != EOF) {
+        const unsigned char* start = buffer_ + next_;
+        const unsigned char* end = buffer_ + length_;
+        const unsigned char* brace = static_cast<const unsigned char*>(std::memchr(start, '}', size_t(end - start)));
+        const unsigned char* stop = brace ? brace + 1 : end;
+        for (const unsigned char* c = start; c < stop; c++) {
+            if (*c != '\n') continue;
+            line_++;
+            line_start_ = true;
         }
+        if (stop > start && stop[-1] != '\n') line_start_ = false;
+        next_ = size_t(stop - buffer_);
+        if (brace) return;
     }
+    std::fprintf(stderr, "%s:%d: comment not closed\n", name_, opened);
 }
 
 // After "(": variations nest, and a parenthesis inside a comment or after ";" is no variation's.
@@ -171,14 +189,19 @@ void PgnReader::read_tag(PgnTags* tags) {
     }
 }
 
-// The rest of a word whose first character was already read; a longer word is cut.
-void PgnReader::read_word(char* word) {
+// The rest of a word whose first character was already read; a longer word is cut. No line
+// ends inside a word, so the bytes are taken straight from the buffer.
+int PgnReader::read_word(char* word) {
     int length = 1;
-    for (int c = peek(); !ends_word(c); c = peek()) {
-        get();
-        if (length < PGN_WORD_SIZE - 1) word[length++] = char(c);
+    while (peek() != EOF) {
+        while (next_ < length_ && !word_end_table[buffer_[next_]]) {
+            if (length < PGN_WORD_SIZE - 1) word[length++] = char(buffer_[next_]);
+            next_++;
+        }
+        if (next_ < length_) break;
     }
     word[length] = '\0';
+    return length;
 }
 
 bool PgnReader::next_game(PgnTags* tags) {
@@ -249,7 +272,7 @@ bool PgnReader::next_move(char* word, int* line) {
         }
         *line = line_;
         word[0] = char(c);
-        read_word(word);
+        const int length = read_word(word);
         int result = result_of(word);
         if (result >= 0) {
             termination_ = result;
@@ -258,7 +281,7 @@ bool PgnReader::next_move(char* word, int* line) {
         }
         const char* move = after_move_number(word);
         if (*move == '\0' || is_annotation(move)) continue;
-        std::memmove(word, move, std::strlen(move) + 1);
+        if (move != word) std::memmove(word, move, size_t(length - (move - word)) + 1);
         return true;
     }
     in_game_ = false;
