@@ -6,7 +6,7 @@
 
 namespace {
 
-bool is_blank(int c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v'; }
+constexpr bool is_blank(int c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v'; }
 bool is_digit(int c) { return c >= '0' && c <= '9'; }
 
 // A move word runs to a blank or to a character that opens or closes another token.
@@ -15,7 +15,7 @@ constexpr bool ends_word(int c) {
         case EOF: case '{': case '}': case '(': case ')': case '[': case ']': case ';': case '$':
             return true;
         default:
-            return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
+            return is_blank(c);
     }
 }
 
@@ -220,7 +220,9 @@ bool PgnReader::next_game(PgnTags* tags) {
             skip_to_line_end();
             continue;
         }
-        if (is_blank(c) || c == ')' || c == '}' || c == ']') {  // stray closers belong to no game
+        // Stray closers belong to no game; the bytes of a byte order mark stand between games
+        // where files that each began with one were joined.
+        if (is_blank(c) || c == ')' || c == '}' || c == ']' || c == 0xEF || c == 0xBB || c == 0xBF) {
             get();
             continue;
         }

@@ -174,6 +174,8 @@ static int make_book_from_games(int argc, char** argv) {
         }
         if (input != stdin) std::fclose(input);
     }
+    // The engine reads a book through the random tables beside it: a book made where they are
+    // missing would be of no use there, so that is said before any work is done.
     if (!load_random_tables()) {
         std::fputs(missing_random_files, stderr);
         return 1;
