@@ -87,7 +87,7 @@ bool write_random_files(const char* name1, const char* name2, uint32_t seed);
 void set_book_start_position();  // the engine's board at the normal start, where book lines begin
 void book_tree_clear();  // empty tree; sets up the start position to check lines on
 bool book_tree_add_line(const char* text, char* message, size_t message_size);  // false: refused
-int  book_tree_child(int parent, int from, int to, bool playable);  // node of a move (book squares) under parent (0: the start), added when new
+int  book_tree_child(int parent, int from, int to, bool playable);  // node of parent's move, made when new
 int  book_tree_records();                                       // records the tree will write
 size_t book_tree_encode(unsigned char* out, size_t capacity);   // bytes needed, end record too
 bool write_book_file(const char* file_name);

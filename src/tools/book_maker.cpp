@@ -16,11 +16,12 @@ static int usage() {
                "       tolvane-book make BOOK [LINES]    write BOOK from move lines (file or stdin)\n"
                "       tolvane-book pgn BOOK [FILE...]   write BOOK from PGN games (files or stdin), options:\n"
                "           --plies N   half-moves kept per game (default 24)\n"
-               "           --min N     games a move needs to be played from the book (default 2)\n"
+               "           --min N     times a move must have been played to be playable (default 2)\n"
                "           --sides S   winner (default: the side that did not lose), both, white, black\n"
                "           --min-elo N only games whose players are both rated N or more\n"
                "       tolvane-book show BOOK            list the lines of BOOK\n"
-               "       tolvane-book show BOOK MOVES...   the engine's candidates after MOVES (\"\" for the start)\n",
+               "       tolvane-book show BOOK MOVES...   the engine's candidates after MOVES, SAN or coordinates\n"
+               "                                         (\"\" for the start)\n",
                stderr);
     return 2;
 }
