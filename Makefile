@@ -5,8 +5,9 @@ RELEASE := $(BUILD)/release
 # WERROR=ON turns compiler warnings into errors, as CI does.
 WERROR  ?= OFF
 CONFIGURE = cmake -S . -DTOLVANE_WERROR=$(WERROR)
+WINDOWS := windows-x86_64 windows-i686
 
-.PHONY: run test debug sanitize bench windows build help clean
+.PHONY: run test debug sanitize bench windows $(WINDOWS) build help clean
 
 build:
 	$(CONFIGURE) -B $(RELEASE) -DCMAKE_BUILD_TYPE=Release >/dev/null
@@ -36,17 +37,19 @@ bench: build  ## the built-in benchmark (three minutes; a line typed ahead would
 	{ echo bench; until grep -q 'Press Return' bench.out 2>/dev/null; do sleep 1; done; echo quit; } | \
 	./tolvane | tee bench.out
 
-windows:  ## cross-compile tolvane.exe, tolvane-book.exe and egbbdll.dll with MinGW-w64
-	cmake -S . -B $(BUILD)/windows -DCMAKE_BUILD_TYPE=Release -DTOLVANE_TESTS=OFF \
-	    -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake >/dev/null
-	cmake --build $(BUILD)/windows -j $(JOBS)
+windows: $(WINDOWS)  ## cross-compile the 64- and 32-bit Windows builds with MinGW-w64 (no tests)
+
+$(WINDOWS): windows-%:
+	$(CONFIGURE) -B $(BUILD)/$@ -DCMAKE_BUILD_TYPE=Release -DTOLVANE_TESTS=OFF \
+	    -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-$*.cmake >/dev/null
+	cmake --build $(BUILD)/$@ -j $(JOBS)
 
 # The tests need GoogleTest; without it the build leaves them out, and the test targets say so.
 need_tests = grep -q '^TOLVANE_TESTS_READY:INTERNAL=ON' $(1)/CMakeCache.txt || \
 	{ echo "The tests need GoogleTest: apt-get install libgtest-dev"; exit 1; }
 
 help:
-	@grep -E '^[a-z]+:.*##' Makefile | sed 's/:.*##/\t/'
+	@grep -E '^[a-z-]+:.*##' Makefile | sed 's/:.*##/\t/'
 
 clean:
 	rm -rf $(BUILD)

@@ -1,6 +1,10 @@
-# Cross-compiling the Windows build with MinGW-w64 (Debian: g++-mingw-w64-x86-64-posix).
+# Cross-compiling for Windows with Debian's MinGW-w64 (packages g++-mingw-w64-x86-64-win32 and
+# g++-mingw-w64-i686-win32). The per-processor files name the processor and include this one.
 set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR x86_64)
-set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
+if(NOT CMAKE_SYSTEM_PROCESSOR)
+  set(CMAKE_SYSTEM_PROCESSOR x86_64)
+endif()
+set(CMAKE_CXX_COMPILER ${CMAKE_SYSTEM_PROCESSOR}-w64-mingw32-g++-win32)
+# Static: each program and the bitbase library run with no MinGW runtime DLL beside them.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
 set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static")

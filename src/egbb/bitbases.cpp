@@ -6,10 +6,14 @@
 #include "egbb/egbb.h"
 #include "platform/platform.h"
 
-#if defined(_WIN32)
-constexpr const char* EGBB_LIBRARY_NAME = "egbbdll.dll";
+// The library's file names, tried in this order. A 64-bit engine cannot load a 32-bit library;
+// 64-bit bitbase libraries for Windows come under either name.
+#if defined(_WIN64)
+constexpr const char* EGBB_LIBRARY_NAMES[] = {"egbbdll64.dll", "egbbdll.dll"};
+#elif defined(_WIN32)
+constexpr const char* EGBB_LIBRARY_NAMES[] = {"egbbdll.dll"};
 #else
-constexpr const char* EGBB_LIBRARY_NAME = "egbbso64.so";
+constexpr const char* EGBB_LIBRARY_NAMES[] = {"egbbso64.so"};
 #endif
 
 char egbb_path[EGBB_PATH_SIZE] = "./egbb/";
@@ -35,20 +39,21 @@ int load_bitbases() {
     // Entering xboard mode twice must not leak a second handle.
     if (egbb_library) return 1;
 
-    // 1. The file name: the directory setting joined with the library's name.
-    char file_name[EGBB_FILE_NAME_SIZE];
+    // 1. Load it: the directory setting joined with each of the library's names, until one loads.
     const void* end = memchr(egbb_path, '\0', EGBB_PATH_SIZE);
     size_t directory = end ? static_cast<size_t>(static_cast<const char*>(end) - egbb_path)
                            : EGBB_PATH_SIZE;
-    if (directory + strlen(EGBB_LIBRARY_NAME) >= sizeof file_name) {
-        printf("EgbbProbe not Loaded!\n");
-        return 0;
+    void* library = nullptr;
+    for (const char* name : EGBB_LIBRARY_NAMES) {
+        char file_name[EGBB_FILE_NAME_SIZE];
+        if (directory + strlen(name) >= sizeof file_name) continue;
+        memcpy(file_name, egbb_path, directory);
+        strcpy(file_name + directory, name);
+        library = library_open(file_name);
+        if (library) break;
     }
-    memcpy(file_name, egbb_path, directory);
-    strcpy(file_name + directory, EGBB_LIBRARY_NAME);
 
-    // 2. Load it and find both entries; a library without them is of no use.
-    void* library = library_open(file_name);
+    // 2. Find both entries; a library without them is of no use.
     if (!library) {
         printf("EgbbProbe not Loaded!\n");
         return 0;
