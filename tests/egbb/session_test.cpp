@@ -20,7 +20,7 @@ TEST(BitbaseSession, QueenAndRookEndingsAreMatedAtOnce) {
     for (const Conversion& c : cases) {
         SCOPED_TRACE(c.position);
         Session s;
-        ASSERT_TRUE(session_start(&s, "path " TOLVANE_BUILD_DIR "/egbb/\n"));
+        ASSERT_TRUE(session_start(&s, "path " + session_engine_folder() + "/egbb/\n"));
         for (const std::string& line : {std::string("xboard"), std::string("protover 2"), std::string("sd 8"),
                                         std::string("setboard ") + c.position})
             session_send(&s, line);

@@ -1,28 +1,52 @@
 // Pipe-pair sessions with the real program, each in its own temporary working directory.
+// TOLVANE_ENGINE, when set, is the command that runs it (e.g. a Windows build under wine).
 #include "support/session.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 
 namespace {
 
 // Generous: it only turns a hang into a failure; no test asserts on how long anything takes.
 constexpr int WAIT_MS = 120000;
 
-}  // namespace
+// The words of the command that runs the program under test.
+std::vector<std::string> engine_command() {
+    std::vector<std::string> words;
+    const char* command = getenv("TOLVANE_ENGINE");
+    std::istringstream text(command != nullptr && *command != '\0' ? command : TOLVANE_BINARY);
+    for (std::string word; text >> word;) words.push_back(word);
+    return words;
+}
 
-bool session_start(Session* s, const std::string& ini, const std::vector<std::string>& args) {
+// Standard input is a pipe of ours, or the file `input_file` when one is given.
+bool start(Session* s, const std::string& ini, const std::vector<std::string>& args,
+           const std::string* input_file) {
     char pattern[] = "/tmp/tolvane_shell_XXXXXX";
     int in_pipe[2], out_pipe[2];
     if (mkdtemp(pattern) == nullptr || pipe(in_pipe) != 0 || pipe(out_pipe) != 0) return false;
     s->directory = pattern;
     if (!ini.empty()) std::ofstream(s->directory + "/tolvane.ini") << ini;
+    if (input_file != nullptr) {
+        std::ofstream(s->directory + "/input.txt", std::ios::binary) << *input_file;
+        close(in_pipe[0]);
+        in_pipe[0] = open((s->directory + "/input.txt").c_str(), O_RDONLY);
+        if (in_pipe[0] < 0) return false;
+    }
+    std::vector<std::string> words = engine_command();
+    for (const std::string& a : args) words.push_back(a);
+    std::vector<char*> argv;
+    for (std::string& word : words) argv.push_back(word.data());
+    argv.push_back(nullptr);
     signal(SIGPIPE, SIG_IGN);
     s->pid = fork();
     if (s->pid < 0) return false;
@@ -32,17 +56,34 @@ bool session_start(Session* s, const std::string& ini, const std::vector<std::st
         dup2(out_pipe[1], STDERR_FILENO);
         for (int fd : {in_pipe[0], in_pipe[1], out_pipe[0], out_pipe[1]}) close(fd);
         if (chdir(pattern) != 0) _exit(126);
-        std::vector<char*> argv = {const_cast<char*>(TOLVANE_BINARY)};
-        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        execv(TOLVANE_BINARY, argv.data());
+        execvp(argv[0], argv.data());
         _exit(127);
     }
     close(in_pipe[0]);
     close(out_pipe[1]);
     s->to_child = in_pipe[1];
+    if (input_file != nullptr) {
+        close(s->to_child);
+        s->to_child = -1;
+    }
     s->from_child = out_pipe[0];
     return true;
+}
+
+}  // namespace
+
+bool session_start(Session* s, const std::string& ini, const std::vector<std::string>& args) {
+    return start(s, ini, args, nullptr);
+}
+
+bool session_start_with_file(Session* s, const std::string& input, const std::string& ini) {
+    return start(s, ini, {}, &input);
+}
+
+std::string session_engine_folder() {
+    std::string engine = engine_command().back();
+    size_t slash = engine.find_last_of('/');
+    return slash == std::string::npos ? "." : engine.substr(0, slash);
 }
 
 void session_send(Session* s, const std::string& line) {
@@ -61,6 +102,8 @@ bool session_line(Session* s, std::string* line) {
         if (newline != std::string::npos || (s->ended && !s->pending.empty())) {
             *line = s->pending.substr(0, newline);
             s->pending.erase(0, newline == std::string::npos ? newline : newline + 1);
+            // A Windows build ends its lines with a carriage return too.
+            if (!line->empty() && line->back() == '\r') line->pop_back();
             s->transcript += *line + "\n";
             return true;
         }

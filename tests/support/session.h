@@ -17,9 +17,15 @@ struct Session {
 };
 
 // Starts the program in a fresh temporary directory holding `ini` as tolvane.ini (none when
-// empty), with the given command-line arguments.
+// empty), with the given command-line arguments. The program is the built one, or the command
+// in the environment variable TOLVANE_ENGINE (words split at blanks; the last names the program;
+// files by absolute paths, as the program starts in the temporary directory).
 bool session_start(Session* s, const std::string& ini = "",
                    const std::vector<std::string>& args = {});
+// The same, with standard input redirected from a file holding `input`; nothing can be sent.
+bool session_start_with_file(Session* s, const std::string& input, const std::string& ini = "");
+// The folder of the program under test; its bitbase library is in egbb/ there.
+std::string session_engine_folder();
 void session_send(Session* s, const std::string& line);
 // The next line without its newline; false at the end of output or after a bound that only
 // catches a hang.
