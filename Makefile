@@ -7,7 +7,7 @@ WERROR  ?= OFF
 CONFIGURE = cmake -S . -DTOLVANE_WERROR=$(WERROR)
 WINDOWS := windows-x86_64 windows-i686
 
-.PHONY: run test debug sanitize bench windows $(WINDOWS) build help clean
+.PHONY: run test debug sanitize bench windows $(WINDOWS) dist build help clean
 
 build:
 	$(CONFIGURE) -B $(RELEASE) -DCMAKE_BUILD_TYPE=Release >/dev/null
@@ -43,6 +43,15 @@ $(WINDOWS): windows-%:
 	$(CONFIGURE) -B $(BUILD)/$@ -DCMAKE_BUILD_TYPE=Release -DTOLVANE_TESTS=OFF \
 	    -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-$*.cmake >/dev/null
 	cmake --build $(BUILD)/$@ -j $(JOBS)
+
+dist: build windows  ## release archives for Linux x86_64 and Windows x86_64 and i686, in build/dist
+	rm -rf $(BUILD)/dist
+	for dir in release $(WINDOWS); do \
+	    cpack --config $(BUILD)/$$dir/CPackConfig.cmake -B $(abspath $(BUILD)/dist) >/dev/null \
+	        || exit 1; \
+	done
+	rm -rf $(BUILD)/dist/_CPack_Packages
+	ls $(BUILD)/dist
 
 # The tests need GoogleTest; without it the build leaves them out, and the test targets say so.
 need_tests = grep -q '^TOLVANE_TESTS_READY:INTERNAL=ON' $(1)/CMakeCache.txt || \
