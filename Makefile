@@ -7,7 +7,7 @@ WERROR  ?= OFF
 CONFIGURE = cmake -S . -DTOLVANE_WERROR=$(WERROR)
 WINDOWS := windows-x86_64 windows-i686
 
-.PHONY: run test debug sanitize bench windows $(WINDOWS) dist build help clean
+.PHONY: run test debug sanitize bench windows $(WINDOWS) windows-test dist build help clean
 
 build:
 	$(CONFIGURE) -B $(RELEASE) -DCMAKE_BUILD_TYPE=Release >/dev/null
@@ -43,6 +43,9 @@ $(WINDOWS): windows-%:
 	$(CONFIGURE) -B $(BUILD)/$@ -DCMAKE_BUILD_TYPE=Release -DTOLVANE_TESTS=OFF \
 	    -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-$*.cmake >/dev/null
 	cmake --build $(BUILD)/$@ -j $(JOBS)
+
+windows-test: dist  ## the Windows builds' session tests under wine; every package unpacked and run
+	tests/wine/check $(BUILD)
 
 dist: build windows  ## release archives for Linux x86_64 and Windows x86_64 and i686, in build/dist
 	rm -rf $(BUILD)/dist
