@@ -131,6 +131,7 @@ bool setup_position(const char* text);  // compact FEN; false = refused, pos unt
 // --- Moves -----------------------------------------------------------------------------------
 // The generators score quiet moves by `ordering` at pos.ply; without it they score them 0, which
 // changes no move and no order of the list.
+constexpr int SCORE_BAD_CAPTURE_MARK = -1;  // gen_captures' score for a losing capture
 int  generate_moves(Move* list, const OrderingMemory* ordering = nullptr);  // all pseudo-legal moves
 int  gen_captures(Move* list);        // captures and queen promotions for quiescence
 int  is_bad_capture(int from, int to);

@@ -17,7 +17,6 @@ constexpr int SCORE_PROMOTE_KNIGHT = 2300000;
 constexpr int SCORE_PROMOTE_ROOK = 2200000;
 constexpr int SCORE_PROMOTE_BISHOP = 2100000;
 constexpr int SCORE_BAD_CAPTURE = -10000;  // plus 100 x victim minus attacker
-constexpr int SCORE_BAD_CAPTURE_MARK = -1;  // the mark for the quiescence search
 
 // Room kept free before each man: a queen has at most 27 targets, and castling and en passant
 // add at most four after the last man, so the list can never overrun MAX_MOVES.

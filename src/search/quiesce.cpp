@@ -1,14 +1,8 @@
 // Quiescence search: stand pat, then captures and queen promotions (every evasion when in check).
 #include "egbb/egbb.h"
 #include "eval/eval.h"
+#include "search/parameters.h"
 #include "search/search.h"
-
-namespace {
-
-constexpr int BAD_CAPTURE = -1;   // the ordering score the capture generator gives losing captures
-constexpr int DELTA_MARGIN = 200;
-
-}  // namespace
 
 int quiesce(int alpha, int beta) {
     const int ply = pos.ply;
@@ -58,7 +52,7 @@ int quiesce(int alpha, int beta) {
         pick_next_move(list, count, i);
         Move m = list[i];
         bool searched = in_check_now || m.type >= MOVE_PROMOTE_QUEEN ||
-                        (m.score != BAD_CAPTURE && piece_value[pos.piece[m.to]] > delta);
+                        (m.score != SCORE_BAD_CAPTURE_MARK && piece_value[pos.piece[m.to]] > delta);
         if (!searched) continue;
         if (!make_move(m)) continue;
         int score = -quiesce(-beta, -alpha);

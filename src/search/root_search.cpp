@@ -2,16 +2,8 @@
 #include "book/book.h"
 #include "eval/eval.h"
 #include "platform/platform.h"
+#include "search/parameters.h"
 #include "search/search.h"
-
-namespace {
-
-constexpr int ASPIRATION_WINDOW = 100;
-constexpr int ASPIRATION_WIDENING = 200;
-constexpr int LAZY_EVAL_MARGIN = 150;
-constexpr int SINGLE_MOVE_ITERATIONS = 4;  // enough to have a line and a score to show
-
-}  // namespace
 
 void clear_game_memory() {
     book_misses = 0;
@@ -51,7 +43,7 @@ Move root_search(int own_side) {
     while (it < max_depth) {
         follow_pv = 1;
         iteration = it;
-        int score = search(alpha, beta, 4 * it);
+        int score = search(alpha, beta, ONE_PLY * it);
         move = pv[0][0];
         iteration_score[it] = score;
         if (stop_search) break;

@@ -1,22 +1,12 @@
 // Alpha-beta search below the root: pruning, reductions, extensions and move-ordering memory.
 #include "egbb/egbb.h"
 #include "eval/eval.h"
+#include "search/parameters.h"
 #include "search/search.h"
 
 namespace {
 
-constexpr int ONE_PLY = 4;
-constexpr int HASH_MOVE_BONUS = 20000000;
-constexpr int FUTILITY_SCORE_LIMIT = 2000000;  // ordering scores from here up are never futile
-constexpr int HISTORY_LIMIT = 2000000;
-constexpr int MATE_SCORE_MIN = MATE_BOUND + 1;
-constexpr int STATIC_CUTOFF_MARGIN = 150;
-constexpr int NULL_MOVE_MIN_MATERIAL = 315;   // a lone minor piece or more: zugzwang is rare
-constexpr int VERIFY_MATERIAL = 1600;         // below this, a null-move cutoff is verified
-constexpr int LATE_MOVE_COUNT = 20;
-
-// by depth in whole plies, 0..3
-const int futility_margin[4] = {0, 125, 150, 175};
+constexpr int MATE_SCORE_MIN = MATE_BOUND + 1;  // scores from here up are mates found
 
 // Whether the bitbases are asked at this node: always at two thirds of the nominal line, nearer
 // the root only after a capture or pawn move, deeper only as the load type allows.
@@ -45,33 +35,32 @@ bool probe_bitbases_here(int depth, int* score) {
 // pawn-ending rule overrides any other.
 int extension(bool pv_node, bool gives_check, bool mate_threat) {
     const HistoryEntry& now = game_history[pos.game_ply - 1];
-    int full = pv_node ? 4 : 2;
-    int half = pv_node ? 2 : 1;
     bool endgame = total_material < ENDGAME_MATERIAL;
     int row = now.to >> 3;
     bool pawn_moved = pos.piece[now.to] == PAWN;
     int ext = 0;
 
     if (gives_check || mate_threat) {
-        ext = full;
+        ext = CHECK_EXTENSION.at(pv_node);
     } else if (now.captured != EMPTY && pos.game_ply >= 2 &&
                game_history[pos.game_ply - 2].captured != EMPTY &&
                game_history[pos.game_ply - 2].to == now.to &&
-               piece_value[now.captured] - piece_value[game_history[pos.game_ply - 2].captured] <= 50) {
-        ext = full;
+               piece_value[now.captured] - piece_value[game_history[pos.game_ply - 2].captured] <=
+                   RECAPTURE_MAX_GAIN) {
+        ext = RECAPTURE_EXTENSION.at(pv_node);
     } else if (endgame && pawn_moved && (row == 1 || row == 6)) {
-        ext = full;
+        ext = PAWN_TO_SEVENTH_EXTENSION.at(pv_node);
     } else if (endgame && pawn_moved && (row == 2 || row == 5)) {
-        ext = half;
+        ext = PAWN_TO_SIXTH_EXTENSION.at(pv_node);
     }
 
     // Trading the last piece into a pawn ending decides the game: look deeper.
     if (endgame && pos.piece_material[WHITE] == 0 && pos.piece_material[BLACK] == 0) {
         switch (now.captured) {
             case KNIGHT:
-            case BISHOP: ext = pv_node ? 4 : 2; break;
-            case ROOK: ext = pv_node ? 6 : 3; break;
-            case QUEEN: ext = pv_node ? 8 : 4; break;
+            case BISHOP: ext = PAWN_ENDING_MINOR_EXTENSION.at(pv_node); break;
+            case ROOK: ext = PAWN_ENDING_ROOK_EXTENSION.at(pv_node); break;
+            case QUEEN: ext = PAWN_ENDING_QUEEN_EXTENSION.at(pv_node); break;
             default: break;
         }
     }
@@ -150,8 +139,8 @@ int search(int alpha, int beta, int depth) {
     if (ply > 0) {
         // Internal iterative deepening: a PV node without a table move finds one cheaply first.
         if (pv_node && !in_check_now && hash_move.from == 0 && hash_move.to == 0 &&
-            depth >= 4 * ONE_PLY) {
-            search(alpha, beta, depth - 2 * ONE_PLY);
+            depth >= IID_MIN_DEPTH) {
+            search(alpha, beta, depth - IID_REDUCTION);
             HashMoveProbe found = probe_hash_move(depth + pos.game_ply, beta);
             hash_move.from = found.move.from;
             hash_move.to = found.move.to;
@@ -168,8 +157,8 @@ int search(int alpha, int beta, int depth) {
                        pos.piece_material[pos.side] >= NULL_MOVE_MIN_MATERIAL) {
                 // Null move: if passing still holds beta, a real move will too.
                 recompute_total_material();
-                int r = 3 + (depth > 24) + (depth > 44) + (depth > 64) +
-                        (total_material > MIDDLEGAME_MATERIAL);
+                int r = NULL_MOVE_REDUCTION + (total_material > MIDDLEGAME_MATERIAL);
+                for (int deeper : null_move_deeper_than) r += depth > deeper;
                 null_depth = depth - ONE_PLY * r;
                 make_null_move();
                 int score = -search(-beta, -beta + 1, null_depth);
@@ -177,8 +166,8 @@ int search(int alpha, int beta, int depth) {
                 if (stop_search) return 0;
                 if (score >= beta) {
                     // With little material zugzwang is real: confirm with a reduced search.
-                    if (null_depth > 4 * ONE_PLY && pos.piece_material[pos.side] < VERIFY_MATERIAL) {
-                        score = search(alpha, beta, null_depth - 2 * ONE_PLY);
+                    if (null_depth > VERIFY_MIN_DEPTH && pos.piece_material[pos.side] < VERIFY_MATERIAL) {
+                        score = search(alpha, beta, null_depth - VERIFY_REDUCTION);
                         if (stop_search) return 0;
                         pv_length[ply] = ply;
                     }
@@ -186,12 +175,12 @@ int search(int alpha, int beta, int depth) {
                         hash_store(HASH_LOWER, depth + pos.game_ply, beta, NO_MOVE);
                         return score < MATE_BOUND ? score : beta;
                     }
-                } else if (score <= ply - (SCORE_INF - 2)) {
+                } else if (score <= ply + MATE_THREAT_PLIES - SCORE_INF) {
                     // Passing gets us mated at once: something is threatened.
                     mate_threat = true;
                 }
             }
-            if (depth < 4 * ONE_PLY && alpha > -MATE_BOUND) {
+            if (depth < FUTILITY_DEPTH && alpha > -MATE_BOUND) {
                 futile = eval + futility_margin[depth / ONE_PLY] < beta;
             }
         }
@@ -236,18 +225,19 @@ int search(int alpha, int beta, int depth) {
             score = -search(-beta, -alpha, depth - ONE_PLY + ext);
         } else {
             // Late-move pruning: this far down the list a quiet move rarely matters.
-            if (legal > LATE_MOVE_COUNT && depth < 2 * ONE_PLY && ext == 0 && !pv_node &&
+            if (legal > LATE_MOVE_COUNT && depth < LATE_MOVE_DEPTH && ext == 0 && !pv_node &&
                 !in_check_now) {
                 unmake_move();
                 continue;
             }
             bool full_depth = true;
-            bool reduce = !(depth < 2 * ONE_PLY || legal < 4 || ext != 0 || in_check_now ||
-                            follow_pv || m.score >= ordering.history_max * 66 / 100);
+            bool reduce = !(depth < REDUCTION_MIN_DEPTH || legal < REDUCTION_MIN_MOVES || ext != 0 ||
+                            in_check_now || follow_pv ||
+                            m.score >= ordering.history_max * UNREDUCED_HISTORY_SHARE / 100);
             if (reduce) {
-                bool one_ply = depth < 3 * ONE_PLY || legal <= 8 ||
+                bool one_ply = depth < TWO_PLY_REDUCTION_DEPTH || legal <= TWO_PLY_REDUCTION_MOVES ||
                                total_material <= MIDDLEGAME_MATERIAL ||
-                               m.score >= ordering.history_max * 33 / 100;
+                               m.score >= ordering.history_max * ONE_PLY_HISTORY_SHARE / 100;
                 score = -search(-alpha - 1, -alpha, depth - (one_ply ? 2 : 3) * ONE_PLY);
                 if (score <= alpha) full_depth = false;
             }

@@ -3,6 +3,7 @@
 
 #include "egbb/egbb.h"
 #include "eval/eval.h"
+#include "search/parameters.h"
 #include "search/search.h"
 
 int64_t nodes;  // 64 bits: a long analysis passes 2^31 nodes within the hour
@@ -11,12 +12,6 @@ int follow_pv;
 Move pv[MAX_PLY][MAX_PLY];
 int pv_length[MAX_PLY];
 OrderingMemory ordering;
-
-namespace {
-
-constexpr int PV_MOVE_BONUS = 10000000;  // below the table move's bonus, above every generator score
-
-}  // namespace
 int null_depth;
 int total_material;
 int iteration;

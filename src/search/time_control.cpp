@@ -1,5 +1,6 @@
 // Time control: the limits set by the protocol's time commands, and the time and input check.
 #include "platform/platform.h"
+#include "search/parameters.h"
 #include "search/search.h"
 
 TimeControl time_control;
@@ -11,9 +12,6 @@ bool (*poll_input)() = input_pending;
 
 namespace {
 
-constexpr int SAFETY_MARGIN_MS = 300;       // kept back from the clock for the interface
-constexpr int DEEP_SEARCH_TIME_MS = 3000;   // below this move time, iterations stop at 50
-constexpr int GAME_MOVES_ASSUMED = 40;      // moves left when the whole game is one period
 constexpr int INT_LIMIT = 2147483647;
 
 // Commands carry any number; the limits stay within a signed 32-bit int.
@@ -55,23 +53,23 @@ void set_time_remaining(int centiseconds, int own_side) {
     TimeControl& tc = time_control;
     tc.remaining_ms = clamp_ms(static_cast<int64_t>(centiseconds) * 10);
     tc.move_time_ms = clamp_ms(static_cast<int64_t>(tc.remaining_ms) - SAFETY_MARGIN_MS);
-    tc.max_depth = tc.move_time_ms >= DEEP_SEARCH_TIME_MS ? MAX_PLY : 50;
+    tc.max_depth = tc.move_time_ms >= DEEP_SEARCH_TIME_MS ? MAX_PLY : SHORT_TIME_MAX_DEPTH;
 
     if (tc.moves_per_session == 0 && tc.increment_ms > 0) {
         // Incremental clock: live on the increment when the clock is short.
         int64_t inc = tc.increment_ms;
-        if (tc.move_time_ms < 3 * inc) {
-            int t = clamp_ms(inc * 75 / 100);
+        if (tc.move_time_ms < SHORT_CLOCK_INCREMENTS * inc) {
+            int t = clamp_ms(INCREMENT_SHARE.of(inc));
             tc.move_time_ms = t;
-            tc.soft_limit_ms = t / 2;
+            tc.soft_limit_ms = clamp_ms(SOFT_LIMIT_SHARE.of(t));
             tc.extended_limit_ms = t;
             tc.hard_limit_ms = t;
         } else {
-            int t = clamp_ms(tc.move_time_ms / 30 + inc);
+            int t = clamp_ms(CLOCK_SHARE.of(tc.move_time_ms) + inc);
             tc.move_time_ms = t;
-            tc.soft_limit_ms = t / 2;
-            tc.extended_limit_ms = clamp_ms(static_cast<int64_t>(t) * 3 / 2);
-            tc.hard_limit_ms = clamp_ms(static_cast<int64_t>(t) * 4);
+            tc.soft_limit_ms = clamp_ms(SOFT_LIMIT_SHARE.of(t));
+            tc.extended_limit_ms = clamp_ms(EXTENDED_LIMIT_SHARE.of(t));
+            tc.hard_limit_ms = clamp_ms(HARD_LIMIT_SHARE.of(t));
         }
         return;
     }
@@ -87,9 +85,9 @@ void set_time_remaining(int centiseconds, int own_side) {
         if (moves_to_go <= 0) moves_to_go += (-moves_to_go / mps + 1) * mps;
     }
     tc.moves_to_go = moves_to_go;
-    tc.soft_limit_ms = clamp_ms((t / 2) / moves_to_go);
-    tc.extended_limit_ms = clamp_ms((t * 3 / 2) / moves_to_go);
-    tc.hard_limit_ms = clamp_ms((t * 10) / (moves_to_go + 9));
+    tc.soft_limit_ms = clamp_ms(SOFT_LIMIT_SHARE.of(t) / moves_to_go);
+    tc.extended_limit_ms = clamp_ms(EXTENDED_LIMIT_SHARE.of(t) / moves_to_go);
+    tc.hard_limit_ms = clamp_ms((t * HARD_LIMIT_SCALE) / (moves_to_go + HARD_LIMIT_SPARE_MOVES));
 }
 
 void set_fixed_limits(int ms, int max_depth) {
@@ -109,7 +107,7 @@ void check_time(int alpha) {
                 stop_search = STOP_INPUT;
             } else if (elapsed >= time_control.hard_limit_ms) {
                 stop_search = STOP_TIME;
-            } else if (elapsed > time_control.extended_limit_ms && alpha + 20 > previous) {
+            } else if (elapsed > time_control.extended_limit_ms && alpha + SCORE_DROP_MARGIN > previous) {
                 // Past the extended limit only a dropping score buys more time.
                 stop_search = STOP_TIME;
             }
