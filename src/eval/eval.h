@@ -14,10 +14,6 @@ constexpr int SCORE_INF = 32767;
 constexpr int MIDDLEGAME_MATERIAL = 4020;
 constexpr int ENDGAME_MATERIAL = 3035;
 
-constexpr int TEMPO_BONUS = 10;            // for the side to move, in every stored score
-constexpr int LAZY_MARGIN_MIDDLEGAME = 300;
-constexpr int LAZY_MARGIN_TRANSITION = 500;
-constexpr int FULL_PIECE_MATERIAL = 3220;  // one side's pieces at the start; scales the king shelter
 constexpr int KING_ATTACK_MAX_COUNT = 26;  // largest king-zone count the attack rules can reach
 
 // --- The cache (eval_cache.cpp) ---------------------------------------------------------------

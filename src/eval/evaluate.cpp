@@ -1,5 +1,6 @@
 // The evaluation driver: material, lazy exits, the cache, the phase term sets and the final score.
 #include "eval/eval.h"
+#include "eval/weights.h"
 
 int white_score, black_score;
 int white_mg, black_mg, white_eg, black_eg;
@@ -48,10 +49,10 @@ bool cache_hit(EvalCacheEntry** slot, int* score) {
 
 // Centre pawns on their start squares with their way forward blocked hold back the bishops.
 void blocked_centre_pawns() {
-    if (is_piece(D2, WHITE, PAWN) && pos.piece[D3] != EMPTY) white_score -= 20;
-    if (is_piece(E2, WHITE, PAWN) && pos.piece[E3] != EMPTY) white_score -= 20;
-    if (is_piece(D7, BLACK, PAWN) && pos.piece[D6] != EMPTY) black_score -= 20;
-    if (is_piece(E7, BLACK, PAWN) && pos.piece[E6] != EMPTY) black_score -= 20;
+    if (is_piece(D2, WHITE, PAWN) && pos.piece[D3] != EMPTY) white_score += BLOCKED_CENTRE_PAWN;
+    if (is_piece(E2, WHITE, PAWN) && pos.piece[E3] != EMPTY) white_score += BLOCKED_CENTRE_PAWN;
+    if (is_piece(D7, BLACK, PAWN) && pos.piece[D6] != EMPTY) black_score += BLOCKED_CENTRE_PAWN;
+    if (is_piece(E7, BLACK, PAWN) && pos.piece[E6] != EMPTY) black_score += BLOCKED_CENTRE_PAWN;
 }
 
 int total_pawns() { return count_of(WHITE, PAWN) + count_of(BLACK, PAWN); }
@@ -67,12 +68,12 @@ void piece_pairs(bool skip_white_pair, bool skip_black_pair) {
         if (count_of(colour, BISHOP) == 2 && !skip) {
             bonus += bishop_pair_bonus[pawns];
             if (count_of(enemy, BISHOP) == 0) {
-                bonus += 20;
-                if (count_of(enemy, KNIGHT) == 0) bonus += 10;
+                bonus += BISHOP_PAIR_NO_ENEMY_BISHOP;
+                if (count_of(enemy, KNIGHT) == 0) bonus += BISHOP_PAIR_NO_ENEMY_MINOR;
             }
         }
-        if (count_of(colour, KNIGHT) == 2) bonus -= 8;
-        if (count_of(colour, ROOK) == 2) bonus -= 16;
+        if (count_of(colour, KNIGHT) == 2) bonus += KNIGHT_PAIR;
+        if (count_of(colour, ROOK) == 2) bonus += ROOK_PAIR;
         if (colour == WHITE) white_score += bonus;
         else black_score += bonus;
     }
@@ -82,63 +83,47 @@ void piece_pairs(bool skip_white_pair, bool skip_black_pair) {
 void trapped_bishops() {
     if ((is_piece(A2, BLACK, BISHOP) || is_piece(B1, BLACK, BISHOP)) && is_piece(B3, WHITE, PAWN) &&
         is_piece(C2, WHITE, PAWN))
-        black_score -= 160;
+        black_score += TRAPPED_BISHOP;
     if ((is_piece(H2, BLACK, BISHOP) || is_piece(G1, BLACK, BISHOP)) && is_piece(G3, WHITE, PAWN) &&
         is_piece(F2, WHITE, PAWN))
-        black_score -= 160;
+        black_score += TRAPPED_BISHOP;
     if ((is_piece(A7, WHITE, BISHOP) || is_piece(B8, WHITE, BISHOP)) && is_piece(B6, BLACK, PAWN) &&
         is_piece(C7, BLACK, PAWN))
-        white_score -= 160;
+        white_score += TRAPPED_BISHOP;
     if ((is_piece(H7, WHITE, BISHOP) || is_piece(G8, WHITE, BISHOP)) && is_piece(G6, BLACK, PAWN) &&
         is_piece(F7, BLACK, PAWN))
-        white_score -= 160;
+        white_score += TRAPPED_BISHOP;
 }
 
 // Bishop and pawn colours: a lone bishop with its own pawns fixed on its colour; returns the penalty of one side.
 int bishop_pawn_colours(int colour) {
-    if (count_of(colour, BISHOP) != 1 || count_of(colour, PAWN) < 3) return 0;
+    if (count_of(colour, BISHOP) != 1 || count_of(colour, PAWN) < BISHOP_PAWN_COLOUR_MIN) return 0;
     int count = 0;
     for (int i = 0; i < occupied_count; i++) {
         const int sq = occupied_squares[i];
         if (is_piece(sq, colour, PAWN) && square_colour[sq] == bishop_square_colour[colour]) count++;
     }
     if (count > 8) count = 8;
-    return count >= 3 ? bishop_pawn_penalty[count] : 0;
+    return count >= BISHOP_PAWN_COLOUR_MIN ? bishop_pawn_penalty[count] : 0;
 }
 
-// The queen side of both imbalance blocks.
-void queen_imbalance(int* white, int* black, int bonus) {
+// Imbalance: a piece up counts for more than its material, most while the board is full. The
+// bonus goes to the side with the larger lead in piece material or, leads being small, in minor
+// pieces; a lone queen earns its own.
+void imbalance(const Imbalance& weights, int* white, int* black) {
+    const int lead = pos.piece_material[WHITE] - pos.piece_material[BLACK];
+    const int magnitude = lead < 0 ? -lead : lead;
+    int* ahead = lead < 0 ? black : white;
+    const int minor_lead = minors(WHITE) - minors(BLACK);
+    if (magnitude >= ROOK_LEAD) *ahead += weights.rook_lead;
+    else if (magnitude >= MINOR_LEAD) *ahead += weights.minor_lead;
+    else if (magnitude >= SMALL_LEAD) *ahead += weights.small_lead;
+    else if (minor_lead >= weights.minor_count_lead) *white += weights.more_minors;
+    else if (minor_lead <= -weights.minor_count_lead) *black += weights.more_minors;
+
     const bool white_queen = count_of(WHITE, QUEEN) > 0, black_queen = count_of(BLACK, QUEEN) > 0;
-    if (white_queen && !black_queen) *white += bonus;
-    if (black_queen && !white_queen) *black += bonus;
-}
-
-// Middlegame imbalance: a piece up counts for more than its material while the board is full.
-void imbalance_middlegame(int* white, int* black) {
-    const int d = pos.piece_material[WHITE] - pos.piece_material[BLACK];
-    const int m = minors(WHITE) - minors(BLACK);
-    if (d >= 500) *white += 200;
-    else if (d <= -500) *black += 200;
-    else if (d >= 315) *white += 100;
-    else if (d <= -315) *black += 100;
-    else if (d >= 180) *white += 50;
-    else if (d <= -180) *black += 50;
-    else if (m >= 2) *white += 50;
-    else if (m <= -2) *black += 50;
-    queen_imbalance(white, black, 50);
-}
-
-// Endgame imbalance: the same, at a smaller scale.
-void imbalance_endgame(int* white, int* black) {
-    const int d = pos.piece_material[WHITE] - pos.piece_material[BLACK];
-    const int m = minors(WHITE) - minors(BLACK);
-    if (d >= 315) *white += 50;
-    else if (d <= -315) *black += 50;
-    else if (d >= 180) *white += 25;
-    else if (d <= -180) *black += 25;
-    else if (m >= 3) *white += 25;
-    else if (m <= -3) *black += 25;
-    queen_imbalance(white, black, 25);
+    if (white_queen && !black_queen) *white += weights.lone_queen;
+    if (black_queen && !white_queen) *black += weights.lone_queen;
 }
 
 // Without pawns and queens these endings cannot be won by force, or hardly.
@@ -162,11 +147,13 @@ int final_score(EvalCacheEntry* slot) {
     const int wp = pos.piece_material[WHITE], bp = pos.piece_material[BLACK];
     if (bp < wp) {
         // Ahead in pieces: trading pieces helps, trading pawns does not.
-        if (bp < root_piece_material[BLACK]) white_score += (root_piece_material[BLACK] - bp) / 100;
-        if (pos.pawn_material[WHITE] < root_pawn_material[WHITE]) black_score += 5;
+        if (bp < root_piece_material[BLACK])
+            white_score += (root_piece_material[BLACK] - bp) / TRADE_DOWN_DIVISOR;
+        if (pos.pawn_material[WHITE] < root_pawn_material[WHITE]) black_score += PAWN_TRADE;
     } else if (wp < bp) {
-        if (wp < root_piece_material[WHITE]) black_score += (root_piece_material[WHITE] - wp) / 100;
-        if (pos.pawn_material[BLACK] < root_pawn_material[BLACK]) white_score += 5;
+        if (wp < root_piece_material[WHITE])
+            black_score += (root_piece_material[WHITE] - wp) / TRADE_DOWN_DIVISOR;
+        if (pos.pawn_material[BLACK] < root_pawn_material[BLACK]) white_score += PAWN_TRADE;
     }
     const int score = for_side_to_move(white_score, black_score) + TEMPO_BONUS;
     if (slot != nullptr) {
@@ -191,7 +178,7 @@ int evaluate_middlegame(int alpha, int beta) {
     blocked_centre_pawns();
     piece_pairs(false, false);
     trapped_bishops();
-    imbalance_middlegame(&white_score, &black_score);
+    imbalance(MIDDLEGAME_IMBALANCE, &white_score, &black_score);
     king_attack_terms();
     return final_score(slot);
 }
@@ -214,7 +201,7 @@ int evaluate_transition(int alpha, int beta, int total_material) {
     // Middlegame-only terms, gathered in the running totals and moved to the middlegame totals.
     white_score = black_score = 0;
     blocked_centre_pawns();
-    imbalance_middlegame(&white_score, &black_score);
+    imbalance(MIDDLEGAME_IMBALANCE, &white_score, &black_score);
     king_attack_terms();
     white_mg += white_score;
     black_mg += black_score;
@@ -222,7 +209,7 @@ int evaluate_transition(int alpha, int beta, int total_material) {
     // Endgame-only terms.
     white_eg += bishop_pawn_colours(WHITE);
     black_eg += bishop_pawn_colours(BLACK);
-    imbalance_endgame(&white_eg, &black_eg);
+    imbalance(ENDGAME_IMBALANCE, &white_eg, &black_eg);
 
     // Blend linearly by material: all middlegame at the upper bound, all endgame at the lower.
     const int t = total_material;
@@ -256,8 +243,9 @@ int evaluate_endgame() {
         const int d = for_side_to_move(white_score, black_score);
         const int pawns = total_pawns();
         const int pawn_gap = count_of(WHITE, PAWN) - count_of(BLACK, PAWN);
-        if (bishop_square_colour[WHITE] != bishop_square_colour[BLACK]) return d * pawns / 16;
-        if (pawn_gap <= 1 && pawn_gap >= -1) return d * pawns / 8;
+        if (bishop_square_colour[WHITE] != bishop_square_colour[BLACK])
+            return d * pawns / OPPOSITE_BISHOPS_PAWN_SCALE;
+        if (pawn_gap <= 1 && pawn_gap >= -1) return d * pawns / SAME_BISHOPS_PAWN_SCALE;
     }
 
     white_score += bishop_pawn_colours(WHITE);
@@ -265,18 +253,19 @@ int evaluate_endgame() {
 
     // Two bishops against two knights alone: the pair wins nothing there.
     const int wp = pos.piece_material[WHITE], bp = pos.piece_material[BLACK];
-    piece_pairs(wp == 640 && bp == 630, bp == 640 && wp == 630);
+    piece_pairs(wp == TWO_BISHOPS_MATERIAL && bp == TWO_KNIGHTS_MATERIAL,
+                bp == TWO_BISHOPS_MATERIAL && wp == TWO_KNIGHTS_MATERIAL);
 
     // Pawns are what wins an ending.
     for (int colour = BLACK; colour <= WHITE; colour++) {
         const int pawns = count_of(colour, PAWN);
-        const int penalty = pawns == 0 ? 50 : pawns == 1 ? 25 : 0;
-        if (colour == WHITE) white_score -= penalty;
-        else black_score -= penalty;
+        const int penalty = pawns == 0 ? NO_PAWN_LEFT : pawns == 1 ? ONE_PAWN_LEFT : 0;
+        if (colour == WHITE) white_score += penalty;
+        else black_score += penalty;
     }
 
     trapped_bishops();
-    imbalance_endgame(&white_score, &black_score);
+    imbalance(ENDGAME_IMBALANCE, &white_score, &black_score);
 
     // Rook endings with little left: drawish, or dead drawn for the side with the extra piece.
     if (count_of(WHITE, QUEEN) + count_of(BLACK, QUEEN) == 0 && count_of(WHITE, ROOK) == 1 &&
@@ -285,8 +274,8 @@ int evaluate_endgame() {
         const int wm = minors(WHITE), bm = minors(BLACK);
         if ((wpn == 1 && bpn == 1 && wm <= 1 && bm <= 1) || (wpn == 1 && bpn == 0 && wm <= 1 && bm == 1) ||
             (wpn == 0 && bpn == 1 && wm == 1 && bm <= 1)) {
-            white_score /= 4;
-            black_score /= 4;
+            white_score /= DRAWISH_ROOK_ENDING_DIVISOR;
+            black_score /= DRAWISH_ROOK_ENDING_DIVISOR;
         } else if (wpn == 0 && (bpn == 2 || bpn == 3) && wm == 1 && bm == 0 && white_score > black_score) {
             return 0;
         } else if ((wpn == 2 || wpn == 3) && bpn == 0 && wm == 0 && bm == 1 && black_score > white_score) {

@@ -1,12 +1,13 @@
 // King safety: attacks on the king zone, the kings' square values, wing bonus, shelter and storm.
 #include "eval/eval.h"
+#include "eval/weights.h"
 
 namespace {
 
 // A king is safe from the zone term unless the enemy keeps its queen and two more pieces.
 bool has_king_attack_force(int colour) {
     const int* count = pos.piece_count[colour];
-    return count[QUEEN] >= 1 && count[KNIGHT] + count[BISHOP] + count[ROOK] >= 2;
+    return count[QUEEN] >= 1 && count[KNIGHT] + count[BISHOP] + count[ROOK] >= KING_ATTACK_MIN_PIECES;
 }
 
 // Counts the weaknesses around the king of `colour` and pays the attacker from the table.
@@ -27,8 +28,8 @@ void king_zone_attack(int colour) {
         if (!on_board(r, f)) continue;
         const int sq = r * 8 + f;
         if (is_attacked(sq, colour)) {
-            count++;
-            if (!attacked_by_non_king(sq, attacker)) count++;
+            count += ZONE_ATTACKED;
+            if (!attacked_by_non_king(sq, attacker)) count += ZONE_UNDEFENDED;
         }
     }
 
@@ -39,18 +40,18 @@ void king_zone_attack(int colour) {
         const int sq = r * 8 + f;
         const bool own_piece = pos.color[sq] == colour;
         if (is_attacked(sq, colour)) {
-            count++;
-            if (!own_piece) count += 2;
-            else if (pos.piece[sq] != PAWN) count += 1;
-            if (!attacked_by_non_king(sq, attacker)) count++;
+            count += ZONE_ATTACKED;
+            if (!own_piece) count += ZONE_FRONT_NOT_OWN;
+            else if (pos.piece[sq] != PAWN) count += ZONE_FRONT_OWN_PIECE;
+            if (!attacked_by_non_king(sq, attacker)) count += ZONE_UNDEFENDED;
         } else if (!own_piece) {
-            count++;
+            count += ZONE_FRONT_OPEN;
         }
     }
 
     if (count > KING_ATTACK_MAX_COUNT) count = KING_ATTACK_MAX_COUNT;
     int bonus = king_attack_table[count];
-    if (is_attacked(king, colour)) bonus += 50;  // the king stands in check
+    if (is_attacked(king, colour)) bonus += KING_IN_CHECK;
     if (attacker == WHITE) white_score += bonus;
     else black_score += bonus;
 }
@@ -62,12 +63,12 @@ int shelter_file_value(int colour, int x) {
     const int enemy = colour == WHITE ? pawn_rank[BLACK][x] : 7 - pawn_rank[WHITE][x];
     int value;
     if (own == 6) value = 0;
-    else if (own == 5) value = -10;
-    else if (own == 0) value = -25;
-    else value = -20;
-    if (enemy == 7) value += -15;
-    else if (enemy == 5) value += -10;
-    else if (enemy == 4) value += -5;
+    else if (own == 5) value = SHELTER_PAWN_ADVANCED;
+    else if (own == 0) value = SHELTER_NO_PAWN;
+    else value = SHELTER_PAWN_FAR;
+    if (enemy == 7) value += STORM_NO_PAWN;
+    else if (enemy == 5) value += STORM_PAWN_CLOSE;
+    else if (enemy == 4) value += STORM_PAWN_NEAR;
     return value;
 }
 
@@ -87,10 +88,10 @@ int king_terms_middlegame(int colour) {
     int result = king_table_mg_white[rel];
 
     // Wing bonus: the king has left the centre and the corner rook is gone from beside it.
-    const int corner = file <= 2 ? 56 : file >= 5 ? 63 : NO_SQUARE;  // as white sees the board
+    const int corner = file <= 2 ? A1 : file >= 5 ? H1 : NO_SQUARE;  // as white sees the board
     if (corner != NO_SQUARE) {
         const int sq = colour == WHITE ? corner : flip[corner];
-        if (pos.piece[sq] != ROOK && pos.color[sq] != colour) result += 40;
+        if (pos.piece[sq] != ROOK && pos.color[sq] != colour) result += KING_ON_WING;
     }
 
     // Shelter and storm, fading as the enemy's pieces leave the board.
@@ -98,13 +99,13 @@ int king_terms_middlegame(int colour) {
     const int x = file + 1;
     if (file <= 2)
         shelter = shelter_file_value(colour, 1) + shelter_file_value(colour, 2) +
-                  shelter_file_value(colour, 3) / 2;
+                  shelter_file_value(colour, 3) / SHELTER_FAR_FILE_DIVISOR;
     else if (file >= 5)
         shelter = shelter_file_value(colour, 8) + shelter_file_value(colour, 7) +
-                  shelter_file_value(colour, 6) / 2;
+                  shelter_file_value(colour, 6) / SHELTER_FAR_FILE_DIVISOR;
     else
         for (int i = x - 1; i <= x + 1; i++)
-            if (file_has_no_pawn(i)) shelter -= 10;
+            if (file_has_no_pawn(i)) shelter += KING_OPEN_CENTRE_FILE;
     return result + shelter * pos.piece_material[1 - colour] / FULL_PIECE_MATERIAL;
 }
 

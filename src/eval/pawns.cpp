@@ -1,5 +1,6 @@
 // Pawn structure: doubled, isolated, backward, side-by-side, passed and candidate passed pawns.
 #include "eval/eval.h"
+#include "eval/weights.h"
 
 namespace {
 
@@ -111,11 +112,11 @@ int pawn_terms_middlegame(int colour, int sq) {
         if (v.isolated) result -= isolated_penalty[v.rsq];
         if (backward) result -= backward_penalty[v.rsq];
         if (v.passed) {
-            result += 10 + 6 * v.pf;
+            result += PASSED_BASE + PASSED_PER_FACTOR * v.pf;
             if (v.isolated) return result;
-            return result + 20 + side_by_side(v);
+            return result + PASSED_NOT_ISOLATED + side_by_side(v);
         }
-        result += candidate_bonus(v, 5 + 5 * v.pf);
+        result += candidate_bonus(v, CANDIDATE_BASE + CANDIDATE_PER_FACTOR * v.pf);
     }
     if (v.isolated) return result;
     return result + side_by_side(v);
@@ -124,10 +125,11 @@ int pawn_terms_middlegame(int colour, int sq) {
 int passed_pawn_endgame(const PawnView& v) {
     const int enemy = 1 - v.colour;
     const int front = v.sq + v.fwd;
-    int result = 20 + (2 * distance[front][pos.king_square[enemy]] + 12 -
-                       distance[front][pos.king_square[v.colour]] / 2) * v.pf;
-    if (!v.isolated) result += 20;
-    if (pos.piece[front] == EMPTY && !is_attacked(front, v.colour)) result += 6 * v.pf;
+    int result = ENDGAME_PASSED_BASE +
+                 (ENEMY_KING_DISTANCE_WEIGHT * distance[front][pos.king_square[enemy]] + KING_DISTANCE_BASE -
+                  distance[front][pos.king_square[v.colour]] / OWN_KING_DISTANCE_DIVISOR) * v.pf;
+    if (!v.isolated) result += ENDGAME_PASSED_NOT_ISOLATED;
+    if (pos.piece[front] == EMPTY && !is_attacked(front, v.colour)) result += FREE_PATH_PER_FACTOR * v.pf;
 
     // Rule of the square against a bare king. The king must reach the promotion square itself;
     // a square one file aside would misjudge kings standing on the far side of the pawn.
@@ -136,12 +138,13 @@ int passed_pawn_endgame(const PawnView& v) {
         const int promotion = v.colour == WHITE ? v.file : 56 + v.file;
         const int reach = distance[pos.king_square[enemy]][promotion];
         const int rows_to_go = v.rr;
-        if (pos.side == v.colour ? reach > rows_to_go : reach - 1 > rows_to_go) result += 80 * v.pf;
+        if (pos.side == v.colour ? reach > rows_to_go : reach - 1 > rows_to_go)
+            result += UNSTOPPABLE_PER_FACTOR * v.pf;
     }
 
     // Own rooks behind the pawn on its file, whatever stands between.
     for (int s = v.sq - v.fwd; s >= 0 && s < 64; s -= v.fwd)
-        if (pos.piece[s] == ROOK && pos.color[s] == v.colour) result += 70;
+        if (pos.piece[s] == ROOK && pos.color[s] == v.colour) result += ROOK_BEHIND_PASSED_PAWN;
     return result;
 }
 
@@ -150,10 +153,11 @@ int pawn_terms_endgame(int colour, int sq) {
     if (unplayable(v)) return 0;
     int result = 0;
 
-    if (v.own > v.rr) result = -2 * doubled_penalty[v.rsq];
-    if (v.isolated) result -= 2 * isolated_penalty[v.rsq];
+    if (v.own > v.rr) result = -ENDGAME_DOUBLED_FACTOR * doubled_penalty[v.rsq];
+    if (v.isolated) result -= ENDGAME_ISOLATED_FACTOR * isolated_penalty[v.rsq];
     if (is_backward(v)) result -= backward_penalty[v.rsq];
-    if (v.open && !v.passed) result += candidate_bonus(v, 10 + 10 * v.pf);
+    if (v.open && !v.passed)
+        result += candidate_bonus(v, ENDGAME_CANDIDATE_BASE + ENDGAME_CANDIDATE_PER_FACTOR * v.pf);
     if (v.passed) result += passed_pawn_endgame(v);
     if (!v.isolated) result += side_by_side(v);
     return result;

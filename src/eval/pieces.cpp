@@ -1,5 +1,6 @@
 // The per-piece loops of the three phases, with mobility and the knight, bishop, rook, queen terms.
 #include "eval/eval.h"
+#include "eval/weights.h"
 
 namespace {
 
@@ -34,22 +35,22 @@ int ray_mobility(int sq, const int* rows, const int* files) {
     return count;
 }
 
-// +15 on a file without pawns, +10 when only enemy pawns stand on it.
+// A rook's file without pawns, or with enemy pawns only.
 int open_file_bonus(int colour, int sq) {
     const int x = (sq & 7) + 1;
     const bool white_none = pawn_rank[WHITE][x] == 0, black_none = pawn_rank[BLACK][x] == 7;
     const bool own_none = colour == WHITE ? white_none : black_none;
     const bool enemy_none = colour == WHITE ? black_none : white_none;
     if (!own_none) return 0;
-    return enemy_none ? 15 : 10;
+    return enemy_none ? ROOK_OPEN_FILE : ROOK_HALF_OPEN_FILE;
 }
 
 // A rook walled in by its own uncastled king beside it on the back rank.
 int rook_shut_in(int colour, int sq) {
     const int king = rel_sq(colour, pos.king_square[colour]);
     const int rook = rel_sq(colour, sq);
-    if ((king == B1 || king == C1) && (rook == A1 || rook == B1 || rook == A2)) return -70;
-    if ((king == F1 || king == G1) && (rook == H1 || rook == H2 || rook == G1)) return -70;
+    if ((king == B1 || king == C1) && (rook == A1 || rook == B1 || rook == A2)) return ROOK_SHUT_IN;
+    if ((king == F1 || king == G1) && (rook == H1 || rook == H2 || rook == G1)) return ROOK_SHUT_IN;
     return 0;
 }
 
@@ -58,7 +59,7 @@ int early_queen(int colour, int sq) {
     if (rel_sq(colour, sq) == D1) return 0;
     if (own_piece_on(colour, B1, KNIGHT) || own_piece_on(colour, C1, BISHOP) ||
         own_piece_on(colour, F1, BISHOP) || own_piece_on(colour, G1, KNIGHT))
-        return -10;
+        return EARLY_QUEEN;
     return 0;
 }
 
@@ -84,7 +85,7 @@ int knight_outpost(int colour, int sq) {
 int pawn_mg(int colour, int sq) {
     const int rel = rel_sq(colour, sq);
     const int terms = colour == WHITE ? pawn_terms_white(sq) : pawn_terms_black(sq);
-    return pawn_table_white[rel] + terms + (rel == D2 || rel == E2 ? -10 : 0);
+    return pawn_table_white[rel] + terms + (rel == D2 || rel == E2 ? UNMOVED_CENTRE_PAWN : 0);
 }
 
 int pawn_eg(int colour, int sq) {
@@ -94,7 +95,7 @@ int pawn_eg(int colour, int sq) {
 
 int knight_mg(int colour, int sq, int mobility) {
     const int rel = rel_sq(colour, sq);
-    return knight_table_mg_white[rel] + knight_mobility[mobility] + (rel == B1 || rel == G1 ? -5 : 0) +
+    return knight_table_mg_white[rel] + knight_mobility[mobility] + (rel == B1 || rel == G1 ? KNIGHT_AT_HOME : 0) +
            knight_outpost(colour, sq) + knight_closeness[enemy_king_distance(colour, sq)] +
            knight_by_pawns[own_pawn_count(colour)];
 }
@@ -105,29 +106,30 @@ int knight_eg(int colour, int sq, int mobility) {
 
 int bishop_mg(int colour, int sq, int mobility) {
     const int rel = rel_sq(colour, sq);
-    return bishop_table_mg_white[rel] + bishop_mobility[mobility] + (rel == C1 || rel == F1 ? -5 : 0);
+    return bishop_table_mg_white[rel] + bishop_mobility[mobility] + (rel == C1 || rel == F1 ? BISHOP_AT_HOME : 0);
 }
 
 int bishop_eg(int sq, int mobility) { return bishop_table_eg[sq] + bishop_mobility[mobility]; }
 
 int rook_mg(int colour, int sq, int mobility) {
-    return rook_table[sq] + rook_mobility_mg[mobility] + (on_seventh(colour, sq) ? 20 : 0) +
+    return rook_table[sq] + rook_mobility_mg[mobility] + (on_seventh(colour, sq) ? ROOK_ON_SEVENTH : 0) +
            open_file_bonus(colour, sq) + rook_shut_in(colour, sq) +
            rook_closeness[enemy_king_distance(colour, sq)] + rook_by_pawns[own_pawn_count(colour)];
 }
 
 int rook_eg(int colour, int sq, int mobility) {
-    return rook_mobility_eg[mobility] + (on_seventh(colour, sq) ? 40 : 0) + open_file_bonus(colour, sq) +
-           rook_by_pawns[own_pawn_count(colour)];
+    return rook_mobility_eg[mobility] + (on_seventh(colour, sq) ? ENDGAME_ROOK_ON_SEVENTH : 0) +
+           open_file_bonus(colour, sq) + rook_by_pawns[own_pawn_count(colour)];
 }
 
 int queen_mg(int colour, int sq, int mobility) {
     return queen_table_mg_white[rel_sq(colour, sq)] + queen_mobility_mg[mobility] + early_queen(colour, sq) +
-           queen_closeness[enemy_king_distance(colour, sq)] + (on_seventh(colour, sq) ? 10 : 0);
+           queen_closeness[enemy_king_distance(colour, sq)] + (on_seventh(colour, sq) ? QUEEN_ON_SEVENTH : 0);
 }
 
 int queen_eg(int colour, int sq, int mobility) {
-    return queen_table_eg[sq] + queen_mobility_eg[mobility] + (on_seventh(colour, sq) ? 20 : 0);
+    return queen_table_eg[sq] + queen_mobility_eg[mobility] +
+           (on_seventh(colour, sq) ? ENDGAME_QUEEN_ON_SEVENTH : 0);
 }
 
 inline void add_score(int colour, int value) {

@@ -10,6 +10,7 @@
 
 #include "board/board.h"
 #include "eval/eval.h"
+#include "eval/weights.h"
 #include "search/search.h"
 
 // Standard FEN (spaces, optional move counters) to the engine's compact form.
