@@ -1,4 +1,6 @@
 // Alpha-beta search below the root: pruning, reductions, extensions and move-ordering memory.
+#include <optional>
+
 #include "egbb/egbb.h"
 #include "eval/eval.h"
 #include "search/parameters.h"
@@ -31,40 +33,175 @@ bool probe_bitbases_here(int depth, int* score) {
     return probe_bitbases_from_root(score);
 }
 
+// What one node knows as its steps run. The window narrows and alpha rises as the node goes on.
+struct Node {
+    int alpha, beta;
+    const int depth;
+    const int ply;
+    const bool pv_node;
+    bool in_check = false;
+    Move hash_move = NO_MOVE;  // only its from and to squares count
+    int null_ok = 1;           // the table does not forbid a null move
+    bool mate_threat = false;  // passing gets this side mated
+    bool futile = false;       // quiet moves after the first cannot reach beta
+};
+
+// Mate-distance pruning: no line from here can beat a mate already found. True when the window
+// closes, and the node is worth its alpha.
+bool mate_distance_closes(Node& n) {
+    if (n.alpha < n.ply - SCORE_INF) n.alpha = n.ply - SCORE_INF;
+    if (n.beta > SCORE_INF - n.ply) n.beta = SCORE_INF - n.ply;
+    return n.alpha >= n.beta;
+}
+
+// Table cutoffs: a stored bound or exact score from a search at least as deep.
+std::optional<int> table_cutoff(const Node& n, const HashMoveProbe& probe) {
+    if (probe.flag == HASH_LOWER && probe.score >= n.beta) return n.beta;
+    if (probe.flag == HASH_EXACT && !n.pv_node) return probe.score;
+    if (probe.flag == HASH_UPPER && probe.score <= n.alpha) return n.alpha;
+    return std::nullopt;
+}
+
+// Internal iterative deepening: a PV node without a table move finds one cheaply first.
+void internal_iterative_deepening(Node& n) {
+    search(n.alpha, n.beta, n.depth - IID_REDUCTION);
+    const HashMoveProbe found = probe_hash_move(n.depth + pos.game_ply, n.beta);
+    n.hash_move.from = found.move.from;
+    n.hash_move.to = found.move.to;
+    if (!found.null_ok) n.null_ok = 0;
+    pv_length[n.ply] = n.ply;
+}
+
+// Null move: if passing still holds beta, a real move will too. A score ends the node; without
+// one the node goes on, perhaps knowing of a mate threat.
+std::optional<int> null_move(Node& n) {
+    recompute_total_material();
+    int r = NULL_MOVE_REDUCTION + (total_material > MIDDLEGAME_MATERIAL);
+    for (int deeper : null_move_deeper_than) r += n.depth > deeper;
+    null_depth = n.depth - ONE_PLY * r;
+    make_null_move();
+    int score = -search(-n.beta, -n.beta + 1, null_depth);
+    unmake_move();
+    if (stop_search) return 0;
+
+    if (score >= n.beta) {
+        // With little material zugzwang is real: confirm with a reduced search. A null move deeper
+        // in the tree may have changed null_depth meanwhile; its latest value is the one used.
+        if (null_depth > VERIFY_MIN_DEPTH && pos.piece_material[pos.side] < VERIFY_MATERIAL) {
+            score = search(n.alpha, n.beta, null_depth - VERIFY_REDUCTION);
+            if (stop_search) return 0;
+            pv_length[n.ply] = n.ply;
+        }
+        if (score >= n.beta) {
+            hash_store(HASH_LOWER, n.depth + pos.game_ply, n.beta, NO_MOVE);
+            return score < MATE_BOUND ? score : n.beta;
+        }
+    } else if (score <= n.ply + MATE_THREAT_PLIES - SCORE_INF) {
+        n.mate_threat = true;
+    }
+    return std::nullopt;
+}
+
+// Pruning on the static evaluation, away from the PV and out of check: the static cutoff one ply
+// from the horizon, the null move deeper, and the futility verdict for the move loop.
+std::optional<int> prune_on_static_eval(Node& n) {
+    const int eval = evaluate(-SCORE_INF, SCORE_INF);
+    if (n.depth == ONE_PLY) {
+        // Static cutoff: one ply cannot win back a clear margin.
+        if (n.null_ok && eval - STATIC_CUTOFF_MARGIN >= n.beta) return eval - STATIC_CUTOFF_MARGIN;
+    } else if (n.null_ok && eval >= n.beta && pos.piece_material[pos.side] >= NULL_MOVE_MIN_MATERIAL) {
+        if (const std::optional<int> score = null_move(n)) return score;
+    }
+    if (n.depth < FUTILITY_DEPTH && n.alpha > -MATE_BOUND) {
+        n.futile = eval + futility_margin[n.depth / ONE_PLY] < n.beta;
+    }
+    return std::nullopt;
+}
+
+// The moves in their first order: the table move first, then the previous iteration's line.
+int ordered_moves(Move* list, Move hash_move) {
+    const int count = generate_moves(list, &ordering);
+    for (int i = 0; i < count; i++) {
+        if (same_move(list[i], hash_move)) {
+            list[i].score += HASH_MOVE_BONUS;
+            break;
+        }
+    }
+    mark_pv_move(list, count);
+    return count;
+}
+
 // Quarter plies to add for the move just made; the first matching rule wins, except that the
 // pawn-ending rule overrides any other.
-int extension(bool pv_node, bool gives_check, bool mate_threat) {
+int extension(const Node& n, bool gives_check) {
     const HistoryEntry& now = game_history[pos.game_ply - 1];
-    bool endgame = total_material < ENDGAME_MATERIAL;
-    int row = now.to >> 3;
-    bool pawn_moved = pos.piece[now.to] == PAWN;
+    const bool endgame = total_material < ENDGAME_MATERIAL;
+    const int row = now.to >> 3;
+    const bool pawn_moved = pos.piece[now.to] == PAWN;
     int ext = 0;
 
-    if (gives_check || mate_threat) {
-        ext = CHECK_EXTENSION.at(pv_node);
+    if (gives_check || n.mate_threat) {
+        ext = CHECK_EXTENSION.at(n.pv_node);
     } else if (now.captured != EMPTY && pos.game_ply >= 2 &&
                game_history[pos.game_ply - 2].captured != EMPTY &&
                game_history[pos.game_ply - 2].to == now.to &&
                piece_value[now.captured] - piece_value[game_history[pos.game_ply - 2].captured] <=
                    RECAPTURE_MAX_GAIN) {
-        ext = RECAPTURE_EXTENSION.at(pv_node);
+        ext = RECAPTURE_EXTENSION.at(n.pv_node);
     } else if (endgame && pawn_moved && (row == 1 || row == 6)) {
-        ext = PAWN_TO_SEVENTH_EXTENSION.at(pv_node);
+        ext = PAWN_TO_SEVENTH_EXTENSION.at(n.pv_node);
     } else if (endgame && pawn_moved && (row == 2 || row == 5)) {
-        ext = PAWN_TO_SIXTH_EXTENSION.at(pv_node);
+        ext = PAWN_TO_SIXTH_EXTENSION.at(n.pv_node);
     }
 
     // Trading the last piece into a pawn ending decides the game: look deeper.
     if (endgame && pos.piece_material[WHITE] == 0 && pos.piece_material[BLACK] == 0) {
         switch (now.captured) {
             case KNIGHT:
-            case BISHOP: ext = PAWN_ENDING_MINOR_EXTENSION.at(pv_node); break;
-            case ROOK: ext = PAWN_ENDING_ROOK_EXTENSION.at(pv_node); break;
-            case QUEEN: ext = PAWN_ENDING_QUEEN_EXTENSION.at(pv_node); break;
+            case BISHOP: ext = PAWN_ENDING_MINOR_EXTENSION.at(n.pv_node); break;
+            case ROOK: ext = PAWN_ENDING_ROOK_EXTENSION.at(n.pv_node); break;
+            case QUEEN: ext = PAWN_ENDING_QUEEN_EXTENSION.at(n.pv_node); break;
             default: break;
         }
     }
     return ext;
+}
+
+// Futility and late-move pruning: moves after the first that are not searched at all, the quiet
+// ones of a futile node and late ones near the horizon away from the PV.
+bool move_is_pruned(const Node& n, Move m, int legal, int ext) {
+    if (legal == 1 || ext != 0) return false;
+    if (n.futile && m.score < FUTILITY_SCORE_LIMIT) return true;
+    return legal > LATE_MOVE_COUNT && n.depth < LATE_MOVE_DEPTH && !n.pv_node && !n.in_check;
+}
+
+// Late-move reduction, in quarter plies: none for the first moves, extended moves, checks, the
+// previous line and well-tried quiet moves; two plies for the latest moves of a deep middlegame
+// node, one otherwise.
+int reduction(const Node& n, Move m, int legal, int ext) {
+    if (n.depth < REDUCTION_MIN_DEPTH || legal < REDUCTION_MIN_MOVES || ext != 0 || n.in_check ||
+        follow_pv || m.score >= ordering.history_max * UNREDUCED_HISTORY_SHARE / 100)
+        return 0;
+    const bool one_ply = n.depth < TWO_PLY_REDUCTION_DEPTH || legal <= TWO_PLY_REDUCTION_MOVES ||
+                         total_material <= MIDDLEGAME_MATERIAL ||
+                         m.score >= ordering.history_max * ONE_PLY_HISTORY_SHARE / 100;
+    return one_ply ? ONE_PLY : 2 * ONE_PLY;
+}
+
+// The score of the move just made: the first move with the full window, later ones with a null
+// window (reduced first where allowed), re-searched with the full window when they land inside.
+int search_move(const Node& n, Move m, int legal, int ext) {
+    const int depth = n.depth - ONE_PLY + ext;
+    if (legal == 1) return -search(-n.beta, -n.alpha, depth);
+
+    const int r = reduction(n, m, legal, ext);
+    if (r > 0) {
+        const int score = -search(-n.alpha - 1, -n.alpha, n.depth - ONE_PLY - r);
+        if (score <= n.alpha) return score;
+    }
+    int score = -search(-n.alpha - 1, -n.alpha, depth);
+    if (score > n.alpha && score < n.beta && !stop_search) score = -search(-n.beta, -n.alpha, depth);
+    return score;
 }
 
 void reward_history(Move m, int depth) {
@@ -89,16 +226,67 @@ void remember_cutoff(Move m, int score, int ply) {
     if (score >= MATE_SCORE_MIN) ordering.mate_killer[ply] = m;
 }
 
+// The move loop: each move made, extended, perhaps pruned, searched, and the best kept; a cutoff
+// ends it. Then mate, stalemate, the fifty-move rule, and the table store.
+int search_moves(Node& n) {
+    pv_length[n.ply] = n.ply;
+    Move list[MAX_MOVES];
+    const int count = ordered_moves(list, n.hash_move);
+    int best = -SCORE_INF;
+    Move best_move = NO_MOVE;
+    int flag = HASH_UPPER;
+    int legal = 0;
+    for (int i = 0; i < count; i++) {
+        pick_next_move(list, count, i);
+        const Move m = list[i];
+        if (!make_move(m)) continue;
+        legal++;
+        const bool gives_check = in_check(pos.side) != 0;
+        recompute_total_material();
+        const int ext = extension(n, gives_check);
+        if (move_is_pruned(n, m, legal, ext)) {
+            unmake_move();
+            continue;
+        }
+        const int score = search_move(n, m, legal, ext);
+        unmake_move();
+        if (stop_search) return 0;
+
+        // A new best; above alpha it earns history and joins the line, at beta it cuts off.
+        if (score <= best) continue;
+        best = score;
+        best_move = m;
+        if (score <= n.alpha) continue;
+        reward_history(m, n.depth);
+        if (score >= n.beta) {
+            remember_cutoff(m, score, n.ply);
+            hash_store(HASH_LOWER, n.depth + pos.game_ply, n.beta, m);
+            return score;
+        }
+        flag = HASH_EXACT;
+        update_pv(m);
+        n.alpha = score;
+        if (n.ply == 0) show_thinking(score);
+    }
+
+    // Mate, stalemate, the fifty-move rule, then the store.
+    if (legal == 0) {
+        best = n.in_check ? n.ply - SCORE_INF : 0;
+    } else if (pos.fifty >= 100) {
+        return 0;
+    }
+    hash_store(flag, n.depth + pos.game_ply, best, best_move);
+    return best;
+}
+
 }  // namespace
 
 int search(int alpha, int beta, int depth) {
-    const bool pv_node = beta - alpha > 1;
-    const int ply = pos.ply;
+    Node n{alpha, beta, depth, pos.ply, beta - alpha > 1};
+    const int ply = n.ply;
 
     // The horizon, the end of the per-ply tables, or a full history stack.
-    if (depth < ONE_PLY || ply >= MAX_PLY - 1 || pos.game_ply >= MAX_GAME_PLY) {
-        return quiesce(alpha, beta);
-    }
+    if (depth < ONE_PLY || ply >= MAX_PLY - 1 || pos.game_ply >= MAX_GAME_PLY) return quiesce(alpha, beta);
     // No early return below may leave an older line in this row.
     pv_length[ply] = ply;
 
@@ -107,174 +295,34 @@ int search(int alpha, int beta, int depth) {
     if (nodes % check_interval == 0) check_time(alpha);
     if (stop_search) return 0;
 
+    // Mate distance, then repetition: a repeated position is a draw.
     if (ply > 0) {
-        // Mate-distance pruning: no line from here can beat a mate already found.
-        if (alpha < ply - SCORE_INF) alpha = ply - SCORE_INF;
-        if (beta > SCORE_INF - ply) beta = SCORE_INF - ply;
-        if (alpha >= beta) return alpha;
+        if (mate_distance_closes(n)) return n.alpha;
         if (repetition_count(1) != 0) return 0;
     }
 
     // Table probe: the move to try first, whether a null move is worth trying, and a bound
     // when the stored search went deep enough.
-    const HashMoveProbe probe = probe_hash_move(depth + pos.game_ply, beta);
-    Move hash_move = probe.move;
-    int null_ok = probe.null_ok;
-
+    const HashMoveProbe probe = probe_hash_move(depth + pos.game_ply, n.beta);
+    n.hash_move = probe.move;
+    n.null_ok = probe.null_ok;
     if (ply > 0) {
-        // Table cutoffs.
-        if (probe.flag == HASH_LOWER && probe.score >= beta) return beta;
-        if (probe.flag == HASH_EXACT && !pv_node) return probe.score;
-        if (probe.flag == HASH_UPPER && probe.score <= alpha) return alpha;
+        if (const std::optional<int> score = table_cutoff(n, probe)) return *score;
         // The bitbases know small endings exactly.
         int bitbase_score;
         if (probe_bitbases_here(depth, &bitbase_score)) return bitbase_score;
     }
 
-    // Pruning before the moves: internal deepening, static cutoff, null move, futility.
-    const bool in_check_now = in_check(pos.side) != 0;
-    bool mate_threat = false;
-    bool futile = false;
-
+    // Internal iterative deepening, then pruning on the static evaluation away from the PV.
+    n.in_check = in_check(pos.side) != 0;
     if (ply > 0) {
-        // Internal iterative deepening: a PV node without a table move finds one cheaply first.
-        if (pv_node && !in_check_now && hash_move.from == 0 && hash_move.to == 0 &&
-            depth >= IID_MIN_DEPTH) {
-            search(alpha, beta, depth - IID_REDUCTION);
-            HashMoveProbe found = probe_hash_move(depth + pos.game_ply, beta);
-            hash_move.from = found.move.from;
-            hash_move.to = found.move.to;
-            if (!found.null_ok) null_ok = 0;
-            pv_length[ply] = ply;
-        }
-
-        if (!pv_node && !in_check_now && beta < MATE_BOUND) {
-            int eval = evaluate(-SCORE_INF, SCORE_INF);
-            if (depth == ONE_PLY) {
-                // Static cutoff: one ply cannot win back a clear margin.
-                if (null_ok && eval - STATIC_CUTOFF_MARGIN >= beta) return eval - STATIC_CUTOFF_MARGIN;
-            } else if (null_ok && eval >= beta &&
-                       pos.piece_material[pos.side] >= NULL_MOVE_MIN_MATERIAL) {
-                // Null move: if passing still holds beta, a real move will too.
-                recompute_total_material();
-                int r = NULL_MOVE_REDUCTION + (total_material > MIDDLEGAME_MATERIAL);
-                for (int deeper : null_move_deeper_than) r += depth > deeper;
-                null_depth = depth - ONE_PLY * r;
-                make_null_move();
-                int score = -search(-beta, -beta + 1, null_depth);
-                unmake_move();
-                if (stop_search) return 0;
-                if (score >= beta) {
-                    // With little material zugzwang is real: confirm with a reduced search.
-                    if (null_depth > VERIFY_MIN_DEPTH && pos.piece_material[pos.side] < VERIFY_MATERIAL) {
-                        score = search(alpha, beta, null_depth - VERIFY_REDUCTION);
-                        if (stop_search) return 0;
-                        pv_length[ply] = ply;
-                    }
-                    if (score >= beta) {
-                        hash_store(HASH_LOWER, depth + pos.game_ply, beta, NO_MOVE);
-                        return score < MATE_BOUND ? score : beta;
-                    }
-                } else if (score <= ply + MATE_THREAT_PLIES - SCORE_INF) {
-                    // Passing gets us mated at once: something is threatened.
-                    mate_threat = true;
-                }
-            }
-            if (depth < FUTILITY_DEPTH && alpha > -MATE_BOUND) {
-                futile = eval + futility_margin[depth / ONE_PLY] < beta;
-            }
+        const bool no_hash_move = n.hash_move.from == 0 && n.hash_move.to == 0;
+        if (n.pv_node && !n.in_check && no_hash_move && depth >= IID_MIN_DEPTH) internal_iterative_deepening(n);
+        if (!n.pv_node && !n.in_check && n.beta < MATE_BOUND) {
+            if (const std::optional<int> score = prune_on_static_eval(n)) return *score;
         }
     }
 
     // The moves.
-    pv_length[ply] = ply;
-    Move list[MAX_MOVES];
-    int count = generate_moves(list, &ordering);
-
-    // Ordering: the table move first, then the previous iteration's line.
-    for (int i = 0; i < count; i++) {
-        if (same_move(list[i], hash_move)) {
-            list[i].score += HASH_MOVE_BONUS;
-            break;
-        }
-    }
-    mark_pv_move(list, count);
-
-    // The move loop.
-    int best = -SCORE_INF;
-    Move best_move = NO_MOVE;
-    int flag = HASH_UPPER;
-    int legal = 0;
-    for (int i = 0; i < count; i++) {
-        pick_next_move(list, count, i);
-        Move m = list[i];
-        if (!make_move(m)) continue;
-        legal++;
-        bool gives_check = in_check(pos.side) != 0;
-        recompute_total_material();
-        int ext = extension(pv_node, gives_check, mate_threat);
-
-        // Futility pruning: a quiet move cannot lift a hopeless static score to beta.
-        if (futile && ext == 0 && legal > 1 && m.score < FUTILITY_SCORE_LIMIT) {
-            unmake_move();
-            continue;
-        }
-
-        int score;
-        if (legal == 1) {
-            score = -search(-beta, -alpha, depth - ONE_PLY + ext);
-        } else {
-            // Late-move pruning: this far down the list a quiet move rarely matters.
-            if (legal > LATE_MOVE_COUNT && depth < LATE_MOVE_DEPTH && ext == 0 && !pv_node &&
-                !in_check_now) {
-                unmake_move();
-                continue;
-            }
-            bool full_depth = true;
-            bool reduce = !(depth < REDUCTION_MIN_DEPTH || legal < REDUCTION_MIN_MOVES || ext != 0 ||
-                            in_check_now || follow_pv ||
-                            m.score >= ordering.history_max * UNREDUCED_HISTORY_SHARE / 100);
-            if (reduce) {
-                bool one_ply = depth < TWO_PLY_REDUCTION_DEPTH || legal <= TWO_PLY_REDUCTION_MOVES ||
-                               total_material <= MIDDLEGAME_MATERIAL ||
-                               m.score >= ordering.history_max * ONE_PLY_HISTORY_SHARE / 100;
-                score = -search(-alpha - 1, -alpha, depth - (one_ply ? 2 : 3) * ONE_PLY);
-                if (score <= alpha) full_depth = false;
-            }
-            if (full_depth) {
-                score = -search(-alpha - 1, -alpha, depth - ONE_PLY + ext);
-                if (score > alpha && score < beta && !stop_search) {
-                    score = -search(-beta, -alpha, depth - ONE_PLY + ext);
-                }
-            }
-        }
-        unmake_move();
-        if (stop_search) return 0;
-
-        if (score > best) {
-            best = score;
-            best_move = m;
-            if (score > alpha) {
-                reward_history(m, depth);
-                if (score >= beta) {
-                    remember_cutoff(m, score, ply);
-                    hash_store(HASH_LOWER, depth + pos.game_ply, beta, m);
-                    return score;
-                }
-                flag = HASH_EXACT;
-                update_pv(m);
-                alpha = score;
-                if (ply == 0) show_thinking(score);
-            }
-        }
-    }
-
-    // Mate, stalemate, the fifty-move rule, then the store.
-    if (legal == 0) {
-        best = in_check_now ? ply - SCORE_INF : 0;
-    } else if (pos.fifty >= 100) {
-        return 0;
-    }
-    hash_store(flag, depth + pos.game_ply, best, best_move);
-    return best;
+    return search_moves(n);
 }
