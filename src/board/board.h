@@ -49,6 +49,7 @@ constexpr int NO_SQUARE = -1;
 constexpr int MAX_MOVES = 256;
 constexpr int MAX_GAME_PLY = 4096;
 constexpr int MAX_PLY = 100;  // deepest line below a search root: per-ply tables have this many rows
+constexpr int FIFTY_MOVE_PLIES = 100;  // half-moves without a capture or pawn move that draw
 constexpr int VARIANT_TEXT_SIZE = 256;
 constexpr const char* START_POSITION = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNRwKQkq-";
 
@@ -154,6 +155,7 @@ constexpr int MOVE_TEXT_SIZE = 8;
 
 void format_move(char* text, Move m, MoveNotation notation);  // text of MOVE_TEXT_SIZE at least
 char promotion_letter(int type);                    // q, r, b, n, or a blank for other kinds
+bool is_square_text(const char* text);              // a file letter a..h, then a rank digit 1..8
 int  square_from_text(const char* text);            // "a8" = 0 .. "h1" = 63; checked by the caller
 int  move_type_from_text(int from, int to, const char* text);  // the kind a coordinate move has
                                                                // here; 0 for an ordinary one

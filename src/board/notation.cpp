@@ -20,6 +20,10 @@ char promotion_letter(int type) {
     }
 }
 
+bool is_square_text(const char* text) {
+    return text[0] >= 'a' && text[0] <= 'h' && text[1] >= '1' && text[1] <= '8';
+}
+
 int square_from_text(const char* text) { return (text[0] - 'a') + 8 * ('8' - text[1]); }
 
 void format_move(char* text, Move m, MoveNotation notation) {

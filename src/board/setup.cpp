@@ -178,8 +178,8 @@ void drop_impossible_rights(Position& p) {
 // (the square and the one the pawn came from empty); any other square would let a capture take
 // a pawn that is not there.
 int read_ep(const Position& p, const char* text) {
-    if (text[0] < 'a' || text[0] > 'h' || text[1] < '1' || text[1] > '8') return NO_SQUARE;
-    int ep = (text[0] - 'a') + ('8' - text[1]) * 8;
+    if (!is_square_text(text)) return NO_SQUARE;
+    int ep = square_from_text(text);
     int passed_row = p.side == WHITE ? 2 : 5;
     if ((ep >> 3) != passed_row) return NO_SQUARE;
     int pawn = p.side == WHITE ? ep + 8 : ep - 8;

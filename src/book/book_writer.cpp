@@ -104,10 +104,6 @@ int book_tree_child(int parent, int from, int to, bool playable) {
     return child;
 }
 
-static bool is_square_text(const char* t) {
-    return t[0] >= 'a' && t[0] <= 'h' && t[1] >= '1' && t[1] <= '8';
-}
-
 // Checks one line on the engine's own board, then adds it to the tree. A word is a move in
 // coordinates ("e2e4"); a trailing "?" keeps the move in the book without letting the engine
 // play it. A move that any line lists without "?" is playable.
@@ -148,8 +144,8 @@ bool book_tree_add_line(const char* text, char* message, size_t message_size) {
             ok = false;
             break;
         }
-        int from = (word[0] - 'a') + 8 * ('8' - word[1]);
-        int to = (word[2] - 'a') + 8 * ('8' - word[3]);
+        int from = square_from_text(word);
+        int to = square_from_text(word + 2);
 
         // The board has the final say. Promotions are refused: the format cannot say the piece.
         MoveList list;

@@ -68,8 +68,8 @@ bool read_san(const char* word, SanWord* san) {
         san->promotion = promotion_of_letter(text[length - 1]);
         length -= text[length - 2] == '=' ? 2 : 1;
     }
-    if (length < 2 || !is_file(text[length - 2]) || !is_rank(text[length - 1])) return false;
-    san->to = (text[length - 2] - 'a') + 8 * ('8' - text[length - 1]);
+    if (length < 2 || !is_square_text(text + length - 2)) return false;
+    san->to = square_from_text(text + length - 2);
     length -= 2;
 
     int i = 0;

@@ -272,7 +272,7 @@ int search_moves(Node& n) {
     // Mate, stalemate, the fifty-move rule, then the store.
     if (legal == 0) {
         best = n.in_check ? n.ply - SCORE_INF : 0;
-    } else if (pos.fifty >= 100) {
+    } else if (pos.fifty >= FIFTY_MOVE_PLIES) {
         return 0;
     }
     hash_store(flag, n.depth + pos.game_ply, best, best_move);

@@ -43,7 +43,7 @@ void check_game_end() {
     if (has_legal_move()) {
         if (repetition_count(MAX_GAME_PLY) == 2) {
             printf("1/2-1/2 {Draw by repetition}\n");
-        } else if (pos.fifty >= 100) {
+        } else if (pos.fifty >= FIFTY_MOVE_PLIES) {
             printf("1/2-1/2 {Draw by 50 move rule}\n");
         } else if (insufficient_material() == 1) {
             printf("1/2-1/2 {Draw by insufficient material}\n");
