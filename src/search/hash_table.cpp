@@ -13,6 +13,7 @@ namespace {
 
 constexpr uint32_t MEGABYTE = 1u << 20;
 constexpr uint32_t HASH_ENTRY_BYTES = 40;  // the size the setting's megabytes are divided by
+constexpr uint32_t HASH_FULL_SAMPLE = 1000;  // slots looked at to tell how full the table is
 
 TranspositionEntry* slot_of(uint64_t key) { return &hash_table[key % hash_entries]; }
 
@@ -44,6 +45,19 @@ void alloc_tables() {
         fflush(stdout);
         exit(1);
     }
+}
+
+bool resize_hash_table(int megabytes) {
+    if (!table_megabytes_valid(megabytes)) return false;
+    const uint32_t entries = hash_entries_for_mb(megabytes);
+    // The new table first: when the memory is not there, the old one goes on serving.
+    auto* table = static_cast<TranspositionEntry*>(calloc(entries, sizeof(TranspositionEntry)));
+    if (table == nullptr) return false;
+    free(hash_table);
+    hash_table = table;
+    hash_entries = entries;
+    hash_mb = megabytes;
+    return true;
 }
 
 void free_tables() {
@@ -103,4 +117,12 @@ HashMoveProbe probe_hash_move(int wanted_depth, int beta) {
         result.flag = entry.flag;
     }
     return result;
+}
+
+int hash_full_permill() {
+    if (hash_table == nullptr) return 0;
+    const uint32_t sample = hash_entries < HASH_FULL_SAMPLE ? hash_entries : HASH_FULL_SAMPLE;
+    uint32_t used = 0;
+    for (uint32_t i = 0; i < sample; i++) used += hash_table[i].key != 0 ? 1 : 0;
+    return static_cast<int>(used * 1000 / sample);
 }

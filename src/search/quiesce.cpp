@@ -13,7 +13,8 @@ int quiesce(int alpha, int beta) {
 
     // Time and input.
     nodes++;
-    if (nodes % check_interval == 0) check_time(alpha);
+    if (ply > sel_depth) sel_depth = ply;
+    if (nodes >= next_check_nodes) check_time(alpha);
     if (stop_search) return 0;
 
     // A repeated position is a draw.

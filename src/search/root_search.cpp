@@ -5,6 +5,15 @@
 #include "search/parameters.h"
 #include "search/search.h"
 
+namespace {
+
+// Whether the score mates within the given number of moves (none asked: false).
+bool mate_found(int score, int moves) {
+    return moves > 0 && score >= SCORE_INF - (2 * static_cast<int64_t>(moves) - 1);
+}
+
+}  // namespace
+
 void clear_game_memory() {
     book_misses = 0;
     clear_tables();
@@ -14,8 +23,9 @@ Move root_search(int own_side) {
     Move move = NO_MOVE;
     stop_search = STOP_NONE;
 
-    // The book answers a search for the engine's own move without searching.
-    if (search_mode == MODE_THINK && book_step(&move)) {
+    // The book answers a search for the engine's own move without searching; its move might
+    // not be among the moves a restricted root allows.
+    if (search_mode == MODE_THINK && root_move_count == 0 && book_step(&move)) {
         show_book_move(move);
         return move;
     }
@@ -25,13 +35,13 @@ Move root_search(int own_side) {
     search_start_ms = now_ms();
     pos.ply = 0;
     recompute_total_material();
-    reset_search_state();
-    lazy_eval = 1;
     // With little material each node costs more relative to depth: look at the clock more often.
     check_interval = total_material < ENDGAME_MATERIAL ? ENDGAME_CHECK_INTERVAL : MIDDLEGAME_CHECK_INTERVAL;
+    reset_search_state();
+    lazy_eval = 1;
 
     // A single legal move needs only a few iterations.
-    const int legal = count_legal_moves();
+    const int legal = count_root_moves();
 
     // Iterative deepening inside aspiration windows.
     int max_depth = time_control.max_depth < MAX_PLY ? time_control.max_depth : MAX_PLY;
@@ -49,6 +59,7 @@ Move root_search(int own_side) {
         if (stop_search) break;
 
         if (alpha < score && score < beta) {
+            if (mate_found(score, time_control.mate_moves)) break;
             if (it > 1 && search_mode == MODE_THINK) {
                 time_check_armed = 1;
                 if (legal == 1 && it >= SINGLE_MOVE_ITERATIONS) break;

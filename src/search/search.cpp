@@ -118,11 +118,13 @@ std::optional<int> prune_on_static_eval(Node& n) {
     return std::nullopt;
 }
 
-// The moves in their first order: the table move first, then the previous iteration's line.
-int ordered_moves(Move* list, Move hash_move) {
-    const int count = generate_moves(list, &ordering);
+// The moves in their first order: the table move first, then the previous iteration's line. At
+// the root, only the moves the driver allows.
+int ordered_moves(Move* list, const Node& n) {
+    int count = generate_moves(list, &ordering);
+    if (n.ply == 0) count = keep_root_moves(list, count);
     for (int i = 0; i < count; i++) {
-        if (same_move(list[i], hash_move)) {
+        if (same_move(list[i], n.hash_move)) {
             list[i].score += HASH_MOVE_BONUS;
             break;
         }
@@ -231,7 +233,7 @@ void remember_cutoff(Move m, int score, int ply) {
 int search_moves(Node& n) {
     pv_length[n.ply] = n.ply;
     Move list[MAX_MOVES];
-    const int count = ordered_moves(list, n.hash_move);
+    const int count = ordered_moves(list, n);
     int best = -SCORE_INF;
     Move best_move = NO_MOVE;
     int flag = HASH_UPPER;
@@ -292,7 +294,8 @@ int search(int alpha, int beta, int depth) {
 
     // Time and input.
     nodes++;
-    if (nodes % check_interval == 0) check_time(alpha);
+    if (ply > sel_depth) sel_depth = ply;
+    if (nodes >= next_check_nodes) check_time(alpha);
     if (stop_search) return 0;
 
     // Mate distance, then repetition: a repeated position is a draw.

@@ -13,7 +13,7 @@ enum SearchMode { MODE_THINK = 1, MODE_PONDER = 2, MODE_ANALYZE = 3 };
 // Why the search stopped, kept in stop_search: any value but STOP_NONE makes every level return.
 // The driver decides what a stop means (the xboard driver leaves the game when input stopped
 // its own move).
-enum StopReason { STOP_NONE = 0, STOP_TIME = 1, STOP_INPUT = 2 };
+enum StopReason { STOP_NONE = 0, STOP_TIME = 1, STOP_INPUT = 2, STOP_NODES = 3 };
 
 constexpr int NO_TIME_LIMIT_MS = 33554432;
 
@@ -48,6 +48,8 @@ struct TimeControl {
     int extended_limit_ms;
     int hard_limit_ms;
     int max_depth;
+    int64_t node_limit;  // the search stops at this node count; 0: no limit
+    int mate_moves;      // the search ends once it has found a mate in this many moves; 0: never
 };
 
 // --- Hash tables -----------------------------------------------------------------------------
@@ -58,8 +60,10 @@ extern int hash_mb;            // the size the table was given, for messages
 uint32_t hash_entries_for_mb(int megabytes);  // (N x 2^20) / 40 in 32 bits; the default outside the range
 bool set_hash_mb(int megabytes);              // false (and nothing changed) outside the range
 void alloc_tables();   // the transposition table and the evaluation cache; exits with status 1 on failure
+bool resize_hash_table(int megabytes);  // a new, empty table; false (the old one kept) without memory
 void free_tables();
 void clear_tables();   // zero both
+int  hash_full_permill();  // used slots per thousand, sampled from the start of the table
 void hash_store(int flag, int depth, int score, Move move);     // store rule with mate conversion
 bool hash_probe(TranspositionEntry* entry);                      // copy of the slot on a key match
 HashMoveProbe probe_hash_move(int wanted_depth, int beta);
@@ -77,15 +81,21 @@ extern int null_depth;
 extern int total_material;  // both sides' material, pawns included, where the search last asked
 extern int iteration;
 extern int iteration_score[MAX_PLY + 1];
+extern int sel_depth;             // the deepest ply a node of this search has reached
+extern int root_move_count;       // moves the root may search; 0: every legal move
 
 void update_pv(Move move);
 int  recompute_total_material();  // stores and returns total_material
-void reset_search_state();        // what the root search clears, and the root material
+void reset_search_state();        // what the root search clears, the root material, the first check
 int  men_on_board();              // pawns and pieces of both sides, kings included
 bool probe_bitbases_from_root(int* score);  // a bitbase hit, as a score counted from the root
 bool same_move(Move a, Move b);   // equal from and to squares
 void pick_next_move(Move* list, int count, int index);  // best remaining ordering score to index
 void mark_pv_move(Move* list, int count);               // the previous line's move, while followed
+void set_root_moves(const Move* moves, int count);  // only these at the root (matched by squares
+                                                    // and kind) until set again; 0: all of them
+int  keep_root_moves(Move* list, int count);        // the allowed ones of a root list, in order
+int  count_root_moves();                            // legal moves the root may search
 
 // --- Search ----------------------------------------------------------------------------------
 void clear_game_memory();  // what a new position must not inherit: both tables, the book's misses
@@ -107,13 +117,21 @@ extern int search_mode;
 extern int64_t search_start_ms;
 extern int time_check_armed;
 extern int check_interval;
-// Whether a waiting line stops the search; input_pending by default. A driver may answer or
-// swallow lines here (the xboard analysis answers "."); tests replace it to search without a console.
+extern int64_t next_check_nodes;  // the node count at which the searches call check_time next
+// Whether a waiting line stops the search; input_pending by default. It is asked at every check
+// of a pondering or analysing search, and of a thinking one once its time check is armed, so a
+// driver may also answer or swallow lines here (the xboard analysis answers ".") and report
+// progress; tests replace it to search without a console.
 extern bool (*poll_input)();
 
 void set_time_st(int seconds);
+void set_time_move_ms(int ms);  // the "st" rule in milliseconds: every limit at ms, no depth limit
 void set_time_sd(int depth);
-void set_time_level(int moves_per_session, int increment_seconds);
+void set_time_level(int moves_per_session, int increment_ms);
 void set_time_remaining(int centiseconds, int own_side);  // the "time" rule; own_side as for root_search
+// The allocation behind "time": the engine's clock, and the moves to go in the period (0 when
+// the rest of the game is one period: the increment then rules, or forty moves are assumed).
+void set_time_clock_ms(int remaining_ms, int moves_to_go);
 void set_fixed_limits(int ms, int max_depth); // move time and the three limits, for tools and hint
+void ponder_hit();  // the pondering search under way goes on as a thinking one, timed from now
 void check_time(int alpha);

@@ -16,9 +16,22 @@ int null_depth;
 int total_material;
 int iteration;
 int iteration_score[MAX_PLY + 1];
+int sel_depth;
+int root_move_count;
+
+namespace {
+
+Move root_moves[MAX_MOVES];  // what the root may search, when root_move_count is not 0
+
+}  // namespace
 
 void reset_search_state() {
     nodes = 0;
+    // The first look at the clock comes an interval in, or at the node limit if that is sooner.
+    next_check_nodes = check_interval;
+    const int64_t limit = time_control.node_limit;
+    if (limit > 0 && limit < next_check_nodes) next_check_nodes = limit;
+    sel_depth = 0;
     stop_search = 0;
     follow_pv = 0;
     memset(pv, 0, sizeof(pv));
@@ -92,4 +105,39 @@ void mark_pv_move(Move* list, int count) {
             return;
         }
     }
+}
+
+void set_root_moves(const Move* moves, int count) {
+    if (count < 0) count = 0;
+    if (count > MAX_MOVES) count = MAX_MOVES;
+    for (int i = 0; i < count; i++) root_moves[i] = moves[i];
+    root_move_count = count;
+}
+
+// Removing moves keeps the order of the rest, so ties among the kept ones break as before.
+int keep_root_moves(Move* list, int count) {
+    if (root_move_count == 0) return count;
+    int kept = 0;
+    for (int i = 0; i < count; i++) {
+        for (int j = 0; j < root_move_count; j++) {
+            if (same_move(list[i], root_moves[j]) && list[i].type == root_moves[j].type) {
+                list[kept++] = list[i];
+                break;
+            }
+        }
+    }
+    return kept;
+}
+
+int count_root_moves() {
+    if (root_move_count == 0) return count_legal_moves();
+    Move list[MAX_MOVES];
+    int count = keep_root_moves(list, generate_moves(list));
+    int legal = 0;
+    for (int i = 0; i < count; i++) {
+        if (!make_move(list[i])) continue;
+        unmake_move();
+        legal++;
+    }
+    return legal;
 }

@@ -8,6 +8,7 @@ int search_mode = MODE_THINK;
 int64_t search_start_ms;
 int time_check_armed;
 int check_interval = MIDDLEGAME_CHECK_INTERVAL;
+int64_t next_check_nodes = MIDDLEGAME_CHECK_INTERVAL;
 bool (*poll_input)() = input_pending;
 
 namespace {
@@ -30,8 +31,9 @@ void set_limits(int ms) {
 
 }  // namespace
 
-void set_time_st(int seconds) {
-    int ms = clamp_ms(static_cast<int64_t>(seconds) * 1000);
+void set_time_st(int seconds) { set_time_move_ms(clamp_ms(static_cast<int64_t>(seconds) * 1000)); }
+
+void set_time_move_ms(int ms) {
     time_control.remaining_ms = ms;
     set_limits(ms);
     time_control.max_depth = MAX_PLY;
@@ -42,20 +44,30 @@ void set_time_sd(int depth) {
     set_limits(NO_TIME_LIMIT_MS);
 }
 
-void set_time_level(int moves_per_session, int increment_seconds) {
+void set_time_level(int moves_per_session, int increment_ms) {
     // A negative period would never bring the moves to go above zero: read it as the whole game.
     time_control.moves_per_session = moves_per_session > 0 ? moves_per_session : 0;
-    int64_t increment = static_cast<int64_t>(increment_seconds) * 1000;
-    time_control.increment_ms = increment > 0 ? clamp_ms(increment) : 0;
+    time_control.increment_ms = increment_ms > 0 ? increment_ms : 0;
 }
 
 void set_time_remaining(int centiseconds, int own_side) {
+    int moves_to_go = 0;
+    if (time_control.moves_per_session > 0) {
+        int mps = time_control.moves_per_session;
+        moves_to_go = mps - pos.game_ply / 2 - (own_side == WHITE ? 1 : 0);
+        // Past the end of a period the next one begins: add whole periods.
+        if (moves_to_go <= 0) moves_to_go += (-moves_to_go / mps + 1) * mps;
+    }
+    set_time_clock_ms(clamp_ms(static_cast<int64_t>(centiseconds) * 10), moves_to_go);
+}
+
+void set_time_clock_ms(int remaining_ms, int moves_to_go) {
     TimeControl& tc = time_control;
-    tc.remaining_ms = clamp_ms(static_cast<int64_t>(centiseconds) * 10);
+    tc.remaining_ms = remaining_ms;
     tc.move_time_ms = clamp_ms(static_cast<int64_t>(tc.remaining_ms) - SAFETY_MARGIN_MS);
     tc.max_depth = tc.move_time_ms >= DEEP_SEARCH_TIME_MS ? MAX_PLY : SHORT_TIME_MAX_DEPTH;
 
-    if (tc.moves_per_session == 0 && tc.increment_ms > 0) {
+    if (moves_to_go <= 0 && tc.increment_ms > 0) {
         // Incremental clock: live on the increment when the clock is short.
         int64_t inc = tc.increment_ms;
         if (tc.move_time_ms < SHORT_CLOCK_INCREMENTS * inc) {
@@ -75,15 +87,7 @@ void set_time_remaining(int centiseconds, int own_side) {
     }
 
     int64_t t = tc.move_time_ms;
-    int moves_to_go;
-    if (tc.moves_per_session <= 0) {
-        moves_to_go = GAME_MOVES_ASSUMED;
-    } else {
-        int mps = tc.moves_per_session;
-        moves_to_go = mps - pos.game_ply / 2 - (own_side == WHITE ? 1 : 0);
-        // Past the end of a period the next one begins: add whole periods.
-        if (moves_to_go <= 0) moves_to_go += (-moves_to_go / mps + 1) * mps;
-    }
+    if (moves_to_go <= 0) moves_to_go = GAME_MOVES_ASSUMED;
     tc.moves_to_go = moves_to_go;
     tc.soft_limit_ms = clamp_ms(SOFT_LIMIT_SHARE.of(t) / moves_to_go);
     tc.extended_limit_ms = clamp_ms(EXTENDED_LIMIT_SHARE.of(t) / moves_to_go);
@@ -95,7 +99,26 @@ void set_fixed_limits(int ms, int max_depth) {
     time_control.max_depth = max_depth < MAX_PLY ? max_depth : MAX_PLY;
 }
 
+void ponder_hit() {
+    search_mode = MODE_THINK;
+    search_start_ms = now_ms();
+    // Iterations completed while pondering count: a deep iteration under way must not run past
+    // the hard limit only because the first two were searched before the clock started.
+    time_check_armed = iteration > 2 ? 1 : 0;
+}
+
 void check_time(int alpha) {
+    // The next check comes an interval later, or exactly at the node limit.
+    next_check_nodes = nodes + check_interval;
+    const int64_t node_limit = time_control.node_limit;
+    if (node_limit > 0) {
+        if (nodes >= node_limit) {
+            stop_search = STOP_NODES;
+            return;
+        }
+        if (next_check_nodes > node_limit) next_check_nodes = node_limit;
+    }
+
     int64_t elapsed = now_ms() - search_start_ms;
     switch (search_mode) {
         case MODE_THINK: {

@@ -178,8 +178,7 @@ void level_command(const char* line) {
         missing_argument("level");
         return;
     }
-    set_time_level(clamp(moves, 0, MAX_SECONDS), increment_ms / 1000);
-    time_control.increment_ms = increment_ms;
+    set_time_level(clamp(moves, 0, MAX_SECONDS), increment_ms);
 }
 
 void setboard_command(const char* line) {

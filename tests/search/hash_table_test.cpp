@@ -62,4 +62,32 @@ TEST(HashTable, ShallowerStoreNeverReplacesDeeperEntry) {
     clear_tables();
 }
 
+// How full the table is, as an interface is told: used slots among the first thousand.
+TEST(HashTable, FullnessIsSampledFromTheStart) {
+    use_small_tables();
+    EXPECT_EQ(hash_full_permill(), 0);
+    for (int i = 0; i < 250; i++) hash_table[i].key = 1;
+    hash_table[5000].key = 1;  // beyond the sample
+    EXPECT_EQ(hash_full_permill(), 250);
+    clear_tables();
+}
+
+// A new size gives a new, empty table; a size out of range changes nothing.
+TEST(HashTable, ResizeKeepsTheTableOnRefusal) {
+    use_small_tables();
+    EXPECT_FALSE(resize_hash_table(0));
+    EXPECT_FALSE(resize_hash_table(MAX_TABLE_MEGABYTES + 1));
+    EXPECT_EQ(hash_entries, 1u << 16);
+    pos.hash_key = 42;
+    hash_store(HASH_EXACT, 8, 17, NO_MOVE);
+    ASSERT_TRUE(resize_hash_table(2));
+    EXPECT_EQ(hash_mb, 2);
+    EXPECT_EQ(hash_entries, hash_entries_for_mb(2));
+    TranspositionEntry entry;
+    EXPECT_FALSE(hash_probe(&entry));
+    // Back to the small table the other cases expect.
+    hash_entries = 1 << 16;
+    alloc_tables();
+}
+
 }  // namespace

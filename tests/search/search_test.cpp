@@ -99,7 +99,7 @@ TEST(Search, StoppedSearchReturnsBestMoveSoFar) {
     ASSERT_TRUE(set_up(test_position(0)));
     Snapshot before = take_snapshot();
     // Armed after iteration 2, the check at the first interval stops the search at once.
-    time_control = {0, 0, 0, 0, NO_TIME_LIMIT_MS, NO_TIME_LIMIT_MS, NO_TIME_LIMIT_MS, 0, MAX_PLY};
+    time_control = {0, 0, 0, 0, NO_TIME_LIMIT_MS, NO_TIME_LIMIT_MS, NO_TIME_LIMIT_MS, 0, MAX_PLY, 0, 0};
     search_mode = MODE_THINK;
     Move m = root_search(EMPTY);
     EXPECT_EQ(stop_search, STOP_TIME);

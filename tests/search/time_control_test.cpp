@@ -53,7 +53,7 @@ TEST_F(TimeRules, ClockFigures) {
         time_control = TimeControl{};
         pos.game_ply = c.game_ply;
         if (c.command == LEVEL) {
-            set_time_level(c.a, c.inc);
+            set_time_level(c.a, c.inc * 1000);
             set_time_remaining(c.centiseconds, c.side);
         }
         if (c.command == ST) set_time_st(c.a);

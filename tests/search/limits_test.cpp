@@ -1,0 +1,115 @@
+// What a driver may ask of one search: a node limit, a mate limit, the root's moves, a ponder hit.
+#include "search/helpers.h"
+
+namespace {
+
+using namespace search_test;
+
+// Every case leaves the limits as it found them: the other tests search without any.
+struct Limits : testing::Test {
+    void TearDown() override {
+        time_control.node_limit = 0;
+        time_control.mate_moves = 0;
+        set_root_moves(nullptr, 0);
+        poll_input = no_input;
+    }
+};
+
+// The search stops at the node the limit names, whether that falls before, on or between the
+// regular time checks, and still returns a legal move. A level that goes on to its next step
+// before it looks at the stop may enter one more node on the way out.
+TEST_F(Limits, NodeLimitStopsTheSearchAtItsNode) {
+    for (int64_t limit : {1, 700, MIDDLEGAME_CHECK_INTERVAL, 3 * MIDDLEGAME_CHECK_INTERVAL + 5, 100000}) {
+        SCOPED_TRACE(limit);
+        ASSERT_TRUE(set_up(test_position(4)));
+        Snapshot before = take_snapshot();
+        depth_limits(MAX_PLY);
+        time_control.node_limit = limit;
+        Move m = root_search(WHITE);
+        EXPECT_GE(nodes, limit);
+        EXPECT_LE(nodes, limit + 2);
+        EXPECT_EQ(stop_search, STOP_NODES);
+        EXPECT_TRUE(same_as(before));
+        // The first root move is not searched through within one node: the driver then picks one.
+        if (limit > 1) {
+            EXPECT_TRUE(is_legal_here(m)) << coord(m);
+        }
+    }
+}
+
+// A mate limit ends the search at the iteration that proves a mate that short; a longer mate
+// does not end it.
+TEST_F(Limits, MateLimitEndsTheIterations) {
+    const char* mate_in_two = "7k/8/8/8/8/8/R7/1R5Kw--";
+    ASSERT_TRUE(set_up(mate_in_two));
+    depth_limits(MAX_PLY);
+    time_control.mate_moves = 2;
+    root_search(WHITE);
+    EXPECT_EQ(stop_search, STOP_NONE);
+    EXPECT_EQ(iteration_score[iteration], SCORE_INF - 3);
+    EXPECT_LT(iteration, 10);
+    for (int it = 1; it < iteration; it++) EXPECT_LT(iteration_score[it], SCORE_INF - 3) << it;
+
+    ASSERT_TRUE(set_up(mate_in_two));
+    depth_limits(8);
+    time_control.mate_moves = 1;
+    root_search(WHITE);
+    EXPECT_EQ(iteration, 7);  // the depth limit, not the mate, ended it
+}
+
+// Restricted to a few moves the root searches only those; restricted to all of them, it searches
+// exactly the tree it searches without a restriction.
+TEST_F(Limits, RootMovesRestrictTheSearch) {
+    ASSERT_TRUE(set_up(test_position(7)));
+    depth_limits(6);
+    const Move unrestricted = root_search(WHITE);
+    const int64_t unrestricted_nodes = nodes;
+
+    MoveList all;
+    const int n = generate_moves(all);
+    ASSERT_TRUE(set_up(test_position(7)));
+    set_root_moves(all, n);
+    EXPECT_EQ(coord(root_search(WHITE)), coord(unrestricted));
+    EXPECT_EQ(nodes, unrestricted_nodes);
+
+    // The last two legal moves in generation order, neither of them the best.
+    std::vector<Move> two;
+    for (int i = n - 1; i >= 0 && two.size() < 2; i--) {
+        if (!is_legal_here(all[i]) || coord(all[i]) == coord(unrestricted)) continue;
+        two.push_back(all[i]);
+    }
+    ASSERT_EQ(two.size(), 2u);
+    for (int count : {1, 2}) {
+        ASSERT_TRUE(set_up(test_position(7)));
+        set_root_moves(two.data(), count);
+        EXPECT_EQ(count_root_moves(), count);
+        const std::string best = coord(root_search(WHITE));
+        EXPECT_TRUE(best == coord(two[0]) || (count == 2 && best == coord(two[1]))) << best;
+    }
+}
+
+// A hit while pondering turns the search under way into a timed one: the clock starts then, and
+// a deep iteration already under way is cut by the hard limit instead of running to its end.
+int polls_before_hit = 0;
+bool hit_after_a_while() {
+    if (--polls_before_hit == 0) ponder_hit();
+    return false;
+}
+
+TEST_F(Limits, PonderHitTimesTheSearchUnderWay) {
+    ASSERT_TRUE(set_up(test_position(0)));
+    set_fixed_limits(-1, MAX_PLY);  // the clock is already used up once the hit comes
+    search_mode = MODE_PONDER;
+    polls_before_hit = 20;
+    poll_input = hit_after_a_while;
+    Move m = root_search(WHITE);
+    // Without the hit this search would ponder on to the last iteration; with it, the next
+    // check or the end of the iteration under way stops it.
+    EXPECT_EQ(search_mode, MODE_THINK);
+    EXPECT_GE(nodes, 20 * int64_t(check_interval));
+    EXPECT_LE(nodes, 21 * int64_t(check_interval));
+    EXPECT_GT(iteration, 2);
+    EXPECT_TRUE(is_legal_here(m));
+}
+
+}  // namespace
