@@ -148,9 +148,10 @@ int  repetition_count(int enough);    // earlier occurrences of pos since the la
                                       // move; the scan stops once `enough` are found
 
 // --- Move text -------------------------------------------------------------------------------
-// How a move is written: the protocol's move lines ("e7e8q", "e2e4 " with a blank for no
-// promotion) or the thinking lines ("e7e8=q", "e2e4"); castling in fischerandom is O-O or O-O-O.
-enum MoveNotation { NOTATION_MOVE_LINE, NOTATION_THINKING };
+// How a move is written: the xboard move lines ("e7e8q", "e2e4 " with a blank for no
+// promotion) or thinking lines ("e7e8=q", "e2e4"), where castling in fischerandom is O-O or
+// O-O-O; or UCI's long algebraic ("e7e8q", "e2e4"), where it is the king taking its own rook.
+enum MoveNotation { NOTATION_MOVE_LINE, NOTATION_THINKING, NOTATION_UCI };
 constexpr int MOVE_TEXT_SIZE = 8;
 
 void format_move(char* text, Move m, MoveNotation notation);  // text of MOVE_TEXT_SIZE at least

@@ -27,14 +27,22 @@ bool is_square_text(const char* text) {
 int square_from_text(const char* text) { return (text[0] - 'a') + 8 * ('8' - text[1]); }
 
 void format_move(char* text, Move m, MoveNotation notation) {
+    int to = m.to;
     if (variant_kind == VARIANT_FISCHERANDOM && m.type == MOVE_CASTLE) {
-        std::snprintf(text, MOVE_TEXT_SIZE, "%s", is_short_castle_target(m.to) ? "O-O" : "O-O-O");
-        return;
+        if (notation != NOTATION_UCI) {
+            std::snprintf(text, MOVE_TEXT_SIZE, "%s", is_short_castle_target(m.to) ? "O-O" : "O-O-O");
+            return;
+        }
+        // The king takes its own rook: the only text that cannot be mistaken for a king's step.
+        const int white = (m.from >> 3) == 7;
+        to = pos.castle_rook[(white ? 0 : 2) + (is_short_castle_target(m.to) ? 0 : 1)];
     }
     const char from_file = char('a' + (m.from & 7)), from_rank = char('8' - ((m.from >> 3) & 7));
-    const char to_file = char('a' + (m.to & 7)), to_rank = char('8' - ((m.to >> 3) & 7));
+    const char to_file = char('a' + (to & 7)), to_rank = char('8' - ((to >> 3) & 7));
     const char promotion = promotion_letter(m.type);
-    if (notation == NOTATION_MOVE_LINE)
+    if (notation == NOTATION_UCI && promotion == ' ')
+        std::snprintf(text, MOVE_TEXT_SIZE, "%c%c%c%c", from_file, from_rank, to_file, to_rank);
+    else if (notation == NOTATION_UCI || notation == NOTATION_MOVE_LINE)
         std::snprintf(text, MOVE_TEXT_SIZE, "%c%c%c%c%c", from_file, from_rank, to_file, to_rank, promotion);
     else if (promotion != ' ')
         std::snprintf(text, MOVE_TEXT_SIZE, "%c%c%c%c=%c", from_file, from_rank, to_file, to_rank, promotion);

@@ -54,15 +54,11 @@ int load_bitbases() {
     }
 
     // 2. Find both entries; a library without them is of no use.
-    if (!library) {
-        printf("EgbbProbe not Loaded!\n");
-        return 0;
-    }
+    if (!library) return 0;
     auto load = reinterpret_cast<EgbbLoadFunction>(library_symbol(library, "load_egbb_5men"));
     auto probe = reinterpret_cast<EgbbProbeFunction>(library_symbol(library, "probe_egbb_5men"));
     if (!load || !probe) {
         library_close(library);
-        printf("EgbbProbe not Loaded!\n");
         return 0;
     }
 

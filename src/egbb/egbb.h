@@ -12,7 +12,7 @@ extern int egbb_load_type;              // how deep the search probes, 0..3
 
 extern int egbb_loaded;  // the search probes only while set
 
-int  load_bitbases();    // 1 when the library and both entries were bound
+int  load_bitbases();    // 1 when the library and both entries were bound; 0, silently, when not
 void unload_bitbases();
 int  probe_bitbases(int* score);  // 1 on a hit, score from the side to move's view
 

@@ -57,6 +57,8 @@ bool peek_line(char* line, size_t size) {
         fill();
     }
     const char* newline = find_newline();
+    // A line longer than the whole buffer can never be seen whole: its start stands for it.
+    if (newline == nullptr && head == 0 && tail == BUFFER_SIZE) newline = buffer + tail;
     if (newline == nullptr) return false;
     size_t length = 0;
     keep(line, size, &length, buffer + head, static_cast<size_t>(newline - (buffer + head)));
@@ -64,6 +66,8 @@ bool peek_line(char* line, size_t size) {
     line[length] = '\0';
     return true;
 }
+
+bool input_ended() { return at_eof; }
 
 bool read_line(char* line, size_t size) {
     if (size == 0) return false;

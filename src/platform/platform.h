@@ -13,6 +13,7 @@ bool read_line(char* buffer, size_t size);   // one line without its newline, cu
                                              // false at end of input
 bool peek_line(char* buffer, size_t size);   // the next whole line, left unread; false when no
                                              // whole line has arrived yet. Never blocks.
+bool input_ended();                          // no byte will come after those already buffered
 
 void* library_open(const char* file_name);
 void* library_symbol(void* library, const char* name);

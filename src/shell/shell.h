@@ -31,6 +31,11 @@ void print_banner();
 void console_loop();
 void release_all();  // bitbases, book and tables, as at the end of the program
 
+// --- Book and bitbases for the drivers (services.cpp) -----------------------------------------
+// Each prints its one-line message after prefix ("" in xboard mode, "info string " in UCI).
+void load_book_reporting(const char* prefix);      // mainbook and tourbook; sets book_loaded
+void load_bitbases_reporting(const char* prefix);  // a fresh load with the current settings
+
 // --- XBoard driver ---------------------------------------------------------------------------
 extern int engine_side;     // WHITE, BLACK or EMPTY (force mode)
 extern int ponder_enabled;

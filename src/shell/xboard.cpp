@@ -3,8 +3,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "book/book.h"
-#include "egbb/egbb.h"
 #include "platform/platform.h"
 #include "search/search.h"
 #include "shell/shell.h"
@@ -299,28 +297,6 @@ bool run_command(const char* line, const char* command) {
     return true;
 }
 
-void load_book_at_entry() {
-    switch (load_book(mainbook, tourbook)) {
-        case BOOK_OK:
-            printf("Rebel book loaded!\n");
-            book_loaded = 1;
-            break;
-        case BOOK_NO_TOURBOOK:
-            printf("Rebel book loaded but tourbook is missed, using only mainbook\n");
-            book_loaded = 1;
-            break;
-        case BOOK_NO_RANDOM:
-            printf("Missing obliged file(s)random1.bin and/or random2.bin. Rebel book not loaded!\n");
-            break;
-        case BOOK_NO_MAINBOOK:
-            printf("Missing obliged file mainbook. Rebel book not loaded!\n");
-            break;
-        default:
-            printf("Error loading Rebel book!\n");
-            break;
-    }
-}
-
 }  // namespace
 
 void xboard_loop() {
@@ -329,8 +305,8 @@ void xboard_loop() {
     setvbuf(stdout, nullptr, _IONBF, 0);
     printf("feature done=0\n");
     new_game();
-    if (book_enabled) load_book_at_entry();
-    egbb_loaded = load_bitbases();
+    if (book_enabled) load_book_reporting("");
+    load_bitbases_reporting("");
 
     char line[INPUT_LINE_SIZE];
     char command[INPUT_LINE_SIZE];

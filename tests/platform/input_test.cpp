@@ -86,6 +86,15 @@ TEST_F(InputThroughPipe, LineLongerThanTheWholeBuffer) {
         send(huge + "\ntail\n");
         _exit(0);
     }
+    // Peeking cannot wait for its end: once the buffer is full, its start stands for it.
+    char start[8];
+    bool seen = false;
+    for (int i = 0; i < 2000 && !seen; i++) {
+        seen = peek_line(start, sizeof start);
+        if (!seen) usleep(1000);
+    }
+    EXPECT_TRUE(seen);
+    EXPECT_STREQ(start, "hyyyyyy");
     EXPECT_EQ(next_line(8), "hyyyyyy");
     EXPECT_EQ(next_line(), "tail");
     waitpid(child, nullptr, 0);
@@ -93,8 +102,14 @@ TEST_F(InputThroughPipe, LineLongerThanTheWholeBuffer) {
 
 TEST_F(InputThroughPipe, EndOfInputIsPendingAndEndsReading) {
     send("last line without newline");
+    EXPECT_FALSE(input_ended());
     close(writer);
     EXPECT_TRUE(input_pending());
+    // The last bytes are read first, the end after them: a second look sees it.
+    char line[64];
+    EXPECT_FALSE(peek_line(line, sizeof line)) << "no whole line";
+    EXPECT_FALSE(peek_line(line, sizeof line)) << "and none will come";
+    EXPECT_TRUE(input_ended());
     EXPECT_EQ(next_line(), "last line without newline");
     EXPECT_TRUE(input_pending()) << "a closed pipe counts as pending input";
     EXPECT_EQ(next_line(), "<eof>");
