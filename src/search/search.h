@@ -133,5 +133,7 @@ void set_time_remaining(int centiseconds, int own_side);  // the "time" rule; ow
 // the rest of the game is one period: the increment then rules, or forty moves are assumed).
 void set_time_clock_ms(int remaining_ms, int moves_to_go);
 void set_fixed_limits(int ms, int max_depth); // move time and the three limits, for tools and hint
-void ponder_hit();  // the pondering search under way goes on as a thinking one, timed from now
+// The pondering search under way goes on as a thinking one, its clock started at since_ms (a
+// driver that sees the interface's word only at a check starts it when the word may have come).
+void ponder_hit(int64_t since_ms);
 void check_time(int alpha);

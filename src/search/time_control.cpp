@@ -99,9 +99,9 @@ void set_fixed_limits(int ms, int max_depth) {
     time_control.max_depth = max_depth < MAX_PLY ? max_depth : MAX_PLY;
 }
 
-void ponder_hit() {
+void ponder_hit(int64_t since_ms) {
     search_mode = MODE_THINK;
-    search_start_ms = now_ms();
+    search_start_ms = since_ms;
     // Iterations completed while pondering count: a deep iteration under way must not run past
     // the hard limit only because the first two were searched before the clock started.
     time_check_armed = iteration > 2 ? 1 : 0;

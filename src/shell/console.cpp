@@ -75,6 +75,12 @@ void console_loop() {
             xboard_loop();
             release_all();
             return;
+        } else if (strcmp(command, "uci") == 0) {
+            // The prompt has no line end of its own: the interface's first line must not follow it.
+            printf("\n");
+            uci_loop();
+            release_all();
+            return;
         } else if (strcmp(command, "help") == 0) {
             printf("\n");
             printf("perft number - Total nodes account for a given depth from the position Start\n");
@@ -82,6 +88,7 @@ void console_loop() {
             printf("bench - Run the built-in benchmark\n");
             printf("quit - Exit the program\n");
             printf("xboard - Switch to XBoard mode\n");
+            printf("uci - Switch to UCI mode\n");
             printf("\n");
         }
     }

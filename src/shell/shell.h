@@ -46,6 +46,27 @@ constexpr int GAME_PLY_LIMIT = MAX_GAME_PLY - MAX_PLY - 2;
 
 void xboard_loop();
 
+// --- UCI driver ------------------------------------------------------------------------------
+// Long enough for a position line holding every move a game may have.
+constexpr int UCI_LINE_SIZE = 32768;
+static_assert(UCI_LINE_SIZE > 6 * GAME_PLY_LIMIT + 256, "a whole game's moves fit in a line");
+
+void uci_loop();                     // the console's "uci": entry, the answer, then every line
+void uci_begin();                    // entry: output unbuffered, start position, book, bitbases
+bool uci_command(const char* line);  // serves one line; false once the interface said "quit"
+                                     // (or went away during a search)
+// Options (uci_options.cpp).
+void print_uci_options();                          // the "option" lines, current values as defaults
+void set_uci_option(const char* name, const char* value);  // value null when none was given
+void apply_pending_options();  // table sizes, book and bitbases changed since: at isready and go
+extern bool uci_chess960;      // UCI_Chess960: positions are read and moves written for Chess960
+// Lines (uci_info.cpp). The text of an "info string" is cut to keep one short line.
+void info_string(const char* format, ...);
+void print_search_info(int score);  // a new best root move: depth, score, time, nodes and the line
+void print_search_progress();       // depth, time, nodes, speed and table use, without a line
+void print_book_info(Move move);
+extern int64_t go_start_ms;         // when the interface said "go": the clock of the info lines
+
 // --- Move lines ------------------------------------------------------------------------------
 void print_move(Move m);                 // "move e2e4 "
 void parse_user_move(const char* word);  // plays the interface's move, or says why not

@@ -92,7 +92,7 @@ TEST_F(Limits, RootMovesRestrictTheSearch) {
 // a deep iteration already under way is cut by the hard limit instead of running to its end.
 int polls_before_hit = 0;
 bool hit_after_a_while() {
-    if (--polls_before_hit == 0) ponder_hit();
+    if (--polls_before_hit == 0) ponder_hit(now_ms());
     return false;
 }
 

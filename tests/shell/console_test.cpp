@@ -129,6 +129,7 @@ TEST(Console, SessionThroughTheProgram) {
                   "bench - Run the built-in benchmark\n"
                   "quit - Exit the program\n"
                   "xboard - Switch to XBoard mode\n"
+                  "uci - Switch to UCI mode\n"
                   "\n"
                   "tolvane> "),
               std::string::npos);

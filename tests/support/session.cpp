@@ -125,6 +125,16 @@ bool session_expect(Session* s, const std::string& prefix) {
     return false;
 }
 
+std::string session_until(Session* s, const std::string& prefix) {
+    std::string text, line;
+    while (session_line(s, &line)) {
+        text += line + "\n";
+        if (line.rfind(prefix, 0) == 0) return text;
+    }
+    ADD_FAILURE() << "no line starting with " << prefix << " after: " << text;
+    return text;
+}
+
 std::string session_exchange(Session* s, const std::vector<std::string>& lines) {
     static int counter = 100;
     std::string pong = "pong " + std::to_string(++counter);

@@ -32,6 +32,8 @@ void session_send(Session* s, const std::string& line);
 bool session_line(Session* s, std::string* line);
 // Reads lines until one starts with `prefix`, console prompts aside; false if none came.
 bool session_expect(Session* s, const std::string& prefix);
+// Lines up to and including the first that starts with `prefix`; a failure if none came.
+std::string session_until(Session* s, const std::string& prefix);
 // Sends the lines and a ping; returns everything printed before the matching pong. The program
 // reads lines in order, so the pong comes after all their output.
 std::string session_exchange(Session* s, const std::vector<std::string>& lines);
