@@ -1,12 +1,20 @@
 #!/bin/sh
 # Tolvane against another engine under the real xboard, on a virtual display; prints the results.
 #
-#   scripts/xboard_match.sh build/release/tolvane [games] [opponent] [xboard time options...]
+#   scripts/xboard_match.sh [--uci] build/release/tolvane [games] [opponent] [xboard options...]
 #   scripts/xboard_match.sh build/release/tolvane 4 fairymax -tc 0:02 -inc 0.1
 #   scripts/xboard_match.sh build/release/tolvane 2 phalanx -tc 1 -mps 40
 #   scripts/xboard_match.sh build/release/tolvane 2 fairymax -st 1
-# Needs the Debian packages xboard, xvfb and the opponent (fairymax or phalanx).
+#   scripts/xboard_match.sh --uci build/release/tolvane 4 fairymax -tc 0:10 -inc 0.1 -ponderNextMove true
+#   scripts/xboard_match.sh --uci build/release/tolvane 2 fairymax -variant fischerandom -tc 0:10 -inc 0.1
+# --uci runs Tolvane in UCI mode behind PolyGlot, the adapter xboard uses for UCI engines.
+# Needs the Debian packages xboard, xvfb, the opponent (fairymax or phalanx) and, with --uci, polyglot.
 set -u
+uci=false
+if [ "${1:-}" = --uci ]; then
+    uci=true
+    shift
+fi
 binary=$(realpath "$1")
 games=${2:-2}
 opponent=${3:-fairymax}
@@ -21,7 +29,12 @@ Xvfb "$display" -screen 0 1024x768x16 >/dev/null 2>&1 &
 xvfb=$!
 sleep 1
 
-DISPLAY=$display xboard -fcp "$binary" -fd "$work/tolvane" -scp "$opponent" -sd "$work/opponent" \
+first=$binary
+if $uci; then
+    first="polyglot -noini -ec $binary -ed $work/tolvane -log true -lf $work/polyglot.log"
+fi
+
+DISPLAY=$display xboard -fcp "$first" -fd "$work/tolvane" -scp "$opponent" -sd "$work/opponent" \
     -matchMode true -matchGames "$games" -saveGameFile "$work/games.pgn" -autoCallFlag true \
     -popupExitMessage false -popupMoveErrors false -testClaims true \
     -debugMode true -nameOfDebugFile "$work/xboard.debug" "$@" >/dev/null 2>&1
