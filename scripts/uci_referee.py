@@ -199,13 +199,12 @@ def count(stats, kind, name):
     stats[kind][name] = stats[kind].get(name, 0) + 1
 
 
-def play(players, start, opening, oracle, tc, stats, times):
-    """One game; players[0] has White. Returns (result, reason, moves); times gets each move's
-    milliseconds on the clock."""
+def play(players, start, moves, oracle, tc, stats, times):
+    """One game from the moves already played; players[0] has White. Returns (result, reason);
+    moves gets the game's moves and times each one's milliseconds on the clock."""
     base, inc, period = tc
     clocks = [base, base]
     made = [0, 0]  # moves each side has made on the clock
-    moves = list(opening)
     for p in players:
         p.expecting = None
         p.engine.send("ucinewgame")
@@ -218,7 +217,7 @@ def play(players, start, opening, oracle, tc, stats, times):
                 p.engine.send("stop")
                 p.engine.until("bestmove", GRACE_S)
                 p.expecting = None
-        return result, reason, moves
+        return result, reason
 
     while True:
         fen, in_check = oracle.state(start, moves)
@@ -286,8 +285,8 @@ def play(players, start, opening, oracle, tc, stats, times):
             e.send("go ponder " + go_words(p, clocks, inc, moves_to_go))
 
 
-def gone_log(players):
-    return [line for p in players if p.engine.proc.poll() is not None for line in p.engine.log[-20:]]
+def gone_log(players, name):
+    return [line for p in players if p.engine.name == name for line in p.engine.log[-20:]]
 
 
 def main():
@@ -329,13 +328,14 @@ def main():
         else:
             start, opening = START_FEN, OPENINGS[(g // 2) % len(OPENINGS)]
         order = players if g % 2 == 0 else players[::-1]
-        times = []
+        moves, times = list(opening), []
         try:
-            result, reason, moves = play(order, start, opening, oracle, tc, stats, times)
+            result, reason = play(order, start, moves, oracle, tc, stats, times)
         except EngineGone as gone:
             count(stats, "crashes", gone.name)
-            result, reason, moves = "*", str(gone), []
-            print("\n".join(gone_log(players)), file=sys.stderr)
+            result, reason = "*", str(gone)
+            print("\n".join(gone_log(players, gone.name)), file=sys.stderr)
+            time.sleep(0.5)  # let the process that went away be reaped
             for i, p in enumerate(players):
                 # The survivor may still be pondering on a game that has ended.
                 if p.expecting is not None and p.engine.proc.poll() is None:

@@ -28,8 +28,10 @@ struct Line {
         if (n > 0) length += n < INFO_LINE_SIZE - length ? n : INFO_LINE_SIZE - 1 - length;
     }
     void print() {
+        if (length > INFO_LINE_SIZE - 2) length = INFO_LINE_SIZE - 2;  // room for the line end
+        text[length] = '\n';
+        text[length + 1] = '\0';
         fputs(text, stdout);
-        fputs("\n", stdout);
         fflush(stdout);
     }
 };
