@@ -47,9 +47,9 @@ class EngineGone(Exception):
 class Uci:
     """One engine process, spoken to line by line."""
 
-    def __init__(self, command, name, options=(), chess960=False):
+    def __init__(self, command, name, options=(), chess960=False, folder=None):
         self.name = name
-        self.dir = tempfile.mkdtemp(prefix="uci_referee_")
+        self.dir = folder or tempfile.mkdtemp(prefix="uci_referee_")
         argv = shlex.split(command)
         argv[0] = os.path.abspath(argv[0]) if os.path.exists(argv[0]) else argv[0]
         self.proc = subprocess.Popen(argv, cwd=self.dir, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
@@ -296,12 +296,17 @@ def main():
     parser.add_argument("--games", type=int, default=2)
     parser.add_argument("--tc", default="10+0.1", help="40/20, 10+0.1 or 5 (seconds)")
     parser.add_argument("--chess960", action="store_true")
+    parser.add_argument("--shredder", action="store_true",
+                        help="Chess960 castling rights always as rook files (some engines read no other)")
     parser.add_argument("--ponder1", action="store_true")
     parser.add_argument("--ponder2", action="store_true")
     parser.add_argument("--option1", action="append", default=[], help="NAME=VALUE")
     parser.add_argument("--option2", action="append", default=[], help="NAME=VALUE")
     parser.add_argument("--limit1", help="depth=N or nodes=N instead of the clock")
     parser.add_argument("--limit2", help="depth=N or nodes=N instead of the clock")
+    parser.add_argument("--dir1", help="working folder of engine1 (its ini file, book, bitbases); "
+                        "default: a fresh empty one")
+    parser.add_argument("--dir2", help="working folder of engine2")
     parser.add_argument("--oracle", default="/usr/games/stockfish")
     parser.add_argument("--seed", type=int, default=1)
     parser.add_argument("--log", help="file for every game's moves")
@@ -316,15 +321,18 @@ def main():
     oracle = Oracle(args.oracle, "oracle", ["Threads=1"], args.chess960)
     log = open(args.log, "a") if args.log else None
     players = []
+    folders, engine_options = [args.dir1, args.dir2], []
     for i, (command, options, ponder, limit) in enumerate(
             [(args.engine1, args.option1, args.ponder1, args.limit1),
              (args.engine2, args.option2, args.ponder2, args.limit2)]):
         if ponder:
             options = options + ["Ponder=true"]
-        players.append(Player(Uci(command, os.path.basename(command.split()[0]), options, args.chess960), ponder, limit))
+        engine_options.append(options)
+        players.append(Player(Uci(command, os.path.basename(command.split()[0]), options, args.chess960,
+                                  folders[i]), ponder, limit))
     for g in range(args.games):
         if args.chess960:
-            start, opening = chess960_fen(rng.randrange(960), shredder=g % 2 == 1), []
+            start, opening = chess960_fen(rng.randrange(960), shredder=args.shredder or g % 2 == 1), []
         else:
             start, opening = START_FEN, OPENINGS[(g // 2) % len(OPENINGS)]
         order = players if g % 2 == 0 else players[::-1]
@@ -345,8 +353,7 @@ def main():
                 if p.engine.proc.poll() is not None:
                     print("restarting %s (exit status %s)" % (p.engine.name, p.engine.proc.returncode))
                     command = args.engine1 if i == 0 else args.engine2
-                    options = args.option1 if i == 0 else args.option2
-                    p.engine = Uci(command, p.engine.name, options, args.chess960)
+                    p.engine = Uci(command, p.engine.name, engine_options[i], args.chess960, folders[i])
         score[result] = score.get(result, 0) + 1
         if result in ("1-0", "0-1", "1/2-1/2"):
             white = players.index(order[0])

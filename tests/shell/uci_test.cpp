@@ -411,39 +411,50 @@ TEST_F(Uci, BadInputIsRefusedAndNothingElseLost) {
     EXPECT_NE(out.find("info string go: depth needs a number\n"), std::string::npos) << out;
 }
 
-// The same position and depth through both protocols: the same tree, score, nodes and move.
-TEST(UciVersusXboard, SameSearchAtAFixedDepth) {
-    const char* positions[] = {
-        "r1bqkb1r/pppp1ppp/2n2n2/4p3/2B1P3/5N2/PPPP1PPP/RNBQK2R w KQkq - 4 4",
-        "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R b KQkq - 0 1",
-        "8/2p5/3p4/KP5r/1R3p1k/8/4P1P1/8 w - - 0 1",
+// The same position and limits through both protocols: the same tree, score, nodes and move.
+// A depth, and a clock: with one legal move the search ends by itself after a few iterations,
+// whatever the machine's speed, so a timed search can be compared whole.
+TEST(UciVersusXboard, SameSearchAtAFixedDepthAndClock) {
+    const struct {
+        std::string fen;
+        Lines xboard_limits;
+        std::string go;
+        int depth;  // of the last iteration
+    } cases[] = {
+        {"r1bqkb1r/pppp1ppp/2n2n2/4p3/2B1P3/5N2/PPPP1PPP/RNBQK2R w KQkq - 4 4", {"sd 8"}, "go depth 7", 7},
+        {"r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R b KQkq - 0 1", {"sd 8"}, "go depth 7", 7},
+        {"8/2p5/3p4/KP5r/1R3p1k/8/4P1P1/8 w - - 0 1", {"sd 8"}, "go depth 7", 7},
+        // Only Kxg2; the rook left behind gives the search something to see. "time" in force
+        // mode, before "go", counts forty moves to go in "level 40 5 0".
+        {"k7/8/8/8/8/8/6r1/r6K w - - 0 1", {"level 40 5 0", "time 30000", "otim 30000"},
+         "go wtime 300000 btime 300000 movestogo 40", 4},
     };
-    const int depth = 7;
-    for (const char* fen : positions) {
-        SCOPED_TRACE(fen);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.fen + " " + c.go);
         Session x;
         ASSERT_TRUE(session_start(&x));
-        for (const std::string& line : Lines{"xboard", "protover 2", "new", "force", std::string("setboard ") + fen,
-                                             "sd " + std::to_string(depth + 1), "go"})
-            session_send(&x, line);
+        Lines xboard_lines{"xboard", "protover 2", "new", "force", "setboard " + c.fen};
+        xboard_lines.insert(xboard_lines.end(), c.xboard_limits.begin(), c.xboard_limits.end());
+        xboard_lines.push_back("go");
+        for (const std::string& line : xboard_lines) session_send(&x, line);
         std::string xout = session_until(&x, "move ");
         session_send(&x, "quit");
         EXPECT_EQ(session_finish(&x), 0);
         // "7 35 12 4096 e2e4 e7e5": depth, score, time, nodes, line.
         std::smatch xm;
-        const std::string xline = last_line(xout, std::to_string(depth) + " ");
+        const std::string xline = last_line(xout, std::to_string(c.depth) + " ");
         ASSERT_TRUE(std::regex_match(xline, xm, std::regex("(\\d+) (-?\\d+) \\d+ (\\d+) (.*\\S) ?"))) << xout;
 
         Session u;
         ASSERT_TRUE(session_start(&u));
-        for (const std::string& line : Lines{"uci", "ucinewgame", std::string("position fen ") + fen,
-                                             "go depth " + std::to_string(depth)})
+        for (const std::string& line : Lines{"uci", "ucinewgame", "position fen " + c.fen, c.go})
             session_send(&u, line);
         std::string uout = session_until(&u, "bestmove");
         session_send(&u, "quit");
         EXPECT_EQ(session_finish(&u), 0);
+        EXPECT_EQ(last_line(uout, "info depth " + std::to_string(c.depth + 1) + " "), "") << "one iteration more";
         std::smatch um;
-        const std::string uline = last_line(uout, "info depth " + std::to_string(depth) + " ", " score ");
+        const std::string uline = last_line(uout, "info depth " + std::to_string(c.depth) + " ", " score ");
         ASSERT_TRUE(std::regex_search(uline, um, std::regex("nodes (\\d+) .*score cp (-?\\d+) pv (.*)"))) << uout;
 
         EXPECT_EQ(um[1].str(), xm[3].str()) << "nodes";
