@@ -344,16 +344,23 @@ def main():
             result, reason = "*", str(gone)
             print("\n".join(gone_log(players, gone.name)), file=sys.stderr)
             time.sleep(0.5)  # let the process that went away be reaped
-            for i, p in enumerate(players):
+            for p in players:
                 # The survivor may still be pondering on a game that has ended.
                 if p.expecting is not None and p.engine.proc.poll() is None:
                     p.engine.send("stop")
                     p.engine.until("bestmove", GRACE_S)
                 p.expecting = None
-                if p.engine.proc.poll() is not None:
-                    print("restarting %s (exit status %s)" % (p.engine.name, p.engine.proc.returncode))
-                    command = args.engine1 if i == 0 else args.engine2
-                    p.engine = Uci(command, p.engine.name, engine_options[i], args.chess960, folders[i])
+        # An engine that went away, or hung, starts afresh for the next game.
+        for i, p in enumerate(players):
+            hung = reason.startswith(p.engine.name + " ") and (" hung " in reason or "did not answer" in reason)
+            if p.engine.proc.poll() is None and not hung:
+                continue
+            if p.engine.proc.poll() is None:
+                p.engine.proc.kill()
+                p.engine.proc.wait()
+            print("restarting %s (exit status %s)" % (p.engine.name, p.engine.proc.returncode))
+            command = args.engine1 if i == 0 else args.engine2
+            p.engine = Uci(command, p.engine.name, engine_options[i], args.chess960, folders[i])
         score[result] = score.get(result, 0) + 1
         if result in ("1-0", "0-1", "1/2-1/2"):
             white = players.index(order[0])
