@@ -328,6 +328,12 @@ TEST_F(Uci, InfiniteSearchAndStop) {
     session_send(&s, "position startpos");
     session_send(&s, "go infinite");
     ASSERT_TRUE(session_expect(&s, "info depth 3 "));
+    // A long search shows its progress, with the table's use, about once a second.
+    std::string line;
+    while (session_line(&s, &line) && line.find(" hashfull ") == std::string::npos) {
+    }
+    EXPECT_TRUE(std::regex_match(line, std::regex("info depth \\d+ seldepth \\d+ hashfull (\\d|[1-9]\\d\\d?|1000) "
+                                                  "time \\d+ nodes \\d+ nps \\d+"))) << line;
     EXPECT_EQ(talk({}).find("bestmove"), std::string::npos);
     std::string out = search({"stop"});
     EXPECT_TRUE(std::regex_search(out, std::regex("bestmove [a-h][12][a-h][34]"))) << out;
