@@ -15,11 +15,11 @@ const std::string START_FEN = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQk
 const std::string ONE_MOVE_FEN = "7k/8/8/8/8/8/6q1/7K w - - 0 1";  // only Kxg2
 const std::string STALEMATE_FEN = "7k/5Q2/6K1/8/8/8/8/8 b - - 0 1";
 
-// The program in UCI mode, past its answer to "uci".
+// The program in UCI mode, past its answer to "uci"; without bitbases on every system.
 struct Uci : testing::Test {
     Session s;
     void SetUp() override {
-        ASSERT_TRUE(session_start(&s));
+        ASSERT_TRUE(session_start(&s, "path ./no-bitbases/\n"));
         session_send(&s, "uci");
         ASSERT_TRUE(session_expect(&s, "uciok"));
     }
@@ -71,7 +71,8 @@ int last_score(const std::string& out) {
 // line starts a line of its own, and the entry's messages are info strings.
 TEST(UciEntry, FirstLineUciAnswersWithIdentityAndOptions) {
     Session s;
-    ASSERT_TRUE(session_start(&s));
+    // A folder with no library: the default one is found next to a Windows engine.
+    ASSERT_TRUE(session_start(&s, "path ./no-bitbases/\n"));
     session_send(&s, "uci");
     std::string out = session_until(&s, "uciok");
     EXPECT_NE(out.find("tolvane> \n"), std::string::npos) << out;
@@ -91,7 +92,7 @@ TEST(UciEntry, FirstLineUciAnswersWithIdentityAndOptions) {
         "option name Main Book type string default <empty>\n"
         "option name Tournament Book type string default <empty>\n"
         "option name Eval Cache type spin default 4 min 1 max 4095\n"
-        "option name Bitbase Path type string default ./egbb/\n"
+        "option name Bitbase Path type string default ./no-bitbases/\n"
         "option name Bitbase Men type spin default 5 min 0 max 5\n"
         "option name Bitbase Cache type spin default 32 min 0 max 2047\n"
         "option name Bitbase Load Type type spin default 0 min 0 max 3\n"
@@ -180,9 +181,10 @@ TEST_F(Uci, OptionsTakeEffect) {
               "info string Missing obliged file(s)random1.bin and/or random2.bin. Rebel book not loaded!\n");
     EXPECT_EQ(talk({"setoption name Bitbase Path value /no/such/folder"}), "info string EgbbProbe not Loaded!\n");
     // Our library, named by a folder without its separator.
-    EXPECT_EQ(talk({"setoption name Bitbase Path value " TOLVANE_BUILD_DIR "/egbb"}), "");
+    const std::string library_folder = session_engine_folder() + "/egbb";
+    EXPECT_EQ(talk({"setoption name Bitbase Path value " + library_folder}), "");
     out = talk({"uci"});
-    EXPECT_NE(out.find("option name Bitbase Path type string default " TOLVANE_BUILD_DIR "/egbb/\n"),
+    EXPECT_NE(out.find("option name Bitbase Path type string default " + library_folder + "/\n"),
               std::string::npos) << out;
     // With the bitbases loaded a three-men ending is known exactly: a won score at once.
     out = search({"setoption name UCI_Chess960 value false", "position fen 8/8/8/4k3/8/8/8/R3K3 w - - 0 1",
