@@ -159,17 +159,24 @@ struct BookTallyOptions {
     int plies = 24;                 // half-moves kept from each game
     int sides = BOOK_SIDES_WINNER;  // whose moves count as recommended
     int min_elo = 0;                // both players rated at least this; 0: ratings not asked
+    int min_count = 2;              // the count that makes a move playable; less is forgotten first
+    size_t memory = size_t(256) << 20;  // bytes the tally may take before it forgets rare moves
 };
 
 struct BookTallyCounts {
     long games = 0;    // games read
     long used = 0;     // games whose moves entered the tally
     long skipped = 0;  // games left out whole: set-up start, variant, rating, no result, no move
+    int forget_passes = 0;       // times the tally reached its memory and forgot rare moves
+    uint32_t forgotten_at_most = 0;  // moves played up to this often when memory filled may be missing
 };
 
 // The tally counts, for every position of the kept plies, how often each move was played by a
 // recommended side and what it scored. Positions are told apart as the probe tells them apart: by
 // the placement and the side to move, so transpositions meet where the engine will see them meet.
+// When it fills options.memory it forgets the moves played fewer than options.min_count times
+// that lead to nothing kept, the deepest first until half is free, and more played ones only if
+// all of those free less than half.
 void book_tally_clear();
 // Every game of the reader checked and counted; a fault is reported as FILE:LINE on standard error.
 void book_tally_games(PgnReader* reader, const BookTallyOptions& options, BookTallyCounts* counts);

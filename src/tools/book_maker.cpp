@@ -10,6 +10,8 @@
 
 static const uint32_t default_seed = 20240611;
 static const int text_line_size = 8192;
+// The tally numbers its moves with an int; a 32-bit program has no more than a few GB to give.
+static const int max_memory_mb = sizeof(void*) >= 8 ? 32768 : 2048;
 
 static int usage() {
     std::fputs("usage: tolvane-book random [SEED]        write random1.bin and random2.bin here\n"
@@ -19,6 +21,7 @@ static int usage() {
                "           --min N     times a move must have been played to be playable (default 2)\n"
                "           --sides S   winner (default: the side that did not lose), both, white, black\n"
                "           --min-elo N only games whose players are both rated N or more\n"
+               "           --memory MB memory for counting moves (default 256); past it rare ones are forgotten\n"
                "       tolvane-book show BOOK            list the lines of BOOK\n"
                "       tolvane-book show BOOK MOVES...   the engine's candidates after MOVES, SAN or coordinates\n"
                "                                         (\"\" for the start)\n",
@@ -125,7 +128,7 @@ static bool ends_with_pgn(const char* name) {
 static int make_book_from_games(int argc, char** argv) {
     const char* book_name = argv[2];
     BookTallyOptions options;
-    int min_count = 2;
+    int memory_mb = int(options.memory >> 20);
     std::vector<const char*> files;
     for (int i = 3; i < argc; i++) {
         const char* word = argv[i];
@@ -142,7 +145,10 @@ static int make_book_from_games(int argc, char** argv) {
         if (std::strcmp(option, "--plies") == 0) {
             ok = read_option_number(option, value, 1, BOOK_LINE_SIZE, &options.plies);
         } else if (std::strcmp(option, "--min") == 0) {
-            ok = read_option_number(option, value, 1, 1000000, &min_count);
+            ok = read_option_number(option, value, 1, 1000000, &options.min_count);
+        } else if (std::strcmp(option, "--memory") == 0) {
+            ok = read_option_number(option, value, 1, max_memory_mb, &memory_mb);
+            options.memory = size_t(memory_mb) << 20;
         } else if (std::strcmp(option, "--min-elo") == 0) {
             ok = read_option_number(option, value, 0, 10000, &options.min_elo);
         } else if (std::strcmp(option, "--sides") == 0) {
@@ -201,13 +207,16 @@ static int make_book_from_games(int argc, char** argv) {
             return 1;
         }
     }
-    int positions = book_tally_to_tree(min_count);
+    int positions = book_tally_to_tree(options.min_count);
 
     if (!write_book_file(book_name)) {
         std::fprintf(stderr, "tolvane-book: cannot write %s\n", book_name);
         return 1;
     }
-    if (positions == 0) std::fprintf(stderr, "tolvane-book: no move reached --min %d: the book is empty\n", min_count);
+    if (counts.forget_passes > 0)
+        std::fprintf(stderr, "tolvane-book: --memory %d filled %d time(s): moves played at most %u time(s) at those "
+                             "points may be missing\n", memory_mb, counts.forget_passes, counts.forgotten_at_most);
+    if (positions == 0) std::fprintf(stderr, "tolvane-book: no move reached --min %d: the book is empty\n", options.min_count);
     std::printf("%s written: %ld games read, %ld used, %ld skipped, %d positions, %d moves\n", book_name,
                 counts.games, counts.used, counts.skipped, positions, book_tree_records());
     return 0;

@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <random>
+#include <set>
 
 #include "book/book_fixture.h"
 
@@ -19,7 +21,76 @@ struct Built {
     int positions = 0;
     BookTallyCounts counts;
     std::string errors;  // standard error while reading
+    Bytes book;
 };
+
+// The legal moves of pos, promotions left out.
+std::vector<Move> legal_moves() {
+    MoveList list;
+    std::vector<Move> legal;
+    for (int i = 0, n = generate_moves(list); i < n; i++) {
+        if (list[i].type >= MOVE_PROMOTE_QUEEN || !make_move(list[i])) continue;
+        unmake_move();
+        legal.push_back(list[i]);
+    }
+    return legal;
+}
+
+std::string move_text(Move move) {
+    char text[MOVE_TEXT_SIZE];
+    format_move(text, move, NOTATION_THINKING);
+    return text;
+}
+
+// Games that fill memory with moves played once. Each starts 1. a3 a6 2. X Y with a pair (X, Y)
+// of its own and goes on at random, never with a move already played in the same position by an
+// earlier game. The openings come as short games of their own, played twice, so that every move
+// the games share is played often enough.
+struct Noise {
+    std::string openings, games;
+};
+
+Noise noise_games(int count, uint32_t seed) {
+    std::mt19937 random(seed);
+    std::set<std::string> played;  // position text and move
+    Noise noise;
+    set_book_start_position();
+    auto play = [](const char* word) {
+        Move move;
+        EXPECT_EQ(play_san_move(word, &move), SAN_OK);
+    };
+    play("a3");
+    play("a6");
+    int made = 0;
+    for (Move x : legal_moves()) {
+        make_move(x);
+        for (Move y : legal_moves()) {
+            if (made == count) break;
+            make_move(y);
+            const std::string opening = "1. a3 a6 2. " + move_text(x) + " " + move_text(y);
+            noise.openings += repeat(2, opening + " 1/2-1/2");
+            std::string game = opening;
+            for (int ply = 4; ply < 24; ply++) {
+                char text[BOOK_TEXT_SIZE];
+                book_position_text(text);
+                std::vector<Move> moves = legal_moves();
+                std::shuffle(moves.begin(), moves.end(), random);
+                auto fresh = std::find_if(moves.begin(), moves.end(),
+                                          [&](Move m) { return played.insert(text + move_text(m)).second; });
+                if (fresh == moves.end()) break;
+                game += ' ';
+                game += move_text(*fresh);
+                make_move(*fresh);
+            }
+            noise.games += game + " 1/2-1/2\n\n";
+            while (pos.game_ply > 3) unmake_move();
+            made++;
+        }
+        unmake_move();
+    }
+    while (pos.game_ply > 0) unmake_move();
+    return noise;
+}
 
 class BookTally : public ::testing::Test {
 protected:
@@ -31,7 +102,7 @@ protected:
     void TearDown() override { free_book(); }
 
     // Reads the PGN text, writes the book tree and installs it as the main book.
-    static Built build(std::string pgn, const BookTallyOptions& options = {}, int min_count = 2) {
+    static Built build(std::string pgn, const BookTallyOptions& options = {}) {
         Built built;
         FILE* file = fmemopen(pgn.data(), pgn.size(), "rb");
         EXPECT_NE(file, nullptr);
@@ -42,10 +113,10 @@ protected:
         book_tally_games(reader.get(), options, &built.counts);
         built.errors = testing::internal::GetCapturedStderr();
         std::fclose(file);
-        built.positions = book_tally_to_tree(min_count);
-        Bytes book(book_tree_encode(nullptr, 0));
-        book_tree_encode(book.data(), book.size());
-        install(&main_book, &main_book_size, book);
+        built.positions = book_tally_to_tree(options.min_count);
+        built.book.resize(book_tree_encode(nullptr, 0));
+        book_tree_encode(built.book.data(), built.book.size());
+        install(&main_book, &main_book_size, built.book);
         return built;
     }
 
@@ -214,6 +285,63 @@ TEST_F(BookTally, TheEngineChoosesTheMostPlayedMoveInTheFirstCandidatesShare) {
     int most_played = 0;
     for (int r = 0; r < 64; r++) most_played += after("e4", r)[0] == "c7c5";
     EXPECT_EQ(most_played, 40);  // three candidates weigh 8, 4, 2: the first is drawn 40 times in 64
+}
+
+// A budget the collection overflows: what a pass forgets is what the book would have left out.
+TEST_F(BookTally, WithinASmallBudgetTheBookIsTheSameWhenEveryMoveItHoldsRepeats) {
+    const Noise noise = noise_games(300, 7);
+    // Winners' answers behind losers' moves; a French reached first through a rarer order under
+    // 1. e4, so the walk writes it there, behind two moves played once.
+    const std::string games = repeat(5, "1. e4 c5 2. Nf3 d6 3. d4 cxd4 0-1") + repeat(4, "1. e4 e5 2. Nf3 Nc6 1/2-1/2") +
+                              repeat(3, "1. d4 e6 2. e4 d5 3. Nc3 Nf6 1/2-1/2") + "1. e4 e6 2. d4 d5 3. Nc3 1/2-1/2\n\n" +
+                              repeat(2, "1. c4 e5 2. Nc3 Nf6 1-0") + noise.openings + noise.games;
+    Built exact = build(games);
+    EXPECT_EQ(exact.counts.forget_passes, 0);
+    EXPECT_EQ(after("e4 e6 d4"), Moves({"d7d5", "d7d5"}));
+
+    BookTallyOptions small;
+    small.memory = 48 << 10;
+    Built bounded = build(games, small);
+    EXPECT_GT(bounded.counts.forget_passes, 2);
+    EXPECT_EQ(bounded.counts.forgotten_at_most, 1u);
+    EXPECT_EQ(bounded.positions, exact.positions);
+    EXPECT_EQ(bounded.book, exact.book);
+}
+
+TEST_F(BookTally, ASmallBudgetForgetsTheDeepestMovesPlayedOnceBeforeMemoryFilled) {
+    const Noise noise = noise_games(300, 11);
+    const std::string ruy = "1. e4 e5 2. Nf3 Nc6 3. Bb5 a6 4. Ba4 Nf6 5. O-O Be7 6. Re1 b5 7. Bb3 d6 8. c3 O-O "
+                            "9. h3 Nb8 10. d4 Nbd7 11. c4 c6 ";
+    const char* ruy_moves = "e4 e5 Nf3 Nc6 Bb5 a6 Ba4 Nf6 O-O Be7 Re1 b5 Bb3 d6 c3 O-O h3 Nb8 d4 Nbd7 c4 c6";
+    // Before memory fills: h3 and 12. Nc3 once, g3 and 12. a3 twice. After it: h3 and Nc3 once more.
+    const std::string before = "1. h3 h6 1/2-1/2\n\n" + ruy + "12. Nc3 1/2-1/2\n\n" + repeat(2, "1. g3 g6 1/2-1/2") +
+                               repeat(2, ruy + "12. a3 1/2-1/2");
+    const std::string games = noise.openings + before + noise.games + "1. h3 h6 1/2-1/2\n\n" + ruy + "12. Nc3 1/2-1/2\n\n";
+    build(games);
+    EXPECT_EQ(after(""), Moves({"a2a3", "a2a3", "e2e4", "h2h3", "g2g3"}));
+    EXPECT_EQ(after(ruy_moves), Moves({"b1c3", "b1c3", "a2a3"}));
+
+    BookTallyOptions small;
+    small.memory = 48 << 10;
+    Built bounded = build(games, small);
+    EXPECT_GT(bounded.counts.forget_passes, 0);
+    EXPECT_EQ(bounded.counts.forgotten_at_most, 1u);
+    // The moves played once near the start outlive the random ones deep in the games: h3 is
+    // counted in full. Nc3, played once as deep as 22 half-moves, was forgotten, and once more
+    // after is not enough; a3, played twice by then, stays.
+    EXPECT_EQ(after(""), Moves({"a2a3", "a2a3", "e2e4", "h2h3", "g2g3"}));
+    EXPECT_EQ(after(ruy_moves), Moves({"a2a3", "a2a3"}));
+    EXPECT_EQ(after("g3"), Moves({"g7g6", "g7g6"}));
+}
+
+TEST_F(BookTally, ABudgetTooSmallForTheBookForgetsMorePlayedMovesAndEnds) {
+    const Noise noise = noise_games(300, 7);
+    BookTallyOptions tiny;
+    tiny.memory = 8 << 10;
+    Built bounded = build(noise.openings + repeat(40, "1. e4 e5 1/2-1/2") + noise.games, tiny);
+    EXPECT_GT(bounded.counts.forgotten_at_most, 1u);
+    EXPECT_EQ(after("").at(1), "a2a3");
+    EXPECT_EQ(after("e4"), Moves({"e7e5", "e7e5"}));
 }
 
 }  // namespace

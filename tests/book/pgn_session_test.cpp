@@ -62,6 +62,7 @@ TEST(PgnSession, ToolMessagesSummaryAndShow) {
         {"pgn book.bin games.pgn --min=x", "tolvane-book: --min needs a number from 1 to 1000000\n"},
         {"pgn book.bin games.pgn --min-elo", "tolvane-book: --min-elo needs a number from 0 to 10000\n"},
         {"pgn book.bin games.pgn --sides loser", "tolvane-book: --sides is winner, both, white or black\n"},
+        {"pgn book.bin games.pgn --memory 0", "tolvane-book: --memory needs a number from 1 to 32768\n"},
         {"pgn book.bin nothing.pgn", "tolvane-book: cannot read nothing.pgn\n"},
         {"pgn games.pgn book.bin", "tolvane-book: games.pgn would be overwritten: the book's name comes first "
                                    "(tolvane-book pgn BOOK FILE...)\n"},
@@ -78,7 +79,7 @@ TEST(PgnSession, ToolMessagesSummaryAndShow) {
     EXPECT_EQ(run.err.rfind("tolvane-book: unknown option --colour\nusage:", 0), 0u) << run.err;
 
     // Two files; the bad game keeps its moves up to the fault, which is reported where it stands.
-    run = run_in(folder, TOOL + "pgn book.bin games.pgn bad.pgn --sides=winner --plies 4");
+    run = run_in(folder, TOOL + "pgn book.bin games.pgn bad.pgn --sides=winner --plies 4 --memory=1");
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.err, "bad.pgn:2: illegal move: Bb4\n");
     // Its Nf3 and Nc6, played once, lead to nothing playable and are left out; so is 1... d5.
