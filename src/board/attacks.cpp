@@ -15,3 +15,7 @@ int attacked_by_non_king(int square, int defender) {
 int in_check(int colour) {
     return is_attacked(pos.king_square[colour], colour);
 }
+
+uint64_t knight_attacks(int square) { return board_detail::knight_mask[square]; }
+uint64_t bishop_attacks(int square, uint64_t occupied) { return board_detail::diagonal_attacks(square, occupied); }
+uint64_t rook_attacks(int square, uint64_t occupied) { return board_detail::line_attacks(square, occupied); }

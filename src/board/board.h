@@ -83,6 +83,10 @@ struct Position {
     int ply;                 // distance from the search root
     int game_ply;            // entries on game_history
     uint64_t hash_key;       // Zobrist key
+    // The same board as bit sets, bit s for square s, kept beside the mailbox so that loops over
+    // men and attack tests touch only occupied squares.
+    uint64_t occupied[2];    // by Color
+    uint64_t men[2][6];      // by Color, then PAWN..KING
 };
 
 // What the generator scores quiet moves by: killer moves per ply (compared by from and to) and
@@ -165,6 +169,12 @@ int  move_type_from_text(int from, int to, const char* text);  // the kind a coo
 int is_attacked(int square, int defender);  // attacked by colour 1 - defender
 int in_check(int colour);
 int attacked_by_non_king(int square, int defender);  // is_attacked with the attacker's king left out
+
+// --- Bitboards --------------------------------------------------------------------------------
+uint64_t knight_attacks(int square);                     // squares a knight on square reaches
+uint64_t bishop_attacks(int square, uint64_t occupied);  // up to and including the first man
+uint64_t rook_attacks(int square, uint64_t occupied);    // on each line
+inline uint64_t all_men(const Position& p) { return p.occupied[WHITE] | p.occupied[BLACK]; }
 
 // --- Checks ----------------------------------------------------------------------------------
 bool position_is_ok();  // re-derives keys, counts, material and king squares from the board

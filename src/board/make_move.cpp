@@ -4,6 +4,7 @@
 
 using board_detail::discovered_attack;
 using board_detail::square_attacked;
+using board_detail::bit;
 
 namespace {
 
@@ -89,6 +90,13 @@ inline void recompute_material(Position& p, int c) {
 
 inline uint64_t piece_key(int colour, int type, int s) { return zobrist_piece[(colour * 6 + type) * 64 + s]; }
 
+// A man of `type` and `colour` appears on or leaves the squares of `squares` in the bitboards;
+// toggling lets make and unmake share each step, whichever squares coincide.
+inline void toggle_men(Position& p, int colour, int type, uint64_t squares) {
+    p.men[colour][type] ^= squares;
+    p.occupied[colour] ^= squares;
+}
+
 // Whether the side to move is in check, remembered for the last position asked about: every
 // move tried from one node shares the answer, so a node pays for one full attack test.
 struct CheckMemo {
@@ -151,6 +159,7 @@ int make_move(Move m) {
     uint64_t key = p.hash_key ^ piece_key(me, moving, from);
 
     // Move the man (a Chess960 king already on its destination stays, losing its rights).
+    toggle_men(p, me, moving, bit(from) ^ bit(to));
     if (type == MOVE_CASTLE && from == to) {
         p.castle &= me == WHITE ? CASTLE_BLACK : CASTLE_WHITE;
     } else {
@@ -170,6 +179,7 @@ int make_move(Move m) {
     bool material_changed = false;
     if (captured != EMPTY) {
         key ^= piece_key(opp, captured, to);
+        toggle_men(p, opp, captured, bit(to));
         --p.piece_count[opp][captured];
         material_changed = true;
     }
@@ -186,6 +196,7 @@ int make_move(Move m) {
                     p.color[rook_from] = EMPTY;
                 }
                 key ^= piece_key(me, ROOK, rook_from) ^ piece_key(me, ROOK, rook_to);
+                toggle_men(p, me, ROOK, bit(rook_from) ^ bit(rook_to));
             }
             break;
         }
@@ -195,6 +206,8 @@ int make_move(Move m) {
         case MOVE_PROMOTE_KNIGHT: {
             const int promoted = QUEEN - (type - MOVE_PROMOTE_QUEEN);  // queen, rook, bishop, knight
             p.piece[to] = promoted;
+            p.men[me][PAWN] ^= bit(to);
+            p.men[me][promoted] ^= bit(to);
             --p.piece_count[me][PAWN];
             ++p.piece_count[me][promoted];
             material_changed = true;
@@ -205,6 +218,7 @@ int make_move(Move m) {
             p.piece[victim] = EMPTY;
             p.color[victim] = EMPTY;
             key ^= piece_key(opp, PAWN, victim);
+            toggle_men(p, opp, PAWN, bit(victim));
             --p.piece_count[opp][PAWN];
             material_changed = true;
             break;
@@ -263,10 +277,12 @@ void unmake_move() {
     // other whichever squares coincide.
     if (type == MOVE_CASTLE) {
         const int wing = wing_of(to);
+        toggle_men(p, me, KING, bit(from) ^ bit(to));
         p.piece[to] = EMPTY;
         p.color[to] = EMPTY;
         if (wing != WING_NONE) {
             const int rook_to = rook_destination[wing], rook_from = p.castle_rook[wing];
+            toggle_men(p, me, ROOK, bit(rook_from) ^ bit(rook_to));
             p.piece[rook_to] = EMPTY;
             p.color[rook_to] = EMPTY;
             p.piece[rook_from] = ROOK;
@@ -288,12 +304,16 @@ void unmake_move() {
 
     // Counts, promotions, the en-passant pawn.
     bool material_changed = false;
+    toggle_men(p, me, moved, bit(from) ^ bit(to));
     if (e.captured != EMPTY) {
+        toggle_men(p, opp, e.captured, bit(to));
         ++p.piece_count[opp][e.captured];
         material_changed = true;
     }
     if (type >= MOVE_PROMOTE_QUEEN && type <= MOVE_PROMOTE_KNIGHT) {
         p.piece[from] = PAWN;
+        p.men[me][moved] ^= bit(from);  // the promoted man stood on `to` only, the pawn on `from`
+        p.men[me][PAWN] ^= bit(from);
         ++p.piece_count[me][PAWN];
         --p.piece_count[me][moved];
         material_changed = true;
@@ -301,6 +321,7 @@ void unmake_move() {
         const int victim = me == WHITE ? to + 8 : to - 8;
         p.piece[victim] = PAWN;
         p.color[victim] = opp;
+        toggle_men(p, opp, PAWN, bit(victim));
         ++p.piece_count[opp][PAWN];
         material_changed = true;
     }

@@ -1,4 +1,6 @@
 // Move generation with ordering scores and captures-only generation.
+#include <bit>
+
 #include "board/board.h"
 #include "board/geometry.h"
 
@@ -143,12 +145,9 @@ int generate_moves(Move* list, const OrderingMemory* ordering) {
     const Killers k = killers_of_ply(ordering, p.ply);
     int n = 0;
 
-    int men = 1;
-    for (int t = PAWN; t <= QUEEN; ++t) men += p.piece_count[me][t];
-
-    for (int s = 0; s < 64 && men > 0; ++s) {
-        if (color[s] != me) continue;
-        --men;
+    // The men in square order, a8 first: the order of the list is part of the search's order.
+    for (uint64_t own = p.occupied[me]; own != 0; own &= own - 1) {
+        const int s = std::countr_zero(own);
         if (n > MAX_MOVES - LIST_RESERVE) break;
         const int type = piece[s];
         switch (type) {
@@ -260,12 +259,9 @@ int gen_captures(Move* list) {
         put(list, n, from, t, MOVE_NORMAL, score);
     };
 
-    int men = 1;
-    for (int t = PAWN; t <= QUEEN; ++t) men += p.piece_count[me][t];
-
-    for (int s = 0; s < 64 && men > 0; ++s) {
-        if (color[s] != me) continue;
-        --men;
+    // The men in square order, a8 first: the order of the list is part of the search's order.
+    for (uint64_t own = p.occupied[me]; own != 0; own &= own - 1) {
+        const int s = std::countr_zero(own);
         if (n > MAX_MOVES - LIST_RESERVE) break;
         const int type = piece[s];
         switch (type) {
@@ -299,17 +295,10 @@ int gen_captures(Move* list) {
             default: {
                 const int first = type == ROOK ? RAY_LEFT : RAY_UP_LEFT;
                 const int last = type == BISHOP ? RAY_DOWN_LEFT : RAY_DOWN;
-                const auto& len = ray_length[s];
+                const uint64_t occupied = all_men(p);
                 for (int d = first; d <= last; ++d) {
-                    const int step = ray_step[d];
-                    int t = s;
-                    for (int i = len[d]; i > 0; --i) {
-                        t += step;
-                        if (color[t] != EMPTY) {
-                            if (color[t] == opp) capture(s, t, type);
-                            break;
-                        }
-                    }
+                    const int t = first_blocker(s, d, occupied);
+                    if (t != NO_SQUARE && color[t] == opp) capture(s, t, type);
                 }
                 break;
             }

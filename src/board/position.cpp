@@ -34,6 +34,18 @@ constexpr std::array<std::array<int, 64>, 64> make_distance() {
 
 }  // namespace
 
+void board_detail::set_bitboards(Position& p) {
+    for (int c = BLACK; c <= WHITE; ++c) {
+        p.occupied[c] = 0;
+        for (uint64_t& b : p.men[c]) b = 0;
+    }
+    for (int s = 0; s < 64; ++s) {
+        if (p.piece[s] == EMPTY) continue;
+        p.occupied[p.color[s]] |= bit(s);
+        p.men[p.color[s]][p.piece[s]] |= bit(s);
+    }
+}
+
 // Filled when the program is built, so it is ready before any position is set up.
 constexpr std::array<std::array<int, 64>, 64> distance = make_distance();
 
@@ -201,5 +213,14 @@ bool position_is_ok() {
     }
 
     if (p.fifty < 0 || p.game_ply < 0 || p.game_ply > MAX_GAME_PLY) return false;
+
+    // The bitboards show the mailbox's board.
+    Position rebuilt = p;
+    board_detail::set_bitboards(rebuilt);
+    for (int c = BLACK; c <= WHITE; ++c) {
+        if (p.occupied[c] != rebuilt.occupied[c]) return false;
+        for (int t = PAWN; t <= KING; ++t)
+            if (p.men[c][t] != rebuilt.men[c][t]) return false;
+    }
     return p.hash_key == compute_hash_key();
 }

@@ -227,6 +227,7 @@ bool setup_position(const char* text) {
         for (int t = PAWN; t <= QUEEN; ++t) count += p.piece_count[c][t];
         if (count > 16 || p.piece_count[c][PAWN] > 8) return false;
     }
+    board_detail::set_bitboards(p);
 
     // 3. The side to move; any other character leaves it as it was. The side that is not to move
     // may not be in check: its king could be taken.

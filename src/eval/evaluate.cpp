@@ -1,4 +1,6 @@
 // The evaluation driver: material, lazy exits, the cache, the phase term sets and the final score.
+#include <bit>
+
 #include "eval/eval.h"
 #include "eval/weights.h"
 
@@ -295,8 +297,8 @@ void build_working_tables() {
         pawn_rank[BLACK][x] = 7;
     }
     bishop_square_colour[WHITE] = bishop_square_colour[BLACK] = 0;
-    for (int sq = 0; sq < 64; sq++) {
-        if (pos.piece[sq] == EMPTY) continue;
+    for (uint64_t men = all_men(pos); men != 0; men &= men - 1) {
+        const int sq = std::countr_zero(men);
         occupied_squares[occupied_count++] = sq;
         if (pos.piece[sq] != PAWN) continue;
         const int row = sq >> 3, x = (sq & 7) + 1;

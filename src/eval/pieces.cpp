@@ -1,4 +1,6 @@
 // The per-piece loops of the three phases, with mobility and the knight, bishop, rook, queen terms.
+#include <bit>
+
 #include "eval/eval.h"
 #include "eval/weights.h"
 
@@ -21,19 +23,6 @@ inline int own_pawn_count(int colour) {
 inline int enemy_king_distance(int colour, int sq) { return distance[sq][pos.king_square[1 - colour]]; }
 
 inline bool on_seventh(int colour, int sq) { return (sq >> 3) == (colour == WHITE ? 1 : 6); }
-
-int ray_mobility(int sq, const int* rows, const int* files) {
-    int count = 0;
-    for (int i = 0; i < 4; i++) {
-        int r = (sq >> 3) + rows[i], f = (sq & 7) + files[i];
-        while (on_board(r, f) && pos.piece[r * 8 + f] == EMPTY) {
-            count++;
-            r += rows[i];
-            f += files[i];
-        }
-    }
-    return count;
-}
 
 // A rook's file without pawns, or with enemy pawns only.
 int open_file_bonus(int colour, int sq) {
@@ -139,30 +128,23 @@ inline void add_score(int colour, int value) {
 
 }  // namespace
 
-int knight_mobility_count(int sq) {
-    static const int rows[8] = {-2, -2, -1, -1, 1, 1, 2, 2};
-    static const int files[8] = {-1, 1, -2, 2, -2, 2, -1, 1};
-    int count = 0;
-    for (int i = 0; i < 8; i++) {
-        const int r = (sq >> 3) + rows[i], f = (sq & 7) + files[i];
-        if (on_board(r, f) && pos.piece[r * 8 + f] == EMPTY) count++;
-    }
-    return count;
-}
+// Mobility counts the empty squares a piece reaches: its attacks without the men they end on.
+int knight_mobility_count(int sq) { return std::popcount(knight_attacks(sq) & ~all_men(pos)); }
 
 int bishop_mobility_count(int sq) {
-    static const int rows[4] = {-1, -1, 1, 1};
-    static const int files[4] = {-1, 1, -1, 1};
-    return ray_mobility(sq, rows, files);
+    const uint64_t occupied = all_men(pos);
+    return std::popcount(bishop_attacks(sq, occupied) & ~occupied);
 }
 
 int rook_mobility_count(int sq) {
-    static const int rows[4] = {-1, 1, 0, 0};
-    static const int files[4] = {0, 0, -1, 1};
-    return ray_mobility(sq, rows, files);
+    const uint64_t occupied = all_men(pos);
+    return std::popcount(rook_attacks(sq, occupied) & ~occupied);
 }
 
-int queen_mobility(int sq) { return bishop_mobility_count(sq) + rook_mobility_count(sq); }
+int queen_mobility(int sq) {
+    const uint64_t occupied = all_men(pos);
+    return std::popcount((bishop_attacks(sq, occupied) | rook_attacks(sq, occupied)) & ~occupied);
+}
 
 int square_terms_middlegame(int sq) {
     const int colour = pos.color[sq];

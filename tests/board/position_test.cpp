@@ -55,6 +55,8 @@ TEST_F(PositionState, ConsistencyCheckSeesEachKindOfFault) {
         [] { pos.color[27] = WHITE; },    // a colour without a piece
         [] { pos.piece[0] = EMPTY; },     // a piece vanished from one array only
         [] { pos.castle_rook[0] = 62; },  // a right whose rook is not there
+        [] { pos.men[BLACK][KNIGHT] ^= 1; },   // a bitboard out of step with the mailbox
+        [] { pos.occupied[WHITE] ^= 1ull << 40; },
     };
     setup(START);
     const Position good = pos;
