@@ -143,6 +143,7 @@ int  is_bad_capture(int from, int to);
 void add_move(int from, int to, int type, Move* list, int* count,  // score as the generator does,
               const OrderingMemory* ordering = nullptr);          // append, ++*count
 int  make_move(Move m);               // 1 made, 0 refused (pos unchanged)
+int  is_legal(Move m);                // 1 when make_move would admit m; pos unchanged
 void unmake_move();
 void make_null_move();                // the side to move passes; unmake_move takes it back
 int  count_legal_moves();
@@ -175,6 +176,14 @@ uint64_t knight_attacks(int square);                     // squares a knight on 
 uint64_t bishop_attacks(int square, uint64_t occupied);  // up to and including the first man
 uint64_t rook_attacks(int square, uint64_t occupied);    // on each line
 inline uint64_t all_men(const Position& p) { return p.occupied[WHITE] | p.occupied[BLACK]; }
+// Squares in a set. Written out because the default build targets processors without a count
+// instruction, where the library's call would cost more than these few steps.
+inline int square_count(uint64_t b) {
+    b -= (b >> 1) & 0x5555555555555555ull;
+    b = (b & 0x3333333333333333ull) + ((b >> 2) & 0x3333333333333333ull);
+    b = (b + (b >> 4)) & 0x0F0F0F0F0F0F0F0Full;
+    return static_cast<int>((b * 0x0101010101010101ull) >> 56);
+}
 
 // --- Checks ----------------------------------------------------------------------------------
 bool position_is_ok();  // re-derives keys, counts, material and king squares from the board

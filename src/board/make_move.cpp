@@ -256,6 +256,29 @@ int make_move(Move m) {
     return 1;
 }
 
+// The common move needs no trial: a king that is not in check and does not move can only be
+// uncovered along the line through the square the mover leaves, and the mover may block that line
+// again or take the slider on it. Everything else is tried on the board.
+int is_legal(Move m) {
+    const Position& p = pos;
+    const int from = m.from, to = m.to, type = m.type;
+    if (p.game_ply < 0 || p.game_ply >= MAX_GAME_PLY || (unsigned)from > 63 || (unsigned)to > 63 ||
+        type == MOVE_CASTLE || type == MOVE_EN_PASSANT || p.piece[from] == KING || side_in_check(p)) {
+        if (!make_move(m)) return 0;
+        unmake_move();
+        return 1;
+    }
+    const int me = p.side, opp = 1 - me;
+    const int king = p.king_square[me];
+    const int d = board_detail::line_direction[king][from];
+    if (d < 0) return 1;
+    const uint64_t after = ((p.occupied[WHITE] | p.occupied[BLACK]) ^ bit(from)) | bit(to);
+    const int t = board_detail::first_blocker(king, d, after);
+    if (t == NO_SQUARE || t == to) return 1;
+    const uint64_t sliders = p.men[opp][QUEEN] | (d >= board_detail::RAY_LEFT ? p.men[opp][ROOK] : p.men[opp][BISHOP]);
+    return (sliders & bit(t)) == 0;
+}
+
 void unmake_move() {
     Position& p = pos;
     if (p.game_ply <= 0) return;  // nothing to take back

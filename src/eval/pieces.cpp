@@ -121,6 +121,34 @@ int queen_eg(int colour, int sq, int mobility) {
            (on_seventh(colour, sq) ? ENDGAME_QUEEN_ON_SEVENTH : 0);
 }
 
+// The middlegame pawn terms read nothing but the pawns, so a structure seen before is looked up,
+// not scored again. An entry holds both colours' pawns in full, so a hit is always right.
+struct PawnCacheEntry {
+    uint64_t pawns[2];  // by Color
+    int score[2];       // the sum of pawn_mg over that colour's pawns
+};
+constexpr int PAWN_CACHE_ENTRIES = 2048;
+PawnCacheEntry pawn_cache[PAWN_CACHE_ENTRIES];  // all empty: no pawns score nothing, as stored
+
+int pawn_sum_mg(int colour, uint64_t pawns) {
+    int sum = 0;
+    for (; pawns != 0; pawns &= pawns - 1) sum += pawn_mg(colour, std::countr_zero(pawns));
+    return sum;
+}
+
+const PawnCacheEntry& pawn_structure_mg() {
+    const uint64_t white = pos.men[WHITE][PAWN], black = pos.men[BLACK][PAWN];
+    const uint64_t mixed = (white * 0x9E3779B97F4A7C15ull) ^ (black * 0xC2B2AE3D27D4EB4Full);
+    PawnCacheEntry& e = pawn_cache[(mixed >> 40) % PAWN_CACHE_ENTRIES];
+    if (e.pawns[WHITE] != white || e.pawns[BLACK] != black) {
+        e.pawns[WHITE] = white;
+        e.pawns[BLACK] = black;
+        e.score[WHITE] = pawn_sum_mg(WHITE, white);
+        e.score[BLACK] = pawn_sum_mg(BLACK, black);
+    }
+    return e;
+}
+
 inline void add_score(int colour, int value) {
     if (colour == WHITE) white_score += value;
     else black_score += value;
@@ -129,21 +157,21 @@ inline void add_score(int colour, int value) {
 }  // namespace
 
 // Mobility counts the empty squares a piece reaches: its attacks without the men they end on.
-int knight_mobility_count(int sq) { return std::popcount(knight_attacks(sq) & ~all_men(pos)); }
+int knight_mobility_count(int sq) { return square_count(knight_attacks(sq) & ~all_men(pos)); }
 
 int bishop_mobility_count(int sq) {
     const uint64_t occupied = all_men(pos);
-    return std::popcount(bishop_attacks(sq, occupied) & ~occupied);
+    return square_count(bishop_attacks(sq, occupied) & ~occupied);
 }
 
 int rook_mobility_count(int sq) {
     const uint64_t occupied = all_men(pos);
-    return std::popcount(rook_attacks(sq, occupied) & ~occupied);
+    return square_count(rook_attacks(sq, occupied) & ~occupied);
 }
 
 int queen_mobility(int sq) {
     const uint64_t occupied = all_men(pos);
-    return std::popcount((bishop_attacks(sq, occupied) | rook_attacks(sq, occupied)) & ~occupied);
+    return square_count((bishop_attacks(sq, occupied) | rook_attacks(sq, occupied)) & ~occupied);
 }
 
 int square_terms_middlegame(int sq) {
@@ -173,20 +201,25 @@ int square_terms_endgame(int sq) {
 }
 
 void piece_terms_middlegame() {
+    const PawnCacheEntry& pawns = pawn_structure_mg();
+    white_score += pawns.score[WHITE];
+    black_score += pawns.score[BLACK];
     for (int i = 0; i < occupied_count; i++) {
         const int sq = occupied_squares[i];
-        if (pos.piece[sq] != EMPTY) add_score(pos.color[sq], square_terms_middlegame(sq));
+        if (pos.piece[sq] != EMPTY && pos.piece[sq] != PAWN) add_score(pos.color[sq], square_terms_middlegame(sq));
     }
 }
 
 void piece_terms_transition() {
+    const PawnCacheEntry& pawns = pawn_structure_mg();
+    white_mg += pawns.score[WHITE];
+    black_mg += pawns.score[BLACK];
     for (int i = 0; i < occupied_count; i++) {
         const int sq = occupied_squares[i];
         const int colour = pos.color[sq];
         int mg = 0, eg = 0, mobility;
         switch (pos.piece[sq]) {
         case PAWN:
-            mg = pawn_mg(colour, sq);
             eg = pawn_eg(colour, sq);
             break;
         case KNIGHT:

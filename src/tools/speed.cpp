@@ -69,10 +69,11 @@ bool set_fen(const std::string& fen) {
     return setup_position((placement + " " + side + " " + rights + " " + ep).c_str());
 }
 
-// Every corpus position evaluated in full (no cache, no lazy exits), as the corpus test does.
+// Every corpus position evaluated in full (no cache, no lazy exits), as the corpus test does. The
+// rounds run through the whole corpus, so each evaluation follows another position, as in a search.
 void eval_speed() {
     struct Line {
-        std::string fen;
+        Position position;
         int root[4];
     };
     std::vector<Line> corpus;
@@ -81,25 +82,26 @@ void eval_speed() {
         std::istringstream fields(text);
         std::string placement, side, tag;
         fields >> placement >> side >> tag >> c.root[0] >> c.root[1] >> c.root[2] >> c.root[3];
-        c.fen = placement + " " + side + " - -";
+        if (!set_fen(placement + " " + side + " - -")) continue;
+        c.position = pos;
         corpus.push_back(c);
     }
     EvalCacheEntry* saved_cache = eval_cache;
     eval_cache = nullptr;
     lazy_eval = 0;
     int64_t checksum = 0, evaluations = 0;
-    double seconds = 0;
-    for (const Line& c : corpus) {
-        if (!set_fen(c.fen)) continue;
-        root_piece_material[WHITE] = c.root[0];
-        root_pawn_material[WHITE] = c.root[1];
-        root_piece_material[BLACK] = c.root[2];
-        root_pawn_material[BLACK] = c.root[3];
-        const auto start = std::chrono::steady_clock::now();
-        for (int r = 0; r < EVAL_ROUNDS; r++) checksum += evaluate(-SCORE_INF, SCORE_INF);
-        seconds += seconds_since(start);
-        evaluations += EVAL_ROUNDS;
-    }
+    const auto start = std::chrono::steady_clock::now();
+    for (int r = 0; r < EVAL_ROUNDS; r++)
+        for (const Line& c : corpus) {
+            pos = c.position;
+            root_piece_material[WHITE] = c.root[0];
+            root_pawn_material[WHITE] = c.root[1];
+            root_piece_material[BLACK] = c.root[2];
+            root_pawn_material[BLACK] = c.root[3];
+            checksum += evaluate(-SCORE_INF, SCORE_INF);
+            evaluations++;
+        }
+    const double seconds = seconds_since(start);
     eval_cache = saved_cache;
     std::printf("eval    %8" PRId64 " evaluations  %7.3f s  %10.0f evaluations/s  (checksum %" PRId64 ")\n",
                 evaluations, seconds, evaluations / seconds, checksum);

@@ -79,6 +79,39 @@ struct CaptureSubsetWalk {
     }
 };
 
+// At every node of a short walk, is_legal agrees with make_move on every generated move and
+// leaves the position as it was.
+struct LegalityWalk {
+    std::string fault;
+
+    void run(int depth) {
+        Move list[MAX_MOVES];
+        const int n = generate_moves(list);
+        for (int i = 0; i < n && fault.empty(); ++i) {
+            const Position before = pos;
+            const int predicted = is_legal(list[i]);
+            if (!same_position(before, pos)) fault = "is_legal changed the position";
+            const int made = make_move(list[i]);
+            if (predicted != made)
+                fault = "is_legal " + std::to_string(predicted) + ", make_move " + std::to_string(made) + " (" +
+                        std::to_string(list[i].from) + "-" + std::to_string(list[i].to) + ")";
+            if (!made) continue;
+            if (depth > 1) run(depth - 1);
+            unmake_move();
+        }
+    }
+};
+
+TEST_F(PerftSuite, LegalityTestAgreesWithMakeMove) {
+    for (const auto& c : read_perft_suite()) {
+        setup_case(c);
+        LegalityWalk walk;
+        walk.run(3);
+        EXPECT_TRUE(walk.fault.empty()) << c.fen << ": " << walk.fault;
+        reset_engine_state();
+    }
+}
+
 TEST_F(PerftSuite, CaptureGenerationIsTheCaptureSubset) {
     for (const auto& c : read_perft_suite()) {
         setup_case(c);

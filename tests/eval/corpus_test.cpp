@@ -109,6 +109,25 @@ TEST(EvalCorpus, EveryScoreAsRecorded) {
     eval_cache = saved_cache;
 }
 
+// Pawn structures met before are looked up, not scored again: the corpus backwards, twice (the
+// second pass meets every structure again), must give the recorded scores.
+TEST(EvalCorpus, SameScoresInAnyOrder) {
+    init_hash_keys();
+    EvalCacheEntry* saved_cache = eval_cache;
+    auto corpus = read_corpus();
+    ASSERT_GE(corpus.size(), 3000u) << CORPUS_FILE;
+    int wrong = 0;
+    for (int pass = 0; pass < 2; pass++) {
+        for (auto it = corpus.rbegin(); it != corpus.rend(); ++it) {
+            ASSERT_TRUE(set_line(*it)) << it->fen;
+            const int score = corpus_eval(it->root);
+            if (score != it->score && ++wrong <= 10) ADD_FAILURE() << it->fen << ": " << score << ", recorded " << it->score;
+        }
+    }
+    EXPECT_EQ(wrong, 0) << "evaluations that moved";
+    eval_cache = saved_cache;
+}
+
 // --- Writing the corpus -------------------------------------------------------------------------
 
 // A fixed generator, so the corpus is the same on every machine.
