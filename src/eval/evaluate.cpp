@@ -292,21 +292,18 @@ int evaluate_endgame() {
 // One pass over the board: the occupied-square list and the rearmost pawn of each colour per file.
 void build_working_tables() {
     occupied_count = 0;
-    for (int x = 0; x < 10; x++) {
-        pawn_rank[WHITE][x] = 0;
-        pawn_rank[BLACK][x] = 7;
-    }
+    for (uint64_t men = all_men(pos); men != 0; men &= men - 1) occupied_squares[occupied_count++] = std::countr_zero(men);
     bishop_square_colour[WHITE] = bishop_square_colour[BLACK] = 0;
-    for (uint64_t men = all_men(pos); men != 0; men &= men - 1) {
-        const int sq = std::countr_zero(men);
-        occupied_squares[occupied_count++] = sq;
-        if (pos.piece[sq] != PAWN) continue;
-        const int row = sq >> 3, x = (sq & 7) + 1;
-        if (pos.color[sq] == WHITE) {
-            if (row > pawn_rank[WHITE][x]) pawn_rank[WHITE][x] = row;
-        } else {
-            if (row < pawn_rank[BLACK][x]) pawn_rank[BLACK][x] = row;
-        }
+
+    // White's rearmost pawn on a file is its highest row there, black's its lowest.
+    constexpr uint64_t FILE_A = 0x0101010101010101ull;
+    pawn_rank[WHITE][0] = pawn_rank[WHITE][9] = 0;
+    pawn_rank[BLACK][0] = pawn_rank[BLACK][9] = 7;
+    for (int file = 0; file < 8; file++) {
+        const uint64_t white = pos.men[WHITE][PAWN] & (FILE_A << file);
+        const uint64_t black = pos.men[BLACK][PAWN] & (FILE_A << file);
+        pawn_rank[WHITE][file + 1] = white ? (63 - std::countl_zero(white)) >> 3 : 0;
+        pawn_rank[BLACK][file + 1] = black ? std::countr_zero(black) >> 3 : 7;
     }
 }
 

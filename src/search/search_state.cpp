@@ -84,9 +84,13 @@ int men_on_board() {
 bool same_move(Move a, Move b) { return a.from == b.from && a.to == b.to; }
 
 void pick_next_move(Move* list, int count, int index) {
-    int best = index;
+    int best = index, best_score = list[index].score;
     for (int j = index + 1; j < count; j++) {
-        if (list[j].score > list[best].score) best = j;
+        const int score = list[j].score;
+        if (score > best_score) {
+            best = j;
+            best_score = score;
+        }
     }
     if (best != index) {
         Move t = list[index];
