@@ -1,4 +1,7 @@
 // Make and unmake: one move played and taken back with every field and the key kept.
+#include <cstdio>
+#include <cstdlib>
+
 #include "board/board.h"
 #include "board/attacks.h"
 
@@ -7,6 +10,20 @@ using board_detail::square_attacked;
 using board_detail::bit;
 
 namespace {
+
+// A build with TOLVANE_CHECK_POSITION re-derives the whole board after every move made and taken
+// back, and stops at the first slip of the incremental updates, where it happened.
+#if defined(TOLVANE_CHECK_POSITION)
+constexpr bool check_every_move = true;
+#else
+constexpr bool check_every_move = false;
+#endif
+
+inline void check_position(const char* after) {
+    if (!check_every_move || position_is_ok()) return;
+    std::fprintf(stderr, "Position check failed after %s\n", after);
+    std::abort();
+}
 
 // Castling wings in castle_rook order, found from the king's destination.
 constexpr int WING_NONE = -1;
@@ -253,6 +270,7 @@ int make_move(Move m) {
         recompute_material(p, WHITE);
         recompute_material(p, BLACK);
     }
+    check_position("make_move");
     return 1;
 }
 
@@ -294,7 +312,10 @@ void unmake_move() {
     const int me = 1 - p.side, opp = p.side;
     p.side = me;
     const int from = e.from, to = e.to, type = e.type;
-    if (type == MOVE_NONE) return;  // a null move: nothing stood anywhere else
+    if (type == MOVE_NONE) {  // a null move: nothing stood anywhere else
+        check_position("unmake_move");
+        return;
+    }
 
     // Castling: both men are lifted first and set down after, so neither overwrites the
     // other whichever squares coincide.
@@ -314,6 +335,7 @@ void unmake_move() {
         p.piece[from] = KING;
         p.color[from] = me;
         p.king_square[me] = from;
+        check_position("unmake_move");
         return;
     }
 
@@ -354,6 +376,7 @@ void unmake_move() {
         recompute_material(p, WHITE);
         recompute_material(p, BLACK);
     }
+    check_position("unmake_move");
 }
 
 // The history entry keeps what unmake_move needs to take the pass back.
@@ -372,6 +395,7 @@ void make_null_move() {
     pos.hash_key ^= zobrist_side[pos.side] ^ zobrist_side[1 - pos.side];
     pos.side = 1 - pos.side;
     pos.ep = NO_SQUARE;
+    check_position("make_null_move");
 }
 
 int count_legal_moves() {
