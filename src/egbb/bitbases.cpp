@@ -29,6 +29,19 @@ static void* egbb_library;
 static const int white_piece_code[5] = {6, 5, 4, 3, 2};
 constexpr int BLACK_CODE_OFFSET = 6;
 
+static bool impossible_score_reported;  // a faulty library is named once, not at every probe
+
+static void report_unusable(const char* file_name, const char* reason) {
+    printf("Bitbase library %s is unusable: %s\n", file_name, reason);
+}
+
+// The system's reason often starts with the file's name, which the message gives already.
+static const char* skip_file_name(const char* reason, const char* file_name) {
+    size_t length = strlen(file_name);
+    if (strncmp(reason, file_name, length) == 0 && strncmp(reason + length, ": ", 2) == 0) return reason + length + 2;
+    return reason;
+}
+
 int egbb_cache_bytes(int megabytes) {
     if (megabytes < 0) megabytes = 0;
     if (megabytes > EGBB_MAX_CACHE_MB) megabytes = EGBB_MAX_CACHE_MB;
@@ -40,17 +53,22 @@ int load_bitbases() {
     if (egbb_library) return 1;
 
     // 1. Load it: the directory setting joined with each of the library's names, until one loads.
+    // A file that is there and still does not load is worth a word on why.
     const void* end = memchr(egbb_path, '\0', EGBB_PATH_SIZE);
     size_t directory = end ? static_cast<size_t>(static_cast<const char*>(end) - egbb_path)
                            : EGBB_PATH_SIZE;
     void* library = nullptr;
+    char file_name[EGBB_FILE_NAME_SIZE] = "";
     for (const char* name : EGBB_LIBRARY_NAMES) {
-        char file_name[EGBB_FILE_NAME_SIZE];
         if (directory + strlen(name) >= sizeof file_name) continue;
         memcpy(file_name, egbb_path, directory);
         strcpy(file_name + directory, name);
         library = library_open(file_name);
         if (library) break;
+        if (FILE* file = fopen(file_name, "rb")) {
+            fclose(file);
+            report_unusable(file_name, skip_file_name(library_error(), file_name));
+        }
     }
 
     // 2. Find both entries; a library without them is of no use.
@@ -59,6 +77,7 @@ int load_bitbases() {
     auto probe = reinterpret_cast<EgbbProbeFunction>(library_symbol(library, "probe_egbb_5men"));
     if (!load || !probe) {
         library_close(library);
+        report_unusable(file_name, load ? "it has no entry probe_egbb_5men" : "it has no entry load_egbb_5men");
         return 0;
     }
 
@@ -71,6 +90,7 @@ int load_bitbases() {
     egbb_library = library;
     EgbbProbe = probe;
     egbb_loaded = 1;
+    impossible_score_reported = false;
     return 1;
 }
 
@@ -113,5 +133,16 @@ int probe_bitbases(int* score) {
     }
     *score = EgbbProbe(args[0], args[1], args[2], args[3], args[4], args[5], args[6], args[7],
                        args[8]);
-    return *score != EGBB_NOT_FOUND;
+    if (*score == EGBB_NOT_FOUND) return 0;
+    // Beyond the limit a score would read as a mate or as infinity in the search: a faulty
+    // library's answer is a miss.
+    if (*score <= -EGBB_SCORE_LIMIT || *score >= EGBB_SCORE_LIMIT) {
+        if (!impossible_score_reported) {
+            printf("Bitbase library gave the impossible score %d: such scores are ignored\n", *score);
+            impossible_score_reported = true;
+        }
+        *score = EGBB_NOT_FOUND;
+        return 0;
+    }
+    return 1;
 }

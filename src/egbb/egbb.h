@@ -2,6 +2,7 @@
 #pragma once
 
 constexpr int EGBB_NOT_FOUND = 99999;
+constexpr int EGBB_SCORE_LIMIT = 32000;  // a library's scores lie strictly within plus or minus this
 constexpr int EGBB_PATH_SIZE = 256;
 
 // Settings (tolvane.ini keys path, men, cache_size, load_type).

@@ -1,4 +1,4 @@
-// The operating system, behind six calls: clock, input test, line reader and shared libraries.
+// The operating system, behind a few calls: clock, input test, line reader and shared libraries.
 #pragma once
 
 #include <cstddef>
@@ -18,3 +18,4 @@ bool input_ended();                          // no byte will come after those al
 void* library_open(const char* file_name);
 void* library_symbol(void* library, const char* name);
 bool  library_close(void* library);
+const char* library_error();  // the system's reason why the last open or lookup failed

@@ -36,3 +36,8 @@ void* library_open(const char* file_name) { return dlopen(file_name, RTLD_NOW | 
 void* library_symbol(void* library, const char* name) { return dlsym(library, name); }
 
 bool library_close(void* library) { return dlclose(library) == 0; }
+
+const char* library_error() {
+    const char* reason = dlerror();
+    return reason ? reason : "unknown reason";
+}

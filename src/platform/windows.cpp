@@ -172,3 +172,15 @@ void* library_symbol(void* library, const char* name) {
 }
 
 bool library_close(void* library) { return FreeLibrary(static_cast<HMODULE>(library)) != 0; }
+
+const char* library_error() {
+    static char reason[256];
+    DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                                  GetLastError(), 0, reason, sizeof reason, nullptr);
+    if (length == 0) return "unknown reason";
+    // The system's text ends its sentence with a line break.
+    while (length > 0 && (reason[length - 1] == '\n' || reason[length - 1] == '\r' || reason[length - 1] == ' ' ||
+                          reason[length - 1] == '.'))
+        reason[--length] = '\0';
+    return reason;
+}

@@ -64,6 +64,9 @@ int recompute_total_material() {
 }
 
 // A bitbase score is a distance from this node; the search counts from the root.
+// Counted from the root, a bitbase score must still be neither a mate score nor infinity.
+static_assert(EGBB_SCORE_LIMIT + MAX_PLY < MATE_BOUND);
+
 bool probe_bitbases_from_root(int* score) {
     int found = 0;
     if (!probe_bitbases(&found)) return false;

@@ -4,7 +4,9 @@
 #include <algorithm>
 #include <cctype>
 #include <climits>
+#include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -113,6 +115,60 @@ TEST(BitbaseBinding, LoadsOurLibraryOnlyFromAPathThatFits) {
     unload_bitbases();  // a second release is harmless
     EXPECT_EQ(EgbbProbe, nullptr);
     EXPECT_EQ(probe_bitbases(&score), 0);
+}
+
+TEST(BitbaseBinding, ImpossibleScoresAreMissesNamedOnce) {
+    // Beyond the limit a score would pass for a mate or for infinity in the search.
+    EgbbProbe = fake_probe;
+    place("Ke1 ke8 Ra1", WHITE);
+    int score = 0;
+    testing::internal::CaptureStdout();
+    for (int answer : {EGBB_SCORE_LIMIT, -EGBB_SCORE_LIMIT, INT_MAX, INT_MIN, 32767, -99999}) {
+        fake_answer = answer;
+        EXPECT_EQ(probe_bitbases(&score), 0) << answer;
+        EXPECT_EQ(score, EGBB_NOT_FOUND) << answer;
+    }
+    for (int answer : {EGBB_SCORE_LIMIT - 1, -(EGBB_SCORE_LIMIT - 1), 0}) {
+        fake_answer = answer;
+        EXPECT_EQ(probe_bitbases(&score), 1) << answer;
+        EXPECT_EQ(score, answer);
+    }
+    std::string said = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(said, "Bitbase library gave the impossible score 32000: such scores are ignored\n");
+    EgbbProbe = nullptr;
+}
+
+TEST(BitbaseBinding, ALibraryThatIsThereButUnusableIsNamedWithTheReason) {
+    auto refused_with = [](const std::string& folder) {
+        std::strcpy(egbb_path, (folder + "/").c_str());
+        testing::internal::CaptureStdout();
+        EXPECT_EQ(load_bitbases(), 0) << folder;
+        EXPECT_EQ(EgbbProbe, nullptr) << folder;
+        return testing::internal::GetCapturedStdout();
+    };
+    const std::string file = "egbbso64.so";
+
+    // A file that is not a library: the system's reason, without the name a second time.
+    auto folder = std::filesystem::temp_directory_path() / "tolvane-not-a-library";
+    std::filesystem::create_directories(folder);
+    FILE* text = std::fopen((folder / file).c_str(), "w");
+    ASSERT_NE(text, nullptr);
+    std::fputs("not a library\n", text);
+    std::fclose(text);
+    std::string said = refused_with(folder.string());
+    std::string head = "Bitbase library " + folder.string() + "/" + file + " is unusable: ";
+    ASSERT_EQ(said.rfind(head, 0), 0u) << said;
+    std::string reason = said.substr(head.size(), said.find('\n') - head.size());
+    EXPECT_FALSE(reason.empty());
+    EXPECT_EQ(reason.find(file), std::string::npos) << reason;
+    EXPECT_EQ(said.substr(said.find('\n') + 1), "");  // one line; the drivers say the rest
+    std::filesystem::remove_all(folder);
+
+    // A library without the entries.
+    std::string no_entries = TOLVANE_BUILD_DIR "/test-egbb/no_entries";
+    EXPECT_EQ(refused_with(no_entries), "Bitbase library " + no_entries + "/" + file +
+                                            " is unusable: it has no entry load_egbb_5men\n");
+    std::strcpy(egbb_path, "./egbb/");
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 // The engine with our bitbase library converts queen and rook endings to mate, in xboard mode.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "support/session.h"
@@ -44,6 +46,43 @@ TEST(BitbaseSession, QueenAndRookEndingsAreMatedAtOnce) {
         session_send(&s, "quit");
         EXPECT_EQ(session_finish(&s), 0);
     }
+}
+
+// A library that is unusable, or whose scores are impossible, costs the bitbases and nothing else:
+// the engine says why once and goes on playing legal moves.
+TEST(BitbaseSession, AFaultyLibraryIsNamedOnceAndTheEngineGoesOnPlaying) {
+    auto not_a_library = std::filesystem::temp_directory_path() / "tolvane-session-not-a-library";
+    std::filesystem::create_directories(not_a_library);
+    std::ofstream(not_a_library / "egbbso64.so") << "MZ and nothing after\n";
+    struct Fault {
+        std::string folder;
+        std::string message;
+        bool loads;
+    };
+    const Fault faults[] = {
+        {TOLVANE_BUILD_DIR "/test-egbb/garbage_scores/", "Bitbase library gave the impossible score", true},
+        {TOLVANE_BUILD_DIR "/test-egbb/no_entries/", "is unusable: it has no entry", false},
+        {not_a_library.string() + "/", "is unusable: ", false},
+    };
+    for (const Fault& f : faults) {
+        SCOPED_TRACE(f.folder);
+        Session s;
+        ASSERT_TRUE(session_start(&s, "path " + f.folder + "\n"));
+        for (const char* line : {"xboard", "protover 2", "sd 6", "setboard 8/8/4k3/8/8/8/1Q6/K7 w - - 0 1"})
+            session_send(&s, line);
+        ASSERT_TRUE(session_expect(&s, "feature done=1"));
+        for (int ply = 0; ply < 12; ply++) {
+            session_send(&s, "go");
+            ASSERT_TRUE(session_expect(&s, "move ")) << s.transcript;
+            session_send(&s, "force");
+        }
+        session_send(&s, "quit");
+        EXPECT_EQ(session_finish(&s), 0);
+        EXPECT_EQ(count_of(s.transcript, f.message), 1) << s.transcript;
+        EXPECT_EQ(count_of(s.transcript, "EgbbProbe not Loaded!"), f.loads ? 0 : 1);
+        EXPECT_EQ(count_of(s.transcript, "Illegal"), 0);
+    }
+    std::filesystem::remove_all(not_a_library);
 }
 
 }  // namespace
