@@ -44,7 +44,7 @@ Move root_search(int own_side) {
     const int legal = count_root_moves();
 
     // Iterative deepening inside aspiration windows.
-    int max_depth = time_control.max_depth < MAX_PLY ? time_control.max_depth : MAX_PLY;
+    int max_depth = time_control.max_depth < MAX_ITERATION ? time_control.max_depth : MAX_ITERATION;
     int alpha = -SCORE_INF;
     int beta = SCORE_INF;
     int it = 1;

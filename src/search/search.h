@@ -16,6 +16,12 @@ enum SearchMode { MODE_THINK = 1, MODE_PONDER = 2, MODE_ANALYZE = 3 };
 enum StopReason { STOP_NONE = 0, STOP_TIME = 1, STOP_INPUT = 2, STOP_NODES = 3 };
 
 constexpr int NO_TIME_LIMIT_MS = 33554432;
+// Iterations run below this one; a build may lower it (the fuzzing build keeps every search short).
+#if defined(TOLVANE_MAX_ITERATION)
+constexpr int MAX_ITERATION = TOLVANE_MAX_ITERATION;
+#else
+constexpr int MAX_ITERATION = MAX_PLY;
+#endif
 
 constexpr int DEFAULT_HASH_MB = 32;
 constexpr uint32_t DEFAULT_HASH_ENTRIES = 838860;  // DEFAULT_HASH_MB
