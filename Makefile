@@ -8,7 +8,7 @@ WERROR  ?= OFF
 CONFIGURE = cmake -S . -DTOLVANE_WERROR=$(WERROR)
 WINDOWS := windows-x86_64 windows-i686
 
-.PHONY: run test debug sanitize bench speed pgo windows $(WINDOWS) windows-test dist build help clean
+.PHONY: run test debug sanitize fuzz bench speed pgo windows $(WINDOWS) windows-test dist build help clean
 
 build:
 	$(CONFIGURE) -B $(RELEASE) -DCMAKE_BUILD_TYPE=Release >/dev/null
@@ -32,6 +32,15 @@ sanitize:  ## address and undefined-behaviour sanitizers over the quick tests
 	cmake --build $(BUILD)/sanitize -j $(JOBS)
 	@$(call need_tests,$(BUILD)/sanitize)
 	ctest --test-dir $(BUILD)/sanitize --output-on-failure -j $(JOBS) -LE deep
+
+# Seconds each harness runs in `make fuzz`; CI keeps the default.
+FUZZ_SECONDS ?= 30
+
+fuzz:  ## libFuzzer harnesses for every outside input, built with clang, each run FUZZ_SECONDS
+	cmake -S . -B $(BUILD)/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
+	    -DTOLVANE_FUZZ=ON -DTOLVANE_WERROR=$(WERROR) >/dev/null
+	cmake --build $(BUILD)/fuzz -j $(JOBS)
+	tests/fuzz/run $(BUILD)/fuzz $(FUZZ_SECONDS)
 
 bench: build  ## the built-in benchmark (three minutes; a line typed ahead would stop it early)
 	cd $(RELEASE) && rm -f bench.out && \

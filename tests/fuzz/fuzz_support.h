@@ -1,0 +1,45 @@
+// What every harness shares: a stop with a message when a check fails, and a board snapshot.
+#pragma once
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "board/board.h"
+
+// A failed check is a finding: libFuzzer keeps the case that made it.
+#define FUZZ_CHECK(condition)                                                              \
+    do {                                                                                   \
+        if (!(condition)) {                                                                \
+            std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #condition); \
+            std::abort();                                                                  \
+        }                                                                                  \
+    } while (0)
+
+// The position as the game sees it; ply is the search's own and left out.
+inline bool same_position(const Position& a, const Position& b) {
+    Position x = a, y = b;
+    x.ply = y.ply = 0;
+    return std::memcmp(&x, &y, sizeof x) == 0;
+}
+
+// perft with every make and unmake checked: the board re-derives, and unmake restores it exactly.
+inline unsigned long checked_perft(int depth) {
+    if (depth == 0) return 1;
+    MoveList list;
+    const int n = generate_moves(list);
+    unsigned long leaves = 0;
+    const Position before = pos;
+    for (int i = 0; i < n; i++) {
+        if (!make_move(list[i])) {
+            FUZZ_CHECK(same_position(pos, before));  // a refused move changes nothing
+            continue;
+        }
+        FUZZ_CHECK(position_is_ok());
+        leaves += checked_perft(depth - 1);
+        unmake_move();
+        FUZZ_CHECK(position_is_ok());
+        FUZZ_CHECK(same_position(pos, before));
+    }
+    return leaves;
+}
