@@ -193,12 +193,16 @@ void setboard_command(const char* line) {
     }
 }
 
-// "white" and "black" name the side to move; the key must follow the side.
-void set_side_to_move(int side) {
-    if (pos.side == side) return;
+// "white" and "black" name the side to move; the key must follow the side. A side in check
+// keeps the move: handing it to the other side would leave a king to be taken, which no game
+// reaches and no search may start from.
+bool set_side_to_move(int side) {
+    if (pos.side == side) return true;
+    if (in_check(pos.side)) return false;
     pos.side = side;
     pos.ep = NO_SQUARE;
     pos.hash_key = compute_hash_key();
+    return true;
 }
 
 // Lines that leave the game as it is: when they arrive while the engine thinks, the engine
@@ -238,12 +242,10 @@ bool run_command(const char* line, const char* command) {
     } else if (strcmp(command, "go") == 0) {
         analyzing = 0;
         engine_side = pos.side;
-    } else if (strcmp(command, "white") == 0) {
-        set_side_to_move(WHITE);
-        engine_side = BLACK;
-    } else if (strcmp(command, "black") == 0) {
-        set_side_to_move(BLACK);
-        engine_side = WHITE;
+    } else if (strcmp(command, "white") == 0 || strcmp(command, "black") == 0) {
+        int side = strcmp(command, "white") == 0 ? WHITE : BLACK;
+        if (set_side_to_move(side)) engine_side = 1 - side;
+        else printf("Error (side to move is in check): %s\n", command);
     } else if (strcmp(command, "level") == 0) {
         level_command(line);
     } else if (strcmp(command, "st") == 0) {

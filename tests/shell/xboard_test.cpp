@@ -84,6 +84,19 @@ TEST_F(Xboard, UndoRemoveAndSetboard) {
     EXPECT_EQ(moves(talk({"sd 2", "setboard 4k3/8/8/8/8/8/4P3/4K3 w - -", "e2e4"})), 0);
 }
 
+// "white" and "black" give the move to that side and the engine the other; a side in check
+// keeps the move, or its king could be taken.
+TEST_F(Xboard, WhiteAndBlackNameTheSideToMove) {
+    std::string out = talk({"new", "force", "sd 2", "e2e4", "white", "d2d4"});
+    EXPECT_EQ(moves(out), 1) << out;  // the engine, now Black, answers White's second move
+    EXPECT_EQ(count_of(out, "Illegal"), 0) << out;
+
+    out = talk({"new", "force", "e2e4", "f7f6", "d1h5", "white"});
+    EXPECT_EQ(out, "Error (side to move is in check): white\n");
+    out = talk({"sd 2", "go"});
+    EXPECT_EQ(count_of(out, "\nmove g7g6 \n"), 1) << out;  // Black still to move, out of check
+}
+
 TEST_F(Xboard, HintAndPondering) {
     std::string out = talk({"new", "sd 2", "e2e4", "hint"});
     ASSERT_EQ(count_of(out, "Hint: "), 1) << out;
