@@ -130,8 +130,8 @@ extern int64_t next_check_nodes;  // the node count at which the searches call c
 // progress; tests replace it to search without a console.
 extern bool (*poll_input)();
 
-void set_time_st(int seconds);
-void set_time_move_ms(int ms);  // the "st" rule in milliseconds: every limit at ms, no depth limit
+void set_time_st_ms(int ms);    // the most a move may take, from "st"; the search keeps a margin
+void set_time_move_ms(int ms);  // every limit at ms, no depth limit
 void set_time_sd(int depth);
 void set_time_level(int moves_per_session, int increment_ms);
 void set_time_remaining(int centiseconds, int own_side);  // the "time" rule; own_side as for root_search

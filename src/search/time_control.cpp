@@ -31,7 +31,14 @@ void set_limits(int ms) {
 
 }  // namespace
 
-void set_time_st(int seconds) { set_time_move_ms(clamp_ms(static_cast<int64_t>(seconds) * 1000)); }
+void set_time_st_ms(int ms) {
+    if (ms < 0) ms = 0;
+    // The move must be made within the time, its way through the interface included: the search
+    // stops early by the margin, or by a quarter of a short time.
+    int reserve = ms / 4 < SAFETY_MARGIN_MS ? ms / 4 : SAFETY_MARGIN_MS;
+    set_time_move_ms(ms - reserve);
+    time_control.remaining_ms = ms;
+}
 
 void set_time_move_ms(int ms) {
     time_control.remaining_ms = ms;

@@ -179,6 +179,18 @@ void level_command(const char* line) {
     set_time_level(clamp(moves, 0, MAX_SECONDS), increment_ms);
 }
 
+// Seconds per move, with a fraction as in "st 0.5".
+void st_command(const char* line) {
+    char word[INPUT_LINE_SIZE];
+    int ms = 0;
+    read_word(read_word(line, word, sizeof word), word, sizeof word);
+    if (!read_seconds_ms(word, &ms)) {
+        missing_argument("st");
+        return;
+    }
+    set_time_st_ms(ms);
+}
+
 void setboard_command(const char* line) {
     // Each word holds up to a full input line, so the longest placement fits.
     char word[INPUT_LINE_SIZE];
@@ -249,7 +261,7 @@ bool run_command(const char* line, const char* command) {
     } else if (strcmp(command, "level") == 0) {
         level_command(line);
     } else if (strcmp(command, "st") == 0) {
-        if (number_argument(line, command, &n)) set_time_st(clamp(n, 0, MAX_SECONDS));
+        st_command(line);
     } else if (strcmp(command, "sd") == 0) {
         if (number_argument(line, command, &n)) set_time_sd(clamp(n, 1, MAX_PLY));
     } else if (strcmp(command, "time") == 0) {

@@ -41,7 +41,11 @@ const ClockCase CLOCK_CASES[] = {
     {LEVEL, 0, 2, 60000, BLACK, 0, ANY, ANY, 21990, 10995, 32985, 87960, ANY},
     {LEVEL, 40, 0, 200, BLACK, 0, ANY, ANY, 1700, ANY, ANY, ANY, 50},  // a short clock limits depth
     {LEVEL, 40, 0, 330, BLACK, 0, ANY, ANY, ANY, ANY, ANY, ANY, 100},
-    {ST, 5, 0, 0, BLACK, 0, 5000, ANY, 5000, 5000, 5000, 5000, 100},
+    // "st": the move must come within the time; the search keeps back the margin, or a quarter.
+    {ST, 5000, 0, 0, BLACK, 0, 5000, ANY, 4700, 4700, 4700, 4700, 100},
+    {ST, 1000, 0, 0, BLACK, 0, 1000, ANY, 750, 750, 750, 750, 100},
+    {ST, 50, 0, 0, BLACK, 0, 50, ANY, 38, 38, 38, 38, 100},
+    {ST, 0, 0, 0, BLACK, 0, 0, ANY, 0, 0, 0, 0, 100},
     {SD, 150, 0, 0, BLACK, 0, ANY, ANY, ANY, NONE, ANY, NONE, 100},
     {SD, 7, 0, 0, BLACK, 0, ANY, ANY, ANY, NONE, ANY, NONE, 7},
 };
@@ -56,7 +60,7 @@ TEST_F(TimeRules, ClockFigures) {
             set_time_level(c.a, c.inc * 1000);
             set_time_remaining(c.centiseconds, c.side);
         }
-        if (c.command == ST) set_time_st(c.a);
+        if (c.command == ST) set_time_st_ms(c.a);
         if (c.command == SD) set_time_sd(c.a);
         const TimeControl& t = time_control;
         const int got[] = {t.remaining_ms, t.moves_to_go, t.move_time_ms, t.soft_limit_ms,
@@ -69,8 +73,10 @@ TEST_F(TimeRules, ClockFigures) {
 
 // Absurd numbers from the interface must neither overflow nor hang the computation.
 TEST_F(TimeRules, ExtremeValuesStayInRange) {
-    set_time_st(2147483647);
-    EXPECT_EQ(time_control.hard_limit_ms, 2147483647);
+    set_time_st_ms(2147483647);
+    EXPECT_EQ(time_control.hard_limit_ms, 2147483647 - 300);
+    set_time_st_ms(-5);
+    EXPECT_EQ(time_control.hard_limit_ms, 0);
     set_time_level(-5, 0);  // would otherwise never bring the moves to go above zero
     EXPECT_EQ(time_control.moves_per_session, 0);
     set_time_remaining(2147483647, BLACK);

@@ -46,6 +46,7 @@ TEST_F(Xboard, MissingNumbersHugeNumbersAndLongLines) {
               "Error (missing argument): level\nError (missing argument): st\n"
               "Error (missing argument): variant\n");
     EXPECT_EQ(talk({"time 99999999999", "st 99999999999", "level 0 5 99999999", "sd -5"}), "");
+    EXPECT_EQ(talk({"st 0.05", "st 1.5", "st -3"}), "");  // fractions; a negative time is none
     std::string long_word(70000, 'e');
     std::string out = talk({long_word, "setboard " + std::string(5000, '8') + " w - -",
                             "variant " + long_word, "new", "ping " + long_word});
