@@ -679,6 +679,9 @@ prepareFolder();
 const queue = [];
 let index = 0;
 for (const s of plan) for (let g = 0; g < s.games; g++) queue.push({ index: index++, s, g });
+// Every series spread evenly over the run, so that a run stopped early has played some of each.
+const share = ({ s, g }) => (g + 0.5) / s.games;
+queue.sort((a, b) => share(a) - share(b) || a.index - b.index);
 const resultsFile = path.join(outDir, 'results.jsonl');
 const records = [];
 console.log(`${queue.length} games, ${jobs} at a time; logs in ${outDir}`);
