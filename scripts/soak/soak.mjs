@@ -220,6 +220,17 @@ class Engine {
     }
   }
 
+  // The engine's time on a CPU and waiting for one, in ms, as the kernel counts them: a move
+  // that came late while the engine waited for a CPU is the machine's load, not its clock.
+  schedMs() {
+    try {
+      const [onCpu, waiting] = fs.readFileSync(`/proc/${this.proc.pid}/schedstat`, 'utf8').split(' ').map(Number);
+      return { onCpu: onCpu / 1e6, waiting: waiting / 1e6 };
+    } catch {
+      return null;
+    }
+  }
+
   async quit() {
     if (!this.exited) {
       this.send('quit');
@@ -381,6 +392,7 @@ async function playGame(index, s, gameNumber) {
     }
     const lastMove = record.lastMove;
     let sentAt;
+    const schedBefore = engine.schedMs();
     if (!started[color]) {
       if (lastMove) engine.send(lastMove);
       sentAt = Date.now();
@@ -437,7 +449,11 @@ async function playGame(index, s, gameNumber) {
     }
     if (isTolvane(color)) record.maxOverrunMs = Math.max(record.maxOverrunMs ?? -Infinity, overrun);
     if (overrun > 0) {
-      fault(color, 'timeLosses', `${overrun} ms over at ply ${record.plies} (load ${os.loadavg()[0].toFixed(1)})`);
+      const schedAfter = engine.schedMs();
+      const sched = schedBefore && schedAfter
+        ? `; ${Math.round(schedAfter.onCpu - schedBefore.onCpu)} ms on a CPU, ${Math.round(schedAfter.waiting - schedBefore.waiting)} ms waiting for one`
+        : '';
+      fault(color, 'timeLosses', `${overrun} ms over at ply ${record.plies} after ${elapsed} ms (load ${os.loadavg()[0].toFixed(1)}${sched})`);
       end = { result: color === 'white' ? '0-1' : '1-0', reason: `${color} lost on time` };
       break;
     }
