@@ -309,9 +309,11 @@ void unmake_move() {
     p.ep = e.ep;
     p.fifty = e.fifty;
     p.hash_key = e.hash_key;
-    const int me = 1 - p.side, opp = p.side;
-    p.side = me;
     const int from = e.from, to = e.to, type = e.type;
+    // The mover is the owner of the man that moved, not merely the side not to move: the
+    // interface may have handed the move to the other side since ("white", "black").
+    const int me = type == MOVE_NONE ? 1 - p.side : p.color[to], opp = 1 - me;
+    p.side = me;
     if (type == MOVE_NONE) {  // a null move: nothing stood anywhere else
         check_position("unmake_move");
         return;

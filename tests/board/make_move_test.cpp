@@ -87,6 +87,25 @@ TEST_F(MakeMove, HistoryEntryCountersAndRights) {
     EXPECT_EQ(std::tie(pos.fifty, pos.castle), std::make_tuple(0, int(CASTLE_BLACK_SHORT)));
 }
 
+// The interface may hand the move to the other side between moves ("white", "black"): taking
+// moves back afterwards must still return each man to its owner and the move to its mover.
+TEST_F(MakeMove, UnmakeAfterTheSideToMoveWasHandedOver) {
+    setup(START_POSITION);
+    const Position start = pos;
+    ASSERT_EQ(make_move({52, 36, MOVE_NORMAL, 0}), 1);  // e2e4, then White is given the move again
+    pos.side = WHITE;
+    pos.ep = NO_SQUARE;
+    pos.hash_key = compute_hash_key();
+    const Position handed_over = pos;
+    ASSERT_EQ(make_move({51, 35, MOVE_NORMAL, 0}), 1);  // d2d4
+
+    unmake_move();
+    EXPECT_TRUE(same_position(handed_over, pos));
+    unmake_move();
+    EXPECT_TRUE(position_is_ok());
+    EXPECT_TRUE(same_position(start, pos));
+}
+
 // The history stack has MAX_GAME_PLY entries; a move that would need one more is refused.
 TEST_F(MakeMove, FullHistoryRefusesFurtherMoves) {
     setup("4k3/8/8/8/8/8/8/4K1N1w-");

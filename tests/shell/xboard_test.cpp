@@ -96,6 +96,11 @@ TEST_F(Xboard, WhiteAndBlackNameTheSideToMove) {
     EXPECT_EQ(out, "Error (side to move is in check): white\n");
     out = talk({"sd 2", "go"});
     EXPECT_EQ(count_of(out, "\nmove g7g6 \n"), 1) << out;  // Black still to move, out of check
+
+    // Moves taken back after the move was handed over return to their owners.
+    out = talk({"new", "force", "e2e4", "d7d5", "b1c3", "white", "force", "remove", "d7d5", "b1c3",
+                "white", "force", "undo", "undo", "d7d6"});
+    EXPECT_EQ(out, "") << out;
 }
 
 TEST_F(Xboard, HintAndPondering) {
