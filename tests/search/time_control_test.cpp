@@ -41,10 +41,11 @@ const ClockCase CLOCK_CASES[] = {
     {LEVEL, 0, 2, 60000, BLACK, 0, ANY, ANY, 21990, 10995, 32985, 87960, ANY},
     {LEVEL, 40, 0, 200, BLACK, 0, ANY, ANY, 1700, ANY, ANY, ANY, 50},  // a short clock limits depth
     {LEVEL, 40, 0, 330, BLACK, 0, ANY, ANY, ANY, ANY, ANY, ANY, 100},
-    // "st": the move must come within the time; the search keeps back the margin, or a quarter.
+    // "st": the move must come within the time; the search keeps back the margin, or a half.
     {ST, 5000, 0, 0, BLACK, 0, 5000, ANY, 4700, 4700, 4700, 4700, 100},
-    {ST, 1000, 0, 0, BLACK, 0, 1000, ANY, 750, 750, 750, 750, 100},
-    {ST, 50, 0, 0, BLACK, 0, 50, ANY, 38, 38, 38, 38, 100},
+    {ST, 1000, 0, 0, BLACK, 0, 1000, ANY, 700, 700, 700, 700, 100},
+    {ST, 500, 0, 0, BLACK, 0, 500, ANY, 250, 250, 250, 250, 100},
+    {ST, 50, 0, 0, BLACK, 0, 50, ANY, 25, 25, 25, 25, 100},
     {ST, 0, 0, 0, BLACK, 0, 0, ANY, 0, 0, 0, 0, 100},
     {SD, 150, 0, 0, BLACK, 0, ANY, ANY, ANY, NONE, ANY, NONE, 100},
     {SD, 7, 0, 0, BLACK, 0, ANY, ANY, ANY, NONE, ANY, NONE, 7},
