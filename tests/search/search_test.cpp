@@ -181,11 +181,12 @@ TEST(Search, LastPlyHandsOverToEvaluation) {
 
 // The thinking line: iteration, score, time, nodes, then each move and a space; an empty move
 // ends it; Chess960 castles by name; pondering shows the engine's view.
-std::string thinking(int mode, const char* variant, const std::vector<Move>& line, int score) {
+std::string thinking(int mode, const char* variant, const std::vector<Move>& line, int score,
+                     int64_t node_count = 4096) {
     search_mode = mode;
     set_variant(variant);
     iteration = 7;
-    nodes = 4096;
+    nodes = node_count;
     search_start_ms = now_ms();
     std::copy(line.begin(), line.end(), pv[0]);
     pv_length[0] = int(line.size());
@@ -211,6 +212,9 @@ TEST(Thinking, LineFormat) {
     EXPECT_TRUE(out.ends_with(" O-O O-O-O \n")) << out;
     out = thinking(MODE_PONDER, "normal", {e2e4}, -120);
     EXPECT_TRUE(out.starts_with("7 120 ")) << out;
+    // An hour's analysis passes 2^31 nodes, and a long one 2^32.
+    out = thinking(MODE_ANALYZE, "normal", {e2e4}, 0, 5000000000);
+    EXPECT_TRUE(out.ends_with(" 5000000000 e2e4 \n")) << out;
     search_mode = saved_mode;
     set_variant("normal");
 }
