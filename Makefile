@@ -33,14 +33,15 @@ sanitize:  ## address and undefined-behaviour sanitizers over the quick tests
 	@$(call need_tests,$(BUILD)/sanitize)
 	ctest --test-dir $(BUILD)/sanitize --output-on-failure -j $(JOBS) -LE deep
 
-# Seconds each harness runs in `make fuzz`; CI keeps the default.
+# Seconds each harness runs in `make fuzz`, and how many run at once; CI runs two at a time.
 FUZZ_SECONDS ?= 30
+FUZZ_JOBS    ?= 1
 
 fuzz:  ## libFuzzer harnesses for every outside input, built with clang, each run FUZZ_SECONDS
 	cmake -S . -B $(BUILD)/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
 	    -DTOLVANE_FUZZ=ON -DTOLVANE_WERROR=$(WERROR) >/dev/null
 	cmake --build $(BUILD)/fuzz -j $(JOBS)
-	tests/fuzz/run $(BUILD)/fuzz $(FUZZ_SECONDS)
+	FUZZ_JOBS=$(FUZZ_JOBS) tests/fuzz/run $(BUILD)/fuzz $(FUZZ_SECONDS)
 
 bench: build  ## the built-in benchmark (three minutes; a line typed ahead would stop it early)
 	cd $(RELEASE) && rm -f bench.out && \
