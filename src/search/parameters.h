@@ -73,6 +73,7 @@ constexpr int DEEP_SEARCH_TIME_MS = 3000;    // below this move time, iterations
 constexpr int SHORT_TIME_MAX_DEPTH = 50;     // ...this depth
 constexpr int GAME_MOVES_ASSUMED = 40;       // moves left when the whole game is one period
 constexpr int SINGLE_MOVE_ITERATIONS = 4;    // enough to have a line and a score to show
+constexpr int SHORT_MOVE_TIME_MS = 1000;     // below this hard limit, the endgame's time checks
 // Past the extended limit the search goes on only while the score drops by more than this.
 constexpr int SCORE_DROP_MARGIN = 20;
 

@@ -35,8 +35,11 @@ Move root_search(int own_side) {
     search_start_ms = now_ms();
     pos.ply = 0;
     recompute_total_material();
-    // With little material each node costs more relative to depth: look at the clock more often.
-    check_interval = total_material < ENDGAME_MATERIAL ? ENDGAME_CHECK_INTERVAL : MIDDLEGAME_CHECK_INTERVAL;
+    // With little material each node costs more relative to depth, and a short move time passes
+    // within the middlegame's interval: look at the clock more often.
+    const bool short_time = search_mode == MODE_THINK && time_control.hard_limit_ms < SHORT_MOVE_TIME_MS;
+    check_interval = total_material < ENDGAME_MATERIAL || short_time ? ENDGAME_CHECK_INTERVAL
+                                                                     : MIDDLEGAME_CHECK_INTERVAL;
     reset_search_state();
     lazy_eval = 1;
 

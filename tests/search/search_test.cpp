@@ -95,20 +95,32 @@ TEST(Search, PositionRestoredAndEveryPrintedLineLegal) {
     EXPECT_GT(lines, 10);
 }
 
+// Armed after iteration 2, the first check stops the search at once. A middlegame is checked
+// every MIDDLEGAME_CHECK_INTERVAL nodes; a short move time is checked as often as an endgame.
 TEST(Search, StoppedSearchReturnsBestMoveSoFar) {
-    ASSERT_TRUE(set_up(test_position(0)));
-    Snapshot before = take_snapshot();
-    // Armed after iteration 2, the check at the first interval stops the search at once.
-    time_control = {0, 0, 0, 0, NO_TIME_LIMIT_MS, NO_TIME_LIMIT_MS, NO_TIME_LIMIT_MS, 0, MAX_PLY, 0, 0};
-    search_mode = MODE_THINK;
-    Move m = root_search(EMPTY);
-    EXPECT_EQ(stop_search, STOP_TIME);
-    EXPECT_EQ(nodes, MIDDLEGAME_CHECK_INTERVAL);
-    EXPECT_GE(iteration, 3);
-    EXPECT_EQ(coord(m), coord(pv[0][0]));
-    EXPECT_NE(coord(m), "a8a8");
-    EXPECT_TRUE(same_as(before));
-    EXPECT_TRUE(is_legal_here(m));
+    for (const bool time_is_up : {true, false}) {
+        SCOPED_TRACE(time_is_up ? "no time left" : "input waiting");
+        ASSERT_TRUE(set_up(test_position(0)));
+        Snapshot before = take_snapshot();
+        const int hard_limit = time_is_up ? 0 : NO_TIME_LIMIT_MS;
+        time_control = {0, 0, 0, 0, NO_TIME_LIMIT_MS, NO_TIME_LIMIT_MS, NO_TIME_LIMIT_MS, hard_limit, MAX_PLY, 0, 0};
+        search_mode = MODE_THINK;
+        poll_input = time_is_up ? no_input : input_waits;
+        Move m = root_search(EMPTY);
+        poll_input = no_input;
+        EXPECT_EQ(stop_search, time_is_up ? STOP_TIME : STOP_INPUT);
+        if (time_is_up) {
+            EXPECT_EQ(nodes % ENDGAME_CHECK_INTERVAL, 0);
+            EXPECT_LT(nodes, MIDDLEGAME_CHECK_INTERVAL);
+        } else {
+            EXPECT_EQ(nodes, MIDDLEGAME_CHECK_INTERVAL);
+        }
+        EXPECT_GE(iteration, 3);
+        EXPECT_EQ(coord(m), coord(pv[0][0]));
+        EXPECT_NE(coord(m), "a8a8");
+        EXPECT_TRUE(same_as(before));
+        EXPECT_TRUE(is_legal_here(m));
+    }
 }
 
 // A driver may take the thinking output: the search then prints nothing of its own, and the
