@@ -31,8 +31,10 @@ constexpr int BLACK_CODE_OFFSET = 6;
 
 static bool impossible_score_reported;  // a faulty library is named once, not at every probe
 
+const char* egbb_message_prefix = "";
+
 static void report_unusable(const char* file_name, const char* reason) {
-    printf("Bitbase library %s is unusable: %s\n", file_name, reason);
+    printf("%sBitbase library %s is unusable: %s\n", egbb_message_prefix, file_name, reason);
 }
 
 // The system's reason often starts with the file's name, which the message gives already.
@@ -138,7 +140,8 @@ int probe_bitbases(int* score) {
     // library's answer is a miss.
     if (*score <= -EGBB_SCORE_LIMIT || *score >= EGBB_SCORE_LIMIT) {
         if (!impossible_score_reported) {
-            printf("Bitbase library gave the impossible score %d: such scores are ignored\n", *score);
+            printf("%sBitbase library gave the impossible score %d: such scores are ignored\n",
+                   egbb_message_prefix, *score);
             impossible_score_reported = true;
         }
         *score = EGBB_NOT_FOUND;

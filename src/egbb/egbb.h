@@ -12,8 +12,12 @@ extern int egbb_cache_size;             // megabytes handed to the library
 extern int egbb_load_type;              // how deep the search probes, 0..3
 
 extern int egbb_loaded;  // the search probes only while set
+// Put before each line the binding prints: "" in xboard mode, "info string " in UCI.
+extern const char* egbb_message_prefix;
 
-int  load_bitbases();    // 1 when the library and both entries were bound; 0, silently, when not
+// 1 when the library and both entries were bound; 0 when not, with a line naming a library file
+// that is there but unusable (a missing one is left to the caller).
+int  load_bitbases();
 void unload_bitbases();
 int  probe_bitbases(int* score);  // 1 on a hit, score from the side to move's view
 

@@ -35,6 +35,7 @@ void load_book_reporting(const char* prefix) {
 void load_bitbases_reporting(const char* prefix) {
     // A library already bound would be kept as it is: settings that changed need a fresh load.
     unload_bitbases();
+    egbb_message_prefix = prefix;
     egbb_loaded = load_bitbases();
     if (!egbb_loaded) printf("%sEgbbProbe not Loaded!\n", prefix);
 }

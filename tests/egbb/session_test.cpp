@@ -81,6 +81,19 @@ TEST(BitbaseSession, AFaultyLibraryIsNamedOnceAndTheEngineGoesOnPlaying) {
         EXPECT_EQ(count_of(s.transcript, f.message), 1) << s.transcript;
         EXPECT_EQ(count_of(s.transcript, "EgbbProbe not Loaded!"), f.loads ? 0 : 1);
         EXPECT_EQ(count_of(s.transcript, "Illegal"), 0);
+
+        // A UCI interface hears the same, each line as the protocol's own text.
+        Session u;
+        ASSERT_TRUE(session_start(&u, "path " + f.folder + "\n"));
+        for (const char* line : {"uci", "position fen 8/8/4k3/8/8/8/1Q6/K7 w - - 0 1", "go depth 6"})
+            session_send(&u, line);
+        ASSERT_TRUE(session_expect(&u, "bestmove ")) << u.transcript;
+        session_send(&u, "quit");
+        EXPECT_EQ(session_finish(&u), 0);
+        EXPECT_EQ(count_of(u.transcript, "info string " + f.message), f.message.starts_with("Bitbase") ? 1 : 0)
+            << u.transcript;
+        EXPECT_EQ(count_of(u.transcript, "info string Bitbase library "), 1) << u.transcript;
+        EXPECT_EQ(count_of("\n" + u.transcript, "\nBitbase library "), 0) << u.transcript;
     }
     std::filesystem::remove_all(not_a_library);
 }
