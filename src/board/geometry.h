@@ -18,6 +18,9 @@ struct TargetList {
 // Ray directions by index: the bishop's four in the generator's order, then the rook's four.
 enum RayDirection { RAY_UP_LEFT, RAY_UP_RIGHT, RAY_DOWN_RIGHT, RAY_DOWN_LEFT, RAY_LEFT, RAY_RIGHT, RAY_UP, RAY_DOWN };
 constexpr int ray_step[8] = {-9, -7, +9, +7, -1, +1, -8, +8};
+// The same steps as file and row changes, for the tables built by walking a ray to the edge.
+constexpr int ray_file_delta[8] = {-1, +1, +1, -1, -1, +1, 0, 0};
+constexpr int ray_row_delta[8] = {-1, -1, +1, +1, 0, 0, -1, +1};
 
 constexpr int file_of(int s) { return s & 7; }
 constexpr int row_of(int s) { return s >> 3; }
@@ -55,14 +58,12 @@ constexpr std::array<TargetList, 64> make_king_targets() {
 // Number of squares a ray runs from s in each direction before it would leave the board.
 constexpr std::array<std::array<int, 8>, 64> make_ray_length() {
     std::array<std::array<int, 8>, 64> table{};
-    constexpr int file_delta[8] = {-1, +1, +1, -1, -1, +1, 0, 0};
-    constexpr int row_delta[8] = {-1, -1, +1, +1, 0, 0, -1, +1};
     for (int s = 0; s < 64; ++s)
         for (int d = 0; d < 8; ++d) {
             int f = file_of(s), r = row_of(s), n = 0;
             for (;;) {
-                f += file_delta[d];
-                r += row_delta[d];
+                f += ray_file_delta[d];
+                r += ray_row_delta[d];
                 if (f < 0 || f > 7 || r < 0 || r > 7) break;
                 ++n;
             }
@@ -74,13 +75,11 @@ constexpr std::array<std::array<int, 8>, 64> make_ray_length() {
 // The ray direction that leads from square a to square b, or -1 when they share no line.
 constexpr std::array<std::array<int8_t, 64>, 64> make_line_direction() {
     std::array<std::array<int8_t, 64>, 64> table{};
-    constexpr int file_delta[8] = {-1, +1, +1, -1, -1, +1, 0, 0};
-    constexpr int row_delta[8] = {-1, -1, +1, +1, 0, 0, -1, +1};
     for (int a = 0; a < 64; ++a) {
         for (int b = 0; b < 64; ++b) table[a][b] = -1;
         for (int d = 0; d < 8; ++d) {
-            int f = file_of(a) + file_delta[d], r = row_of(a) + row_delta[d];
-            for (; f >= 0 && f < 8 && r >= 0 && r < 8; f += file_delta[d], r += row_delta[d])
+            int f = file_of(a) + ray_file_delta[d], r = row_of(a) + ray_row_delta[d];
+            for (; f >= 0 && f < 8 && r >= 0 && r < 8; f += ray_file_delta[d], r += ray_row_delta[d])
                 table[a][r * 8 + f] = static_cast<int8_t>(d);
         }
     }
@@ -100,12 +99,10 @@ constexpr uint64_t mask_of(const TargetList& list) {
 // The squares along each ray from s, s itself left out, by RayDirection.
 constexpr std::array<std::array<uint64_t, 8>, 64> make_ray_mask() {
     std::array<std::array<uint64_t, 8>, 64> table{};
-    constexpr int file_delta[8] = {-1, +1, +1, -1, -1, +1, 0, 0};
-    constexpr int row_delta[8] = {-1, -1, +1, +1, 0, 0, -1, +1};
     for (int s = 0; s < 64; ++s)
         for (int d = 0; d < 8; ++d) {
-            int f = file_of(s) + file_delta[d], r = row_of(s) + row_delta[d];
-            for (; f >= 0 && f < 8 && r >= 0 && r < 8; f += file_delta[d], r += row_delta[d])
+            int f = file_of(s) + ray_file_delta[d], r = row_of(s) + ray_row_delta[d];
+            for (; f >= 0 && f < 8 && r >= 0 && r < 8; f += ray_file_delta[d], r += ray_row_delta[d])
                 table[s][d] |= bit(r * 8 + f);
         }
     return table;
