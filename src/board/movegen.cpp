@@ -1,5 +1,6 @@
 // Move generation with ordering scores and captures-only generation.
 #include <bit>
+#include <initializer_list>
 
 #include "board/board.h"
 #include "board/geometry.h"
@@ -25,9 +26,10 @@ constexpr int SCORE_BAD_CAPTURE = -10000;  // plus 100 x victim minus attacker
 constexpr int LIST_RESERVE = 32;
 
 // The ordering memory's moves of this ply as from * 64 + to, -1 where there is none to match,
-// and its history counters (none: every quiet move scores 0).
+// the squares they start from, and its history counters (none: every quiet move scores 0).
 struct Killers {
     int mate, k1, k1_back, k2, k2_back;
+    uint64_t from_squares;
     const int (*history)[64];
 };
 
@@ -39,7 +41,7 @@ int killer_key(const Move& m) {
 }
 
 Killers killers_of_ply(const OrderingMemory* ordering, int ply) {
-    Killers k = {-1, -1, -1, -1, -1, no_history};
+    Killers k = {-1, -1, -1, -1, -1, 0, no_history};
     if (ordering == nullptr) return k;
     k.history = ordering->history;
     if (ply < 0 || ply >= MAX_PLY) return k;
@@ -50,6 +52,8 @@ Killers killers_of_ply(const OrderingMemory* ordering, int ply) {
         k.k1_back = killer_key(ordering->killer1[ply - 2]);
         k.k2_back = killer_key(ordering->killer2[ply - 2]);
     }
+    for (const int key : {k.mate, k.k1, k.k1_back, k.k2, k.k2_back})
+        if (key >= 0) k.from_squares |= bit(key / 64);
     return k;
 }
 
@@ -63,6 +67,17 @@ inline int quiet_score(const Killers& k, int from, int to) {
     if (key == k.k2_back) return SCORE_KILLER2_PLY2;
     return k.history[from][to];
 }
+
+// The quiet moves of one man: most men start no killer, and their moves score by history alone.
+struct QuietScores {
+    const Killers& k;
+    const int from;
+    const int* history;
+    const bool killer_from;
+    QuietScores(const Killers& killers, int s)
+        : k(killers), from(s), history(killers.history[s]), killer_from((killers.from_squares & bit(s)) != 0) {}
+    int operator()(int to) const { return killer_from ? quiet_score(k, from, to) : history[to]; }
+};
 
 // Is `to` defended by a pawn of the opponent of `mover`?
 inline bool pawn_defended(const Position& p, int to, int mover) {
@@ -170,11 +185,12 @@ int generate_moves(Move* list, const OrderingMemory* ordering) {
                     if (promotes) {
                         put_promotions(list, n, s, ahead);
                     } else {
-                        put(list, n, s, ahead, MOVE_NORMAL, quiet_score(k, s, ahead));
+                        const QuietScores quiet(k, s);
+                        put(list, n, s, ahead, MOVE_NORMAL, quiet(ahead));
                         const bool home = me == WHITE ? s >= 48 : s < 16;
                         const int two = me == WHITE ? s - 16 : s + 16;
                         if (home && color[two] == EMPTY)
-                            put(list, n, s, two, MOVE_DOUBLE_PUSH, quiet_score(k, s, two));
+                            put(list, n, s, two, MOVE_DOUBLE_PUSH, quiet(two));
                     }
                 }
                 break;
@@ -182,10 +198,11 @@ int generate_moves(Move* list, const OrderingMemory* ordering) {
             case KNIGHT:
             case KING: {
                 const TargetList& targets = type == KNIGHT ? knight_targets[s] : king_targets[s];
+                const QuietScores quiet(k, s);
                 for (int i = 0; i < targets.n; ++i) {
                     const int t = targets.square[i];
                     if (color[t] == EMPTY)
-                        put(list, n, s, t, MOVE_NORMAL, quiet_score(k, s, t));
+                        put(list, n, s, t, MOVE_NORMAL, quiet(t));
                     else if (color[t] == opp)
                         put(list, n, s, t, MOVE_NORMAL, capture_score(p, piece[t], type, t, me));
                 }
@@ -195,13 +212,14 @@ int generate_moves(Move* list, const OrderingMemory* ordering) {
                 const int first = type == ROOK ? RAY_LEFT : RAY_UP_LEFT;
                 const int last = type == BISHOP ? RAY_DOWN_LEFT : RAY_DOWN;
                 const auto& len = ray_length[s];
+                const QuietScores quiet(k, s);
                 for (int d = first; d <= last; ++d) {
                     const int step = ray_step[d];
                     int t = s;
                     for (int i = len[d]; i > 0; --i) {
                         t += step;
                         if (color[t] == EMPTY) {
-                            put(list, n, s, t, MOVE_NORMAL, quiet_score(k, s, t));
+                            put(list, n, s, t, MOVE_NORMAL, quiet(t));
                         } else {
                             if (color[t] == opp)
                                 put(list, n, s, t, MOVE_NORMAL, capture_score(p, piece[t], type, t, me));

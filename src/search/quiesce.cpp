@@ -49,9 +49,11 @@ int quiesce(int alpha, int beta) {
 
     // The move loop.
     int legal = 0;
+    int ceiling = INT_MAX;  // the last pick's score: none of the rest is higher
     for (int i = 0; i < count; i++) {
-        pick_next_move(list, count, i);
+        pick_next_move(list, count, i, ceiling);
         Move m = list[i];
+        ceiling = m.score;
         bool searched = in_check_now || m.type >= MOVE_PROMOTE_QUEEN ||
                         (m.score != SCORE_BAD_CAPTURE_MARK && piece_value[pos.piece[m.to]] > delta);
         if (!searched) continue;

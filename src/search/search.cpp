@@ -1,5 +1,6 @@
 // Alpha-beta search below the root: pruning, reductions, extensions and move-ordering memory.
 #include <optional>
+#include <utility>
 
 #include "egbb/egbb.h"
 #include "eval/eval.h"
@@ -119,13 +120,16 @@ std::optional<int> prune_on_static_eval(Node& n) {
 }
 
 // The moves in their first order: the table move first, then the previous iteration's line. At
-// the root, only the moves the driver allows.
-int ordered_moves(Move* list, const Node& n) {
+// the root, only the moves the driver allows. `*hash_index` is where the table move stands, -1
+// when it is not in the list.
+int ordered_moves(Move* list, const Node& n, int* hash_index) {
     int count = generate_moves(list, &ordering);
     if (n.ply == 0) count = keep_root_moves(list, count);
+    *hash_index = -1;
     for (int i = 0; i < count; i++) {
         if (same_move(list[i], n.hash_move)) {
             list[i].score += HASH_MOVE_BONUS;
+            *hash_index = i;
             break;
         }
     }
@@ -233,14 +237,20 @@ void remember_cutoff(Move m, int score, int ply) {
 int search_moves(Node& n) {
     pv_length[n.ply] = n.ply;
     Move list[MAX_MOVES];
-    const int count = ordered_moves(list, n);
+    int hash_index;
+    const int count = ordered_moves(list, n, &hash_index);
     int best = -SCORE_INF;
     Move best_move = NO_MOVE;
     int flag = HASH_UPPER;
     int legal = 0;
+    int ceiling = INT_MAX;  // the last pick's score: none of the rest is higher
     for (int i = 0; i < count; i++) {
-        pick_next_move(list, count, i);
+        // The table move's bonus lifts it above every other score, the previous line's included:
+        // it is the first pick without a look at the rest.
+        if (i == 0 && hash_index >= 0) std::swap(list[0], list[hash_index]);
+        else pick_next_move(list, count, i, ceiling);
         const Move m = list[i];
+        ceiling = m.score;
         if (!make_move(m)) continue;
         legal++;
         const bool gives_check = in_check(pos.side) != 0;

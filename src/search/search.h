@@ -1,6 +1,7 @@
 // Choosing a move: root search, alpha-beta, quiescence, hash tables, time control, thinking output.
 #pragma once
 
+#include <climits>
 #include <cstdint>
 
 #include "board/board.h"
@@ -96,7 +97,9 @@ void reset_search_state();        // what the root search clears, the root mater
 int  men_on_board();              // pawns and pieces of both sides, kings included
 bool probe_bitbases_from_root(int* score);  // a bitbase hit, as a score counted from the root
 bool same_move(Move a, Move b);   // equal from and to squares
-void pick_next_move(Move* list, int count, int index);  // best remaining ordering score to index
+// The first of the best remaining ordering scores to index, the move there taking its place. No
+// remaining score exceeds `ceiling` (the previous pick's): the first move at it is the pick.
+void pick_next_move(Move* list, int count, int index, int ceiling = INT_MAX);
 void mark_pv_move(Move* list, int count);               // the previous line's move, while followed
 void set_root_moves(const Move* moves, int count);  // only these at the root (matched by squares
                                                     // and kind) until set again; 0: all of them

@@ -86,13 +86,16 @@ int men_on_board() {
 
 bool same_move(Move a, Move b) { return a.from == b.from && a.to == b.to; }
 
-void pick_next_move(Move* list, int count, int index) {
+void pick_next_move(Move* list, int count, int index, int ceiling) {
     int best = index, best_score = list[index].score;
-    for (int j = index + 1; j < count; j++) {
-        const int score = list[j].score;
-        if (score > best_score) {
-            best = j;
-            best_score = score;
+    if (best_score < ceiling) {
+        for (int j = index + 1; j < count; j++) {
+            const int score = list[j].score;
+            if (score > best_score) {
+                best = j;
+                best_score = score;
+                if (score >= ceiling) break;  // nothing later can beat it
+            }
         }
     }
     if (best != index) {
