@@ -98,11 +98,12 @@ bool castling_admitted(const Position& p, int king_from, int king_to, int wing) 
     return false;
 }
 
-inline void recompute_material(Position& p, int c) {
-    const int* n = p.piece_count[c];
-    p.piece_material[c] = piece_value[KNIGHT] * n[KNIGHT] + piece_value[BISHOP] * n[BISHOP] +
-                          piece_value[ROOK] * n[ROOK] + piece_value[QUEEN] * n[QUEEN];
-    p.pawn_material[c] = piece_value[PAWN] * n[PAWN];
+// A man of `type` joins (+1) or leaves (-1) the men of `colour`: its count and the material sum it
+// belongs to change together, so the sums always equal their recomputation from the counts.
+inline void count_man(Position& p, int colour, int type, int change) {
+    p.piece_count[colour][type] += change;
+    if (type == PAWN) p.pawn_material[colour] += change * piece_value[PAWN];
+    else p.piece_material[colour] += change * piece_value[type];
 }
 
 inline uint64_t piece_key(int colour, int type, int s) { return zobrist_piece[(colour * 6 + type) * 64 + s]; }
@@ -157,8 +158,25 @@ int make_move(Move m) {
         if (!castling_admitted(p, from, to, wing)) return 0;
     }
 
-    // The history entry.
+    // Legality, for all but castling and en passant before anything else changes: the test reads
+    // only the bitboards, so a move that leaves the mover's king attacked is taken back from them
+    // alone. A king that was not in check and did not move can only be uncovered along the line
+    // through the square just left.
+    const int moving = p.piece[from];
     const int captured = type == MOVE_CASTLE ? EMPTY : p.piece[to];
+    const bool tested_first = type != MOVE_CASTLE && type != MOVE_EN_PASSANT;
+    if (tested_first) {
+        toggle_men(p, me, moving, bit(from) ^ bit(to));
+        if (captured != EMPTY) toggle_men(p, opp, captured, bit(to));
+        const int king = moving == KING ? to : p.king_square[me];
+        if (full_test ? square_attacked(p, king, me) : discovered_attack(p, king, from, me)) {
+            if (captured != EMPTY) toggle_men(p, opp, captured, bit(to));
+            toggle_men(p, me, moving, bit(from) ^ bit(to));
+            return 0;
+        }
+    }
+
+    // The history entry.
     const int old_castle = p.castle, old_ep = p.ep;
     HistoryEntry& e = game_history[p.game_ply];
     e.from = from;
@@ -172,11 +190,10 @@ int make_move(Move m) {
     e.hash_key = p.hash_key;
 
     // The mover leaves its square in the key.
-    const int moving = p.piece[from];
     uint64_t key = p.hash_key ^ piece_key(me, moving, from);
 
     // Move the man (a Chess960 king already on its destination stays, losing its rights).
-    toggle_men(p, me, moving, bit(from) ^ bit(to));
+    if (!tested_first) toggle_men(p, me, moving, bit(from) ^ bit(to));
     if (type == MOVE_CASTLE && from == to) {
         p.castle &= me == WHITE ? CASTLE_BLACK : CASTLE_WHITE;
     } else {
@@ -192,13 +209,10 @@ int make_move(Move m) {
     p.fifty = (captured != EMPTY || moving == PAWN) ? 0 : p.fifty + 1;
     if (moving == KING) p.king_square[me] = to;
 
-    // The captured man.
-    bool material_changed = false;
+    // The captured man (never one of castling or en passant: it left the bitboards above).
     if (captured != EMPTY) {
         key ^= piece_key(opp, captured, to);
-        toggle_men(p, opp, captured, bit(to));
-        --p.piece_count[opp][captured];
-        material_changed = true;
+        count_man(p, opp, captured, -1);
     }
 
     // What each special move adds.
@@ -225,9 +239,8 @@ int make_move(Move m) {
             p.piece[to] = promoted;
             p.men[me][PAWN] ^= bit(to);
             p.men[me][promoted] ^= bit(to);
-            --p.piece_count[me][PAWN];
-            ++p.piece_count[me][promoted];
-            material_changed = true;
+            count_man(p, me, PAWN, -1);
+            count_man(p, me, promoted, +1);
             break;
         }
         case MOVE_EN_PASSANT: {
@@ -236,8 +249,7 @@ int make_move(Move m) {
             p.color[victim] = EMPTY;
             key ^= piece_key(opp, PAWN, victim);
             toggle_men(p, opp, PAWN, bit(victim));
-            --p.piece_count[opp][PAWN];
-            material_changed = true;
+            count_man(p, opp, PAWN, -1);
             break;
         }
         default:
@@ -250,10 +262,8 @@ int make_move(Move m) {
     key ^= piece_key(me, p.piece[to], to);
     p.side = opp;
 
-    // Legality. The mover's king may not be left attacked. A king that was not in check
-    // and did not move can only be uncovered along the line through the square just left.
-    const int king = p.king_square[me];
-    if (full_test ? square_attacked(p, king, me) : discovered_attack(p, king, from, me)) {
+    // Legality of castling and en passant, on the finished board.
+    if (!tested_first && square_attacked(p, p.king_square[me], me)) {
         unmake_move();
         return 0;
     }
@@ -264,12 +274,6 @@ int make_move(Move m) {
     if (p.ep != NO_SQUARE) key ^= zobrist_ep[p.ep];
     if (p.castle != old_castle) key ^= zobrist_castle[old_castle] ^ zobrist_castle[p.castle];
     p.hash_key = key;
-
-    // Material, where a count changed (elsewhere it already equals the recomputation).
-    if (material_changed) {
-        recompute_material(p, WHITE);
-        recompute_material(p, BLACK);
-    }
     check_position("make_move");
     return 1;
 }
@@ -349,34 +353,24 @@ void unmake_move() {
     p.color[to] = e.captured == EMPTY ? EMPTY : opp;
     if (moved == KING) p.king_square[me] = from;
 
-    // Counts, promotions, the en-passant pawn.
-    bool material_changed = false;
+    // Counts and material, promotions, the en-passant pawn.
     toggle_men(p, me, moved, bit(from) ^ bit(to));
     if (e.captured != EMPTY) {
         toggle_men(p, opp, e.captured, bit(to));
-        ++p.piece_count[opp][e.captured];
-        material_changed = true;
+        count_man(p, opp, e.captured, +1);
     }
     if (type >= MOVE_PROMOTE_QUEEN && type <= MOVE_PROMOTE_KNIGHT) {
         p.piece[from] = PAWN;
         p.men[me][moved] ^= bit(from);  // the promoted man stood on `to` only, the pawn on `from`
         p.men[me][PAWN] ^= bit(from);
-        ++p.piece_count[me][PAWN];
-        --p.piece_count[me][moved];
-        material_changed = true;
+        count_man(p, me, PAWN, +1);
+        count_man(p, me, moved, -1);
     } else if (type == MOVE_EN_PASSANT) {
         const int victim = me == WHITE ? to + 8 : to - 8;
         p.piece[victim] = PAWN;
         p.color[victim] = opp;
         toggle_men(p, opp, PAWN, bit(victim));
-        ++p.piece_count[opp][PAWN];
-        material_changed = true;
-    }
-
-    // Material.
-    if (material_changed) {
-        recompute_material(p, WHITE);
-        recompute_material(p, BLACK);
+        count_man(p, opp, PAWN, +1);
     }
     check_position("unmake_move");
 }
