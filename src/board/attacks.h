@@ -20,7 +20,8 @@ inline int discovered_attack(const Position& p, int king, int through, int defen
 }
 
 // On any Position: is `s` attacked by colour 1 - defender? Leapers and pawns are looked up
-// where they would stand; a slider only when one of the attacker's stands on a line through s.
+// where they would stand; a slider only when it stands on a line through s of its kind, and then
+// it attacks when it is the first man on that ray from s.
 // With KingCounts false the attacker's king is left out (is the square held by its men).
 template <bool KingCounts = true>
 inline int square_attacked(const Position& p, int s, int defender) {
@@ -30,11 +31,16 @@ inline int square_attacked(const Position& p, int s, int defender) {
     // A pawn of the attacker takes on s from where a defender's pawn on s would take.
     if (pawn_attack_mask[defender][s] & men[PAWN]) return 1;
     if (KingCounts && (king_mask[s] & men[KING])) return 1;
+    const uint64_t sliders = ((men[ROOK] | men[QUEEN]) & line_reach[s]) |
+                             ((men[BISHOP] | men[QUEEN]) & diagonal_reach[s]);
+    if (sliders == 0) return 0;
     const uint64_t occupied = p.occupied[WHITE] | p.occupied[BLACK];
-    const uint64_t lines = men[ROOK] | men[QUEEN];
-    if ((lines & line_reach[s]) && (line_attacks(s, occupied) & lines)) return 1;
-    const uint64_t diagonals = men[BISHOP] | men[QUEEN];
-    if ((diagonals & diagonal_reach[s]) && (diagonal_attacks(s, occupied) & diagonals)) return 1;
+    for (uint64_t b = sliders; b != 0; b &= b - 1) {
+        const int t = std::countr_zero(b);
+        const int d = line_direction[s][t];
+        // The ray from s up to and including t holds no man but the slider.
+        if ((ray_mask[s][d] & ~ray_mask[t][d] & occupied) == bit(t)) return 1;
+    }
     return 0;
 }
 
