@@ -24,6 +24,31 @@ constexpr bool table_megabytes_valid(int megabytes) { return megabytes >= 1 && m
 constexpr int DEFAULT_ECACHE_MB = 4;
 constexpr uint32_t DEFAULT_ECACHE_ENTRIES = 262144;  // DEFAULT_ECACHE_MB
 
+// A key's slot among a table's slots: key % slots, found by multiplication, because a 64-bit
+// division on every probe is slow on many processors. Exact for every key and slot count.
+class SlotIndex {
+public:
+    explicit SlotIndex(uint32_t slots = 1);
+    uint32_t slots() const { return slots_; }
+    uint32_t of(uint64_t key) const {
+#if defined(__SIZEOF_INT128__)
+        // key / slots to 128 fractional bits; that fraction times slots is the remainder.
+        const unsigned __int128 fraction = inverse_ * key;
+        const unsigned __int128 low = static_cast<unsigned __int128>(static_cast<uint64_t>(fraction)) * slots_;
+        const unsigned __int128 high = static_cast<unsigned __int128>(static_cast<uint64_t>(fraction >> 64)) * slots_;
+        return static_cast<uint32_t>((high + (low >> 64)) >> 64);
+#else
+        return static_cast<uint32_t>(key % slots_);
+#endif
+    }
+
+private:
+    uint32_t slots_;
+#if defined(__SIZEOF_INT128__)
+    unsigned __int128 inverse_;  // 2^128 / slots, rounded up
+#endif
+};
+
 struct EvalCacheEntry {
     uint64_t key;
     int score;  // -SCORE_INF: no valid evaluation
@@ -38,6 +63,7 @@ bool set_ecache_mb(int megabytes);              // false (and nothing changed) o
 bool alloc_eval_cache();                        // false when the memory is not there
 void free_eval_cache();
 void clear_eval_cache();
+EvalCacheEntry* ecache_slot(uint64_t key);      // the slot a key maps to; the cache must be there
 
 // --- Inputs set by the search --------------------------------------------------------------------
 extern int lazy_eval;                // lazy exits allowed

@@ -1,8 +1,8 @@
 // The evaluation cache: its size from the settings, allocation, clearing, and the root material.
-#include <cstdlib>
 #include <cstring>
 
 #include "eval/eval.h"
+#include "platform/platform.h"
 
 EvalCacheEntry* eval_cache = nullptr;
 uint32_t ecache_entries = DEFAULT_ECACHE_ENTRIES;
@@ -16,7 +16,16 @@ namespace {
 constexpr uint32_t MEGABYTE = 1u << 20;
 constexpr uint32_t ECACHE_ENTRY_BYTES = 16;  // the size the setting's megabytes are divided by
 
+SlotIndex ecache_index;
+size_t allocated_bytes = 0;  // the cache's size as allocated; the slot count may change before a free
+
 }  // namespace
+
+SlotIndex::SlotIndex(uint32_t slots) : slots_(slots == 0 ? 1 : slots) {
+#if defined(__SIZEOF_INT128__)
+    inverse_ = ~static_cast<unsigned __int128>(0) / slots_ + 1;
+#endif
+}
 
 // Outside the valid sizes the 32-bit product would be zero or wrap to nonsense, so such a request
 // keeps the default size (the shell warns the user).
@@ -36,18 +45,26 @@ bool alloc_eval_cache() {
     free_eval_cache();
     // Whatever set the size, an empty cache could not be indexed.
     if (ecache_entries == 0) ecache_entries = DEFAULT_ECACHE_ENTRIES;
-    // calloc leaves the pages untouched until used, and zero is the cleared state.
-    eval_cache = static_cast<EvalCacheEntry*>(std::calloc(ecache_entries, sizeof(EvalCacheEntry)));
+    // Zero is the cleared state.
+    allocated_bytes = size_t{ecache_entries} * sizeof(EvalCacheEntry);
+    eval_cache = static_cast<EvalCacheEntry*>(table_memory_alloc(allocated_bytes));
     return eval_cache != nullptr;
 }
 
 void free_eval_cache() {
-    std::free(eval_cache);
+    table_memory_free(eval_cache, allocated_bytes);
     eval_cache = nullptr;
+    allocated_bytes = 0;
 }
 
 void clear_eval_cache() {
     if (eval_cache != nullptr) std::memset(eval_cache, 0, sizeof(EvalCacheEntry) * ecache_entries);
+}
+
+EvalCacheEntry* ecache_slot(uint64_t key) {
+    // The slot count may be set directly after the index was made (tests do); the index follows.
+    if (ecache_index.slots() != ecache_entries) ecache_index = SlotIndex(ecache_entries);
+    return &eval_cache[ecache_index.of(key)];
 }
 
 void set_root_material() {

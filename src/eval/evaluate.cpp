@@ -40,7 +40,7 @@ bool lazy_exit(int alpha, int beta, int margin, int* bound) {
 bool cache_hit(EvalCacheEntry** slot, int* score) {
     *slot = nullptr;
     if (eval_cache == nullptr || ecache_entries == 0) return false;
-    EvalCacheEntry* entry = &eval_cache[pos.hash_key % ecache_entries];
+    EvalCacheEntry* entry = ecache_slot(pos.hash_key);
     if (entry->key == pos.hash_key && entry->score != -SCORE_INF) {
         *score = entry->score;
         return true;

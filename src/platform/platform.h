@@ -1,4 +1,5 @@
-// The operating system, behind a few calls: clock, input test, line reader and shared libraries.
+// The operating system, behind a few calls: clock, input test, line reader, shared libraries and
+// table memory.
 #pragma once
 
 #include <cstddef>
@@ -19,3 +20,9 @@ void* library_open(const char* file_name);
 void* library_symbol(void* library, const char* name);
 bool  library_close(void* library);
 const char* library_error();  // the system's reason why the last open or lookup failed
+
+// Zero-filled memory for a large table probed at random (the hash table, the evaluation cache).
+// Pages are taken only as they are first touched, and in large pages where the system grants
+// them: with small pages most probes of a wide table would also miss the address cache.
+void* table_memory_alloc(size_t bytes);  // nullptr when the memory is not there
+void  table_memory_free(void* memory, size_t bytes);  // the size it was allocated with; null is ignored

@@ -1,4 +1,5 @@
-// Windows bodies of the platform calls: tick clock, standard input of every kind, and DLLs.
+// Windows bodies of the platform calls: tick clock, standard input of every kind, DLLs, table
+// memory.
 #include <windows.h>
 
 #include <cstring>
@@ -183,4 +184,15 @@ const char* library_error() {
                           reason[length - 1] == '.'))
         reason[--length] = '\0';
     return reason;
+}
+
+// Large pages need a privilege that users rarely hold, so the table takes ordinary pages; they
+// are zero-filled and given as they are touched.
+void* table_memory_alloc(size_t bytes) {
+    if (bytes == 0) return nullptr;
+    return VirtualAlloc(nullptr, bytes, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
+}
+
+void table_memory_free(void* memory, size_t) {
+    if (memory != nullptr) VirtualFree(memory, 0, MEM_RELEASE);
 }

@@ -3,19 +3,40 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/platform.h"
+#include "search/parameters.h"
 #include "search/search.h"
 
-TranspositionEntry* hash_table = nullptr;
+HashSlot* hash_table = nullptr;
 uint32_t hash_entries = DEFAULT_HASH_ENTRIES;
 int hash_mb = DEFAULT_HASH_MB;
 
 namespace {
 
 constexpr uint32_t MEGABYTE = 1u << 20;
-constexpr uint32_t HASH_ENTRY_BYTES = 40;  // the size the setting's megabytes are divided by
+// The size the setting's megabytes are divided by. A slot takes less, but the slot count, and
+// with it the slot of every key, is what the setting has always given.
+constexpr uint32_t HASH_ENTRY_BYTES = 40;
 constexpr uint32_t HASH_FULL_SAMPLE = 1000;  // slots looked at to tell how full the table is
 
-TranspositionEntry* slot_of(uint64_t key) { return &hash_table[key % hash_entries]; }
+// What a slot must hold: depths up to a full game and a full line, squares and flags in their bits.
+static_assert(MAX_GAME_PLY + 2 * MAX_PLY * ONE_PLY < INT16_MAX);
+static_assert(HASH_NONE < 4);
+
+SlotIndex hash_index;
+size_t allocated_bytes = 0;  // the table's size as allocated; the slot count may change before a free
+
+HashSlot* slot_of(uint64_t key) {
+    // The slot count may be set directly after the index was made (tests do); the index follows.
+    if (hash_index.slots() != hash_entries) hash_index = SlotIndex(hash_entries);
+    return &hash_table[hash_index.of(key)];
+}
+
+HashSlot* new_table(uint32_t entries, size_t* bytes) {
+    *bytes = size_t{entries} * sizeof(HashSlot);
+    // Zero is the cleared state.
+    return static_cast<HashSlot*>(table_memory_alloc(*bytes));
+}
 
 }  // namespace
 
@@ -37,8 +58,7 @@ void alloc_tables() {
     free_tables();
     // Whatever set the size, an empty table could not be indexed.
     if (hash_entries == 0) hash_entries = DEFAULT_HASH_ENTRIES;
-    // calloc leaves the pages untouched until used, and zero is the cleared state.
-    hash_table = static_cast<TranspositionEntry*>(calloc(hash_entries, sizeof(TranspositionEntry)));
+    hash_table = new_table(hash_entries, &allocated_bytes);
     const bool cache_allocated = alloc_eval_cache();
     if (hash_table == nullptr || !cache_allocated) {
         printf("Out of memory allocating hash or evalcache.\n");
@@ -51,23 +71,26 @@ bool resize_hash_table(int megabytes) {
     if (!table_megabytes_valid(megabytes)) return false;
     const uint32_t entries = hash_entries_for_mb(megabytes);
     // The new table first: when the memory is not there, the old one goes on serving.
-    auto* table = static_cast<TranspositionEntry*>(calloc(entries, sizeof(TranspositionEntry)));
+    size_t bytes = 0;
+    HashSlot* table = new_table(entries, &bytes);
     if (table == nullptr) return false;
-    free(hash_table);
+    table_memory_free(hash_table, allocated_bytes);
     hash_table = table;
+    allocated_bytes = bytes;
     hash_entries = entries;
     hash_mb = megabytes;
     return true;
 }
 
 void free_tables() {
-    free(hash_table);
+    table_memory_free(hash_table, allocated_bytes);
     hash_table = nullptr;
+    allocated_bytes = 0;
     free_eval_cache();
 }
 
 void clear_tables() {
-    if (hash_table != nullptr) memset(hash_table, 0, sizeof(TranspositionEntry) * hash_entries);
+    if (hash_table != nullptr) memset(hash_table, 0, sizeof(HashSlot) * hash_entries);
     clear_eval_cache();
 }
 
@@ -87,20 +110,23 @@ int score_from_hash(int score) {
 // Deeper-or-equal replacement; the depth includes game_ply, so old entries age out by themselves.
 void hash_store(int flag, int depth, int score, Move move) {
     if (hash_table == nullptr) return;
-    TranspositionEntry* slot = slot_of(pos.hash_key);
+    HashSlot* slot = slot_of(pos.hash_key);
     if (slot->depth > depth) return;
     slot->key = pos.hash_key;
-    slot->flag = flag;
-    slot->depth = depth;
     slot->score = score_to_hash(score);
-    slot->best_move = move;
+    slot->depth = static_cast<int16_t>(depth);
+    slot->move_and_flag = static_cast<uint16_t>(move.from | move.to << 6 | flag << 12);
 }
 
 bool hash_probe(TranspositionEntry* entry) {
     if (hash_table == nullptr) return false;
-    const TranspositionEntry* slot = slot_of(pos.hash_key);
+    const HashSlot* slot = slot_of(pos.hash_key);
     if (slot->key != pos.hash_key) return false;
-    *entry = *slot;
+    entry->key = slot->key;
+    entry->flag = slot->move_and_flag >> 12;
+    entry->depth = slot->depth;
+    entry->score = slot->score;
+    entry->best_move = {slot->move_and_flag & 63, slot->move_and_flag >> 6 & 63, MOVE_NONE, 0};
     return true;
 }
 

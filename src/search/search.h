@@ -30,12 +30,21 @@ constexpr uint32_t DEFAULT_HASH_ENTRIES = 838860;  // DEFAULT_HASH_MB
 constexpr int MIDDLEGAME_CHECK_INTERVAL = 16384;  // nodes between time checks
 constexpr int ENDGAME_CHECK_INTERVAL = 1024;
 
+// A probe's copy of a table entry.
 struct TranspositionEntry {
     uint64_t key;
     int flag;
     int depth;  // remaining depth in quarter plies plus game_ply
     int score;
-    Move best_move;
+    Move best_move;  // its squares only: a table move is matched by them
+};
+
+// A table slot as stored: 16 bytes, four to a cache line.
+struct HashSlot {
+    uint64_t key;
+    int32_t score;
+    int16_t depth;
+    uint16_t move_and_flag;  // from | to << 6 | flag << 12
 };
 
 struct HashMoveProbe {
@@ -60,7 +69,7 @@ struct TimeControl {
 };
 
 // --- Hash tables -----------------------------------------------------------------------------
-extern TranspositionEntry* hash_table;
+extern HashSlot* hash_table;
 extern uint32_t hash_entries;  // slots; at least 1 when allocated
 extern int hash_mb;            // the size the table was given, for messages
 

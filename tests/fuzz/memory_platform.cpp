@@ -2,6 +2,7 @@
 // a case's bytes are the whole of standard input, and input is always pending (a line or its
 // end), so every search stops at its first look at the input. No library ever loads.
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 
 #include "platform/platform.h"
@@ -68,3 +69,7 @@ void* library_open(const char*) { return nullptr; }
 void* library_symbol(void*, const char*) { return nullptr; }
 bool library_close(void*) { return true; }
 const char* library_error() { return "no libraries while fuzzing"; }
+
+// The heap, where the address sanitizer watches every byte.
+void* table_memory_alloc(size_t bytes) { return bytes == 0 ? nullptr : std::calloc(bytes, 1); }
+void table_memory_free(void* memory, size_t) { std::free(memory); }

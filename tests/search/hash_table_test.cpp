@@ -1,5 +1,6 @@
 // The tables' sizes, the store and replacement rule and the conversion of mate scores.
 #include "search/helpers.h"
+#include "search/parameters.h"
 
 namespace {
 
@@ -19,6 +20,55 @@ TEST(TableSizes, MegabytesToEntries) {
         EXPECT_EQ(hash_entries_for_mb(mb), DEFAULT_HASH_ENTRIES) << mb;
         EXPECT_EQ(ecache_entries_for_mb(mb), DEFAULT_ECACHE_ENTRIES) << mb;
     }
+}
+
+// The slot a key maps to is key % slots for every key and table size: the tables' contents, and
+// so the search, depend on it.
+TEST(TableSizes, SlotIndexIsTheRemainder) {
+    const uint32_t sizes[] = {1, 2, 3, 7, 1u << 14, DEFAULT_ECACHE_ENTRIES, DEFAULT_HASH_ENTRIES,
+                              hash_entries_for_mb(MAX_TABLE_MEGABYTES), ecache_entries_for_mb(MAX_TABLE_MEGABYTES),
+                              0x7fffffffu, 0xffffffffu};
+    uint64_t state = 0x9e3779b97f4a7c15ull;
+    for (const uint32_t slots : sizes) {
+        const SlotIndex index(slots);
+        std::vector<uint64_t> keys = {0, 1, slots - 1ull, slots, slots + 1ull, ~0ull, ~0ull - 1, 1ull << 63,
+                                      (~0ull / slots) * slots, (~0ull / slots) * slots - 1};
+        for (int i = 0; i < 20000; i++) {
+            state += 0x9e3779b97f4a7c15ull;  // splitmix64
+            uint64_t z = state;
+            z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ull;
+            z = (z ^ (z >> 27)) * 0x94d049bb133111ebull;
+            keys.push_back(z ^ (z >> 31));
+        }
+        for (const uint64_t key : keys) ASSERT_EQ(index.of(key), key % slots) << key << " % " << slots;
+    }
+}
+
+// A slot keeps each field whole up to its limits: the deepest entry of the longest game, a bound
+// beyond the mate scores stored at the deepest ply, every flag and every square.
+TEST(HashTable, SlotKeepsEveryFieldAtItsLimits) {
+    use_small_tables();
+    struct Case { int flag, depth, score, from, to; };
+    const Case cases[] = {
+        {HASH_EXACT, MAX_GAME_PLY + MAX_PLY * ONE_PLY, SCORE_INF + MAX_PLY, 63, 0},
+        {HASH_UPPER, 0, -SCORE_INF - MAX_PLY, 0, 63},
+        {HASH_LOWER, 1, 0, 63, 63},
+        {HASH_LOWER, 4, -1, 12, 28},
+    };
+    pos.ply = 0;
+    for (const Case& c : cases) {
+        pos.hash_key = 0xfedcba9876543210ull + c.depth;
+        hash_store(c.flag, c.depth, c.score, {c.from, c.to, MOVE_NORMAL, 0});
+        TranspositionEntry e;
+        ASSERT_TRUE(hash_probe(&e));
+        EXPECT_EQ(e.key, pos.hash_key);
+        EXPECT_EQ(e.flag, c.flag);
+        EXPECT_EQ(e.depth, c.depth);
+        EXPECT_EQ(e.score, c.score);
+        EXPECT_EQ(e.best_move.from, c.from);
+        EXPECT_EQ(e.best_move.to, c.to);
+    }
+    clear_tables();
 }
 
 // A mate found 5 plies below the root is stored relative to its node and read back at ply 3.
