@@ -145,6 +145,13 @@ HashMoveProbe probe_hash_move(int wanted_depth, int beta) {
     return result;
 }
 
+// Both tables' slots for a position just reached start loading while the move's other work goes
+// on; the probes that follow find them in the cache.
+void prefetch_slots(uint64_t key) {
+    if (hash_table != nullptr) __builtin_prefetch(slot_of(key));
+    if (eval_cache != nullptr && ecache_entries != 0) __builtin_prefetch(ecache_slot(key));
+}
+
 int hash_full_permill() {
     if (hash_table == nullptr) return 0;
     const uint32_t sample = hash_entries < HASH_FULL_SAMPLE ? hash_entries : HASH_FULL_SAMPLE;

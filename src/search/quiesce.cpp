@@ -58,6 +58,7 @@ int quiesce(int alpha, int beta) {
                         (m.score != SCORE_BAD_CAPTURE_MARK && piece_value[pos.piece[m.to]] > delta);
         if (!searched) continue;
         if (!make_move(m)) continue;
+        prefetch_slots(pos.hash_key);
         int score = -quiesce(-beta, -alpha);
         unmake_move();
         if (stop_search) return 0;

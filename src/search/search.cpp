@@ -252,6 +252,7 @@ int search_moves(Node& n) {
         const Move m = list[i];
         ceiling = m.score;
         if (!make_move(m)) continue;
+        prefetch_slots(pos.hash_key);
         legal++;
         const bool gives_check = in_check(pos.side) != 0;
         recompute_total_material();

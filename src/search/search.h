@@ -83,6 +83,7 @@ int  hash_full_permill();  // used slots per thousand, sampled from the start of
 void hash_store(int flag, int depth, int score, Move move);     // store rule with mate conversion
 bool hash_probe(TranspositionEntry* entry);                      // copy of the slot on a key match
 HashMoveProbe probe_hash_move(int wanted_depth, int beta);
+void prefetch_slots(uint64_t key);  // a hint that both tables will soon be probed for key
 int score_to_hash(int score);    // mate scores made node-relative (uses pos.ply)
 int score_from_hash(int score);
 
