@@ -90,12 +90,13 @@ void pick_next_move(Move* list, int count, int index, int ceiling) {
     int best = index, best_score = list[index].score;
     if (best_score < ceiling) {
         for (int j = index + 1; j < count; j++) {
+            // Kept free of branches: whether a move beats the best so far is a coin toss that
+            // the processor would mispredict again and again.
             const int score = list[j].score;
-            if (score > best_score) {
-                best = j;
-                best_score = score;
-                if (score >= ceiling) break;  // nothing later can beat it
-            }
+            const bool better = score > best_score;
+            best = better ? j : best;
+            best_score = better ? score : best_score;
+            if (best_score >= ceiling) break;  // nothing later can beat it
         }
     }
     if (best != index) {
