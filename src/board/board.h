@@ -146,7 +146,7 @@ int  make_move(Move m);               // 1 made, 0 refused (pos unchanged)
 int  is_legal(Move m);                // 1 when make_move would admit m; pos unchanged
 void unmake_move();
 void make_null_move();                // the side to move passes; unmake_move takes it back
-int  count_legal_moves();
+int  count_legal_moves();             // what generate_moves lists and make_move admits, counted
 Move first_legal_move();              // in generation order; NO_MOVE when there is none
 bool has_legal_move();
 int  repetition_count(int enough);    // earlier occurrences of pos since the last irreversible

@@ -394,17 +394,6 @@ void make_null_move() {
     check_position("make_null_move");
 }
 
-int count_legal_moves() {
-    Move list[MAX_MOVES];
-    int n = generate_moves(list), legal = 0;
-    for (int i = 0; i < n; ++i)
-        if (make_move(list[i])) {
-            ++legal;
-            unmake_move();
-        }
-    return legal;
-}
-
 Move first_legal_move() {
     Move list[MAX_MOVES];
     const int n = generate_moves(list);

@@ -102,6 +102,87 @@ struct LegalityWalk {
     }
 };
 
+// The position as FEN's placement, side, castling bits and en-passant square, for a failure message.
+std::string placement() {
+    std::string text;
+    for (int s = 0; s < 64; ++s) {
+        if (s > 0 && s % 8 == 0) text += '/';
+        text += pos.piece[s] == EMPTY ? '.' : "pnbrqk"[pos.piece[s]] - (pos.color[s] == WHITE ? 32 : 0);
+    }
+    return text + (pos.side == WHITE ? " w " : " b ") + std::to_string(pos.castle) + " " + std::to_string(pos.ep);
+}
+
+// At every node of a walk, count_legal_moves equals the moves of generate_moves that is_legal
+// admits: the bitboard count stands in for that pair at perft's last ply.
+struct CountWalk {
+    std::string fault;
+    uint64_t nodes = 0;
+
+    void run(int depth) {
+        Move list[MAX_MOVES];
+        const int n = generate_moves(list);
+        int legal = 0;
+        for (int i = 0; i < n; ++i) legal += is_legal(list[i]);
+        const Position before = pos;
+        const int counted = count_legal_moves();
+        ++nodes;
+        if (!same_position(before, pos)) fault = "count_legal_moves changed the position";
+        if (counted != legal) {
+            fault = "counted " + std::to_string(counted) + ", legal " + std::to_string(legal) + " at " + placement();
+        }
+        for (int i = 0; i < n && depth > 0 && fault.empty(); ++i)
+            if (make_move(list[i])) {
+                run(depth - 1);
+                unmake_move();
+            }
+    }
+};
+
+// The perft suite's trees, and positions made for the count's hard cases: en passant that uncovers
+// a rank or a diagonal or takes a checking pawn, checks by pawns and knights, double checks,
+// promotions out of and into check, pins on every kind of line, castling out of, through and
+// into attack in both variants, a Chess960 king or rook already on its castling square, and
+// castling rights that the variant without castling ignores.
+TEST_F(PerftSuite, LegalMoveCountAgreesWithTheGenerator) {
+    struct Walk {
+        std::string fen;
+        const char* variant;
+        int depth;
+    };
+    std::vector<Walk> walks;
+    for (const auto& c : read_perft_suite()) walks.push_back({c.fen, c.chess960 ? "fischerandom" : "normal", 3});
+    const Walk tricky[] = {
+        {"8/8/8/8/k2Pp2Q/8/8/3K4 b - d3", "normal", 4},
+        {"8/8/8/8/k1pP3Q/8/8/4K3 b - d3", "normal", 4},
+        {"8/8/1k6/2b5/2pP4/8/5K2/8 b - d3", "normal", 4},
+        {"8/8/8/2k5/3Pp3/8/8/4K2B b - d3", "normal", 4},
+        {"3k4/3p4/8/K1P4r/8/8/8/8 b - -", "normal", 4},
+        {"8/8/4k3/8/2p5/8/B2P2K1/8 w - -", "normal", 4},
+        {"2K2r2/4P3/8/8/8/8/8/3k4 w - -", "normal", 4},
+        {"8/8/1P2K3/8/2n5/1q6/8/5k2 b - -", "normal", 4},
+        {"4k3/4r3/8/8/4B3/2n5/8/1r2K2R w K -", "normal", 3},
+        {"r3k2r/8/3Q4/8/8/5q2/8/R3K2R b KQkq -", "normal", 3},
+        {"r3k2r/1b4bq/8/8/8/8/7B/R3K2R w KQkq -", "normal", 3},
+        {"r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq -", "nocastle", 3},
+        {"1r2k1r1/8/8/8/8/8/8/1R2K1R1 w GBgb -", "fischerandom", 3},
+        {"rk5r/8/8/8/8/8/8/RK5R w HAha -", "fischerandom", 3},
+        {"1rk3r1/8/8/8/8/8/8/1RK3R1 w GBgb -", "fischerandom", 3},
+        {"4rkr1/8/8/8/8/8/8/4RKR1 w GEge -", "fischerandom", 3},
+        {"2r3kr/8/8/8/8/8/8/1R4KR w HBh -", "fischerandom", 3},
+        {"1q2k3/8/8/8/8/8/8/RR2K3 w B -", "fischerandom", 3},
+    };
+    walks.insert(walks.end(), std::begin(tricky), std::end(tricky));
+    for (const auto& w : walks) {
+        set_variant(w.variant);
+        ASSERT_TRUE(setup_position(w.fen.c_str())) << w.fen;
+        CountWalk walk;
+        walk.run(w.depth);
+        EXPECT_TRUE(walk.fault.empty()) << w.fen << ": " << walk.fault;
+        EXPECT_GT(walk.nodes, 100u) << w.fen;
+        reset_engine_state();
+    }
+}
+
 TEST_F(PerftSuite, LegalityTestAgreesWithMakeMove) {
     for (const auto& c : read_perft_suite()) {
         setup_case(c);
