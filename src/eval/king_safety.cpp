@@ -15,43 +15,31 @@ void king_zone_attack(int colour) {
     const int attacker = 1 - colour;
     if (!has_king_attack_force(attacker)) return;
 
+    // The attacker's hits on the king and the squares around it, and which of the squares hit
+    // an own man other than the king defends.
     const int king = pos.king_square[colour];
-    const int row = king >> 3, file = king & 7;
-    const int ahead = colour == WHITE ? -1 : 1;  // row step toward the enemy's side
+    const uint64_t around = king_attacks(king);
+    const uint64_t zone = around | uint64_t{1} << king;
+    const uint64_t hit = (non_king_attacks_on(zone, colour) | king_attacks(pos.king_square[attacker])) & zone;
+    const uint64_t defended = hit & around ? non_king_attacks_on(hit & around, attacker) : 0;
+    // In front of the king: the row next to it toward the enemy's side.
+    const uint64_t ahead = colour == WHITE ? (uint64_t{1} << (king & 56)) - 1 : ~uint64_t{0} << (king | 7) << 1;
+    const uint64_t front = around & ahead;
+    const uint64_t own = pos.occupied[colour];
+
+    // Every square around: attacked, and worse when no own man but the king defends it. In front
+    // an empty square or one held by the enemy lets attackers in, and an attacked own piece there
+    // (not a pawn) is a weakness too.
     int count = king_zone_base_white[colour == WHITE ? king : flip[king]];
-
-    // Beside and behind the king: attacked, and worse when no own piece but the king defends it.
-    static const int side_rows[5] = {-1, -1, -1, 0, 0};  // in steps of `ahead`
-    static const int side_files[5] = {1, 0, -1, -1, 1};
-    for (int i = 0; i < 5; i++) {
-        const int r = row + side_rows[i] * ahead, f = file + side_files[i];
-        if (!on_board(r, f)) continue;
-        const int sq = r * 8 + f;
-        if (is_attacked(sq, colour)) {
-            count += ZONE_ATTACKED;
-            if (!attacked_by_non_king(sq, attacker)) count += ZONE_UNDEFENDED;
-        }
-    }
-
-    // In front of the king: an empty square or one held by the enemy lets attackers in.
-    for (int f = file + 1; f >= file - 1; f--) {
-        const int r = row + ahead;
-        if (!on_board(r, f)) continue;
-        const int sq = r * 8 + f;
-        const bool own_piece = pos.color[sq] == colour;
-        if (is_attacked(sq, colour)) {
-            count += ZONE_ATTACKED;
-            if (!own_piece) count += ZONE_FRONT_NOT_OWN;
-            else if (pos.piece[sq] != PAWN) count += ZONE_FRONT_OWN_PIECE;
-            if (!attacked_by_non_king(sq, attacker)) count += ZONE_UNDEFENDED;
-        } else if (!own_piece) {
-            count += ZONE_FRONT_OPEN;
-        }
-    }
+    count += ZONE_ATTACKED * square_count(hit & around);
+    count += ZONE_UNDEFENDED * square_count(hit & around & ~defended);
+    count += ZONE_FRONT_NOT_OWN * square_count(hit & front & ~own);
+    count += ZONE_FRONT_OWN_PIECE * square_count(hit & front & own & ~pos.men[colour][PAWN]);
+    count += ZONE_FRONT_OPEN * square_count(front & ~hit & ~own);
 
     if (count > KING_ATTACK_MAX_COUNT) count = KING_ATTACK_MAX_COUNT;
     int bonus = king_attack_table[count];
-    if (is_attacked(king, colour)) bonus += KING_IN_CHECK;
+    if (hit & uint64_t{1} << king) bonus += KING_IN_CHECK;
     if (attacker == WHITE) white_score += bonus;
     else black_score += bonus;
 }

@@ -111,6 +111,12 @@ struct Example {
     {"r2qk3/8/8/8/8/8/8/4K3 w - -", ATTACK_B, "", 0},  // the zone term needs the queen and two pieces
     {"r2qk3/8/8/8/8/7n/5PPP/6K1 w - -", ATTACK_B, "", 2 + 50},  // f2 attacked, defended by the king only; check
     {"r2qk3/8/8/8/8/7n/5PPP/6K1 w - -", ATTACK_W, "", 0},
+    // Around g1: f1 and g2 attacked and undefended, the knight in front attacked; check.
+    {"n3k3/8/8/6q1/8/8/5PNP/r5K1 w - -", ATTACK_B, "", 30 + 50},
+    {"n3k3/8/8/6q1/8/8/5P1P/r5K1 w - -", ATTACK_B, "", 50 + 50},  // g2 empty: the front counts twice
+    // Kings on the far rank have no square in front; d8 and d7 (d1 and d2) attacked, undefended.
+    {"4K3/8/8/8/8/8/8/q2rk1n1 w - -", ATTACK_B, "", 73},
+    {"Q2RK1N1/8/8/8/8/8/8/4k3 b - -", ATTACK_W, "", 73},
 };
 
 TEST_F(Terms, WorkedExamples) {
