@@ -74,14 +74,12 @@ void set_root_material();            // takes it from pos
 // --- Working state ---------------------------------------------------------------------------
 extern int white_score, black_score;
 extern int white_mg, black_mg, white_eg, black_eg;
-extern int occupied_squares[64];     // occupied squares in ascending order, a8 first
-extern int occupied_count;
 extern int pawn_rank[2][10];         // by Color and file + 1: row of that colour's rearmost pawn
 extern int bishop_square_colour[2];  // square_colour of the last bishop visited, by Color
 
 // --- Driver ----------------------------------------------------------------------------------
 int  evaluate(int alpha, int beta);  // score for the side to move
-void build_working_tables();         // occupied_squares and pawn_rank from the board
+void build_working_tables();         // pawn_rank from the board
 
 // --- Pawn structure (pawns.cpp): the structure score of the pawn on sq for its own side ------
 int pawn_terms_white(int sq);

@@ -6,8 +6,6 @@
 
 int white_score, black_score;
 int white_mg, black_mg, white_eg, black_eg;
-int occupied_squares[64];
-int occupied_count;
 int pawn_rank[2][10];
 int bishop_square_colour[2];
 
@@ -101,10 +99,8 @@ void trapped_bishops() {
 int bishop_pawn_colours(int colour) {
     if (count_of(colour, BISHOP) != 1 || count_of(colour, PAWN) < BISHOP_PAWN_COLOUR_MIN) return 0;
     int count = 0;
-    for (int i = 0; i < occupied_count; i++) {
-        const int sq = occupied_squares[i];
-        if (is_piece(sq, colour, PAWN) && square_colour[sq] == bishop_square_colour[colour]) count++;
-    }
+    for (uint64_t pawns = pos.men[colour][PAWN]; pawns != 0; pawns &= pawns - 1)
+        if (square_colour[std::countr_zero(pawns)] == bishop_square_colour[colour]) count++;
     if (count > 8) count = 8;
     return count >= BISHOP_PAWN_COLOUR_MIN ? bishop_pawn_penalty[count] : 0;
 }
@@ -289,10 +285,8 @@ int evaluate_endgame() {
 
 }  // namespace
 
-// One pass over the board: the occupied-square list and the rearmost pawn of each colour per file.
+// The rearmost pawn of each colour per file, from the pawn sets.
 void build_working_tables() {
-    occupied_count = 0;
-    for (uint64_t men = all_men(pos); men != 0; men &= men - 1) occupied_squares[occupied_count++] = std::countr_zero(men);
     bishop_square_colour[WHITE] = bishop_square_colour[BLACK] = 0;
 
     // White's rearmost pawn on a file is its highest row there, black's its lowest.

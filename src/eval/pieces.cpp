@@ -200,13 +200,33 @@ int square_terms_endgame(int sq) {
     }
 }
 
+// The loops visit each colour's men kind by kind in ascending square order, so the last bishop
+// seen is the one on the highest square.
 void piece_terms_middlegame() {
     const PawnCacheEntry& pawns = pawn_structure_mg();
     white_score += pawns.score[WHITE];
     black_score += pawns.score[BLACK];
-    for (int i = 0; i < occupied_count; i++) {
-        const int sq = occupied_squares[i];
-        if (pos.piece[sq] != EMPTY && pos.piece[sq] != PAWN) add_score(pos.color[sq], square_terms_middlegame(sq));
+    for (int colour = BLACK; colour <= WHITE; colour++) {
+        const uint64_t* men = pos.men[colour];
+        int sum = 0;
+        for (uint64_t b = men[KNIGHT]; b != 0; b &= b - 1) {
+            const int sq = std::countr_zero(b);
+            sum += knight_mg(colour, sq, knight_mobility_count(sq));
+        }
+        for (uint64_t b = men[BISHOP]; b != 0; b &= b - 1) {
+            const int sq = std::countr_zero(b);
+            sum += bishop_mg(colour, sq, bishop_mobility_count(sq));
+        }
+        for (uint64_t b = men[ROOK]; b != 0; b &= b - 1) {
+            const int sq = std::countr_zero(b);
+            sum += rook_mg(colour, sq, rook_mobility_count(sq));
+        }
+        for (uint64_t b = men[QUEEN]; b != 0; b &= b - 1) {
+            const int sq = std::countr_zero(b);
+            sum += queen_mg(colour, sq, queen_mobility(sq));
+        }
+        if (men[KING] != 0) sum += king_terms_middlegame(colour);
+        add_score(colour, sum);
     }
 }
 
@@ -214,41 +234,34 @@ void piece_terms_transition() {
     const PawnCacheEntry& pawns = pawn_structure_mg();
     white_mg += pawns.score[WHITE];
     black_mg += pawns.score[BLACK];
-    for (int i = 0; i < occupied_count; i++) {
-        const int sq = occupied_squares[i];
-        const int colour = pos.color[sq];
-        int mg = 0, eg = 0, mobility;
-        switch (pos.piece[sq]) {
-        case PAWN:
-            eg = pawn_eg(colour, sq);
-            break;
-        case KNIGHT:
-            mobility = knight_mobility_count(sq);
-            mg = knight_mg(colour, sq, mobility);
-            eg = knight_eg(colour, sq, mobility);
-            break;
-        case BISHOP:
-            mobility = bishop_mobility_count(sq);
-            mg = bishop_mg(colour, sq, mobility);
-            eg = bishop_eg(sq, mobility);
+    for (int colour = BLACK; colour <= WHITE; colour++) {
+        const uint64_t* men = pos.men[colour];
+        int mg = 0, eg = 0;
+        for (uint64_t b = men[PAWN]; b != 0; b &= b - 1) eg += pawn_eg(colour, std::countr_zero(b));
+        for (uint64_t b = men[KNIGHT]; b != 0; b &= b - 1) {
+            const int sq = std::countr_zero(b), mobility = knight_mobility_count(sq);
+            mg += knight_mg(colour, sq, mobility);
+            eg += knight_eg(colour, sq, mobility);
+        }
+        for (uint64_t b = men[BISHOP]; b != 0; b &= b - 1) {
+            const int sq = std::countr_zero(b), mobility = bishop_mobility_count(sq);
+            mg += bishop_mg(colour, sq, mobility);
+            eg += bishop_eg(sq, mobility);
             bishop_square_colour[colour] = square_colour[sq];
-            break;
-        case ROOK:
-            mobility = rook_mobility_count(sq);
-            mg = rook_mg(colour, sq, mobility);
-            eg = rook_eg(colour, sq, mobility);
-            break;
-        case QUEEN:
-            mobility = queen_mobility(sq);
-            mg = queen_mg(colour, sq, mobility);
-            eg = queen_eg(colour, sq, mobility);
-            break;
-        case KING:
-            mg = king_terms_middlegame(colour);
-            eg = king_terms_endgame(colour);
-            break;
-        default:
-            continue;
+        }
+        for (uint64_t b = men[ROOK]; b != 0; b &= b - 1) {
+            const int sq = std::countr_zero(b), mobility = rook_mobility_count(sq);
+            mg += rook_mg(colour, sq, mobility);
+            eg += rook_eg(colour, sq, mobility);
+        }
+        for (uint64_t b = men[QUEEN]; b != 0; b &= b - 1) {
+            const int sq = std::countr_zero(b), mobility = queen_mobility(sq);
+            mg += queen_mg(colour, sq, mobility);
+            eg += queen_eg(colour, sq, mobility);
+        }
+        if (men[KING] != 0) {
+            mg += king_terms_middlegame(colour);
+            eg += king_terms_endgame(colour);
         }
         if (colour == WHITE) {
             white_mg += mg;
@@ -261,10 +274,28 @@ void piece_terms_transition() {
 }
 
 void piece_terms_endgame() {
-    for (int i = 0; i < occupied_count; i++) {
-        const int sq = occupied_squares[i];
-        if (pos.piece[sq] == EMPTY) continue;
-        if (pos.piece[sq] == BISHOP) bishop_square_colour[pos.color[sq]] = square_colour[sq];
-        add_score(pos.color[sq], square_terms_endgame(sq));
+    for (int colour = BLACK; colour <= WHITE; colour++) {
+        const uint64_t* men = pos.men[colour];
+        int sum = 0;
+        for (uint64_t b = men[PAWN]; b != 0; b &= b - 1) sum += pawn_eg(colour, std::countr_zero(b));
+        for (uint64_t b = men[KNIGHT]; b != 0; b &= b - 1) {
+            const int sq = std::countr_zero(b);
+            sum += knight_eg(colour, sq, knight_mobility_count(sq));
+        }
+        for (uint64_t b = men[BISHOP]; b != 0; b &= b - 1) {
+            const int sq = std::countr_zero(b);
+            sum += bishop_eg(sq, bishop_mobility_count(sq));
+            bishop_square_colour[colour] = square_colour[sq];
+        }
+        for (uint64_t b = men[ROOK]; b != 0; b &= b - 1) {
+            const int sq = std::countr_zero(b);
+            sum += rook_eg(colour, sq, rook_mobility_count(sq));
+        }
+        for (uint64_t b = men[QUEEN]; b != 0; b &= b - 1) {
+            const int sq = std::countr_zero(b);
+            sum += queen_eg(colour, sq, queen_mobility(sq));
+        }
+        if (men[KING] != 0) sum += king_terms_endgame(colour);
+        add_score(colour, sum);
     }
 }
