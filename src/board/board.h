@@ -170,11 +170,11 @@ int  move_type_from_text(int from, int to, const char* text);  // the kind a coo
 int is_attacked(int square, int defender);  // attacked by colour 1 - defender
 int in_check(int colour);
 int attacked_by_non_king(int square, int defender);  // is_attacked with the attacker's king left out
-uint64_t non_king_attacks_on(uint64_t squares, int defender);  // those of the set attacked_by_non_king finds
 
 // --- Bitboards --------------------------------------------------------------------------------
 uint64_t knight_attacks(int square);                     // squares a knight on square reaches
 uint64_t king_attacks(int square);                       // squares a king on square reaches
+uint64_t pawn_attacks(uint64_t pawns, int colour);       // squares those pawns of colour capture on
 uint64_t bishop_attacks(int square, uint64_t occupied);  // up to and including the first man
 uint64_t rook_attacks(int square, uint64_t occupied);    // on each line
 inline uint64_t all_men(const Position& p) { return p.occupied[WHITE] | p.occupied[BLACK]; }

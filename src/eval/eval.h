@@ -76,6 +76,7 @@ extern int white_score, black_score;
 extern int white_mg, black_mg, white_eg, black_eg;
 extern int pawn_rank[2][10];         // by Color and file + 1: row of that colour's rearmost pawn
 extern int bishop_square_colour[2];  // square_colour of the last bishop visited, by Color
+extern uint64_t piece_attacks[2];    // by Color: squares its knights, bishops, rooks and queens attack
 
 // --- Driver ----------------------------------------------------------------------------------
 int  evaluate(int alpha, int beta);  // score for the side to move
@@ -88,11 +89,12 @@ int pawn_terms_white_endgame(int sq);
 int pawn_terms_black_endgame(int sq);
 
 // --- King safety (king_safety.cpp) -----------------------------------------------------------
-void king_attack_terms();                    // king-zone attacks, paid to the attacker
+void king_attack_terms();                    // king-zone attacks, paid to the attacker; after a
+                                             // piece loop, whose piece_attacks it reads
 int  king_terms_middlegame(int colour);      // square value, wing bonus, shelter and storm
 int  king_terms_endgame(int colour);         // the endgame square value
 
-// --- Piece terms and the per-piece loops (pieces.cpp) ----------------------------------------
+// --- Piece terms and the per-piece loops (pieces.cpp); the loops also fill piece_attacks ------
 void piece_terms_middlegame();
 void piece_terms_transition();
 void piece_terms_endgame();

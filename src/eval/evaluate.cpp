@@ -8,6 +8,7 @@ int white_score, black_score;
 int white_mg, black_mg, white_eg, black_eg;
 int pawn_rank[2][10];
 int bishop_square_colour[2];
+uint64_t piece_attacks[2];
 
 namespace {
 

@@ -15,13 +15,14 @@ void king_zone_attack(int colour) {
     const int attacker = 1 - colour;
     if (!has_king_attack_force(attacker)) return;
 
-    // The attacker's hits on the king and the squares around it, and which of the squares hit
-    // an own man other than the king defends.
+    // The attacker's hits on the king and the squares around it, and the squares an own man
+    // other than the king defends.
     const int king = pos.king_square[colour];
     const uint64_t around = king_attacks(king);
     const uint64_t zone = around | uint64_t{1} << king;
-    const uint64_t hit = (non_king_attacks_on(zone, colour) | king_attacks(pos.king_square[attacker])) & zone;
-    const uint64_t defended = hit & around ? non_king_attacks_on(hit & around, attacker) : 0;
+    const uint64_t hit = (piece_attacks[attacker] | pawn_attacks(pos.men[attacker][PAWN], attacker) |
+                          king_attacks(pos.king_square[attacker])) & zone;
+    const uint64_t defended = piece_attacks[colour] | pawn_attacks(pos.men[colour][PAWN], colour);
     // In front of the king: the row next to it toward the enemy's side.
     const uint64_t ahead = colour == WHITE ? (uint64_t{1} << (king & 56)) - 1 : ~uint64_t{0} << (king | 7) << 1;
     const uint64_t front = around & ahead;

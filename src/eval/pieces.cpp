@@ -149,6 +149,16 @@ const PawnCacheEntry& pawn_structure_mg() {
     return e;
 }
 
+inline uint64_t queen_attacks(int sq, uint64_t occupied) {
+    return bishop_attacks(sq, occupied) | rook_attacks(sq, occupied);
+}
+
+// The empty squares among a man's attacks, which join its side's attack set.
+inline int mobility_of(uint64_t attacks, uint64_t occupied, uint64_t& side_attacks) {
+    side_attacks |= attacks;
+    return square_count(attacks & ~occupied);
+}
+
 inline void add_score(int colour, int value) {
     if (colour == WHITE) white_score += value;
     else black_score += value;
@@ -171,7 +181,7 @@ int rook_mobility_count(int sq) {
 
 int queen_mobility(int sq) {
     const uint64_t occupied = all_men(pos);
-    return square_count((bishop_attacks(sq, occupied) | rook_attacks(sq, occupied)) & ~occupied);
+    return square_count(queen_attacks(sq, occupied) & ~occupied);
 }
 
 int square_terms_middlegame(int sq) {
@@ -201,31 +211,35 @@ int square_terms_endgame(int sq) {
 }
 
 // The loops visit each colour's men kind by kind in ascending square order, so the last bishop
-// seen is the one on the highest square.
+// seen is the one on the highest square. Each man's attacks are found once, for its mobility and
+// for the king zone.
 void piece_terms_middlegame() {
     const PawnCacheEntry& pawns = pawn_structure_mg();
     white_score += pawns.score[WHITE];
     black_score += pawns.score[BLACK];
     for (int colour = BLACK; colour <= WHITE; colour++) {
         const uint64_t* men = pos.men[colour];
+        const uint64_t occupied = all_men(pos);
+        uint64_t attacked = 0;
         int sum = 0;
         for (uint64_t b = men[KNIGHT]; b != 0; b &= b - 1) {
             const int sq = std::countr_zero(b);
-            sum += knight_mg(colour, sq, knight_mobility_count(sq));
+            sum += knight_mg(colour, sq, mobility_of(knight_attacks(sq), occupied, attacked));
         }
         for (uint64_t b = men[BISHOP]; b != 0; b &= b - 1) {
             const int sq = std::countr_zero(b);
-            sum += bishop_mg(colour, sq, bishop_mobility_count(sq));
+            sum += bishop_mg(colour, sq, mobility_of(bishop_attacks(sq, occupied), occupied, attacked));
         }
         for (uint64_t b = men[ROOK]; b != 0; b &= b - 1) {
             const int sq = std::countr_zero(b);
-            sum += rook_mg(colour, sq, rook_mobility_count(sq));
+            sum += rook_mg(colour, sq, mobility_of(rook_attacks(sq, occupied), occupied, attacked));
         }
         for (uint64_t b = men[QUEEN]; b != 0; b &= b - 1) {
             const int sq = std::countr_zero(b);
-            sum += queen_mg(colour, sq, queen_mobility(sq));
+            sum += queen_mg(colour, sq, mobility_of(queen_attacks(sq, occupied), occupied, attacked));
         }
         if (men[KING] != 0) sum += king_terms_middlegame(colour);
+        piece_attacks[colour] = attacked;
         add_score(colour, sum);
     }
 }
@@ -236,26 +250,32 @@ void piece_terms_transition() {
     black_mg += pawns.score[BLACK];
     for (int colour = BLACK; colour <= WHITE; colour++) {
         const uint64_t* men = pos.men[colour];
+        const uint64_t occupied = all_men(pos);
+        uint64_t attacked = 0;
         int mg = 0, eg = 0;
         for (uint64_t b = men[PAWN]; b != 0; b &= b - 1) eg += pawn_eg(colour, std::countr_zero(b));
         for (uint64_t b = men[KNIGHT]; b != 0; b &= b - 1) {
-            const int sq = std::countr_zero(b), mobility = knight_mobility_count(sq);
+            const int sq = std::countr_zero(b);
+            const int mobility = mobility_of(knight_attacks(sq), occupied, attacked);
             mg += knight_mg(colour, sq, mobility);
             eg += knight_eg(colour, sq, mobility);
         }
         for (uint64_t b = men[BISHOP]; b != 0; b &= b - 1) {
-            const int sq = std::countr_zero(b), mobility = bishop_mobility_count(sq);
+            const int sq = std::countr_zero(b);
+            const int mobility = mobility_of(bishop_attacks(sq, occupied), occupied, attacked);
             mg += bishop_mg(colour, sq, mobility);
             eg += bishop_eg(sq, mobility);
             bishop_square_colour[colour] = square_colour[sq];
         }
         for (uint64_t b = men[ROOK]; b != 0; b &= b - 1) {
-            const int sq = std::countr_zero(b), mobility = rook_mobility_count(sq);
+            const int sq = std::countr_zero(b);
+            const int mobility = mobility_of(rook_attacks(sq, occupied), occupied, attacked);
             mg += rook_mg(colour, sq, mobility);
             eg += rook_eg(colour, sq, mobility);
         }
         for (uint64_t b = men[QUEEN]; b != 0; b &= b - 1) {
-            const int sq = std::countr_zero(b), mobility = queen_mobility(sq);
+            const int sq = std::countr_zero(b);
+            const int mobility = mobility_of(queen_attacks(sq, occupied), occupied, attacked);
             mg += queen_mg(colour, sq, mobility);
             eg += queen_eg(colour, sq, mobility);
         }
@@ -263,6 +283,7 @@ void piece_terms_transition() {
             mg += king_terms_middlegame(colour);
             eg += king_terms_endgame(colour);
         }
+        piece_attacks[colour] = attacked;
         if (colour == WHITE) {
             white_mg += mg;
             white_eg += eg;
@@ -276,26 +297,29 @@ void piece_terms_transition() {
 void piece_terms_endgame() {
     for (int colour = BLACK; colour <= WHITE; colour++) {
         const uint64_t* men = pos.men[colour];
+        const uint64_t occupied = all_men(pos);
+        uint64_t attacked = 0;
         int sum = 0;
         for (uint64_t b = men[PAWN]; b != 0; b &= b - 1) sum += pawn_eg(colour, std::countr_zero(b));
         for (uint64_t b = men[KNIGHT]; b != 0; b &= b - 1) {
             const int sq = std::countr_zero(b);
-            sum += knight_eg(colour, sq, knight_mobility_count(sq));
+            sum += knight_eg(colour, sq, mobility_of(knight_attacks(sq), occupied, attacked));
         }
         for (uint64_t b = men[BISHOP]; b != 0; b &= b - 1) {
             const int sq = std::countr_zero(b);
-            sum += bishop_eg(sq, bishop_mobility_count(sq));
+            sum += bishop_eg(sq, mobility_of(bishop_attacks(sq, occupied), occupied, attacked));
             bishop_square_colour[colour] = square_colour[sq];
         }
         for (uint64_t b = men[ROOK]; b != 0; b &= b - 1) {
             const int sq = std::countr_zero(b);
-            sum += rook_eg(colour, sq, rook_mobility_count(sq));
+            sum += rook_eg(colour, sq, mobility_of(rook_attacks(sq, occupied), occupied, attacked));
         }
         for (uint64_t b = men[QUEEN]; b != 0; b &= b - 1) {
             const int sq = std::countr_zero(b);
-            sum += queen_eg(colour, sq, queen_mobility(sq));
+            sum += queen_eg(colour, sq, mobility_of(queen_attacks(sq, occupied), occupied, attacked));
         }
         if (men[KING] != 0) sum += king_terms_endgame(colour);
+        piece_attacks[colour] = attacked;
         add_score(colour, sum);
     }
 }

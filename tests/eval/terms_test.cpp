@@ -19,14 +19,20 @@ protected:
             case EG: return square_terms_endgame(sq);
             case KING_W: return king_terms_middlegame(WHITE);
             case KING_B: return king_terms_middlegame(BLACK);
-            case ATTACK_W: return king_attack_terms(), white_score;
-            case ATTACK_B: return king_attack_terms(), black_score;
+            case ATTACK_W: return zone_term(), white_score;
+            case ATTACK_B: return zone_term(), black_score;
             case MOB_N: return knight_mobility_count(sq);
             case MOB_B: return bishop_mobility_count(sq);
             case MOB_R: return rook_mobility_count(sq);
             case MOB_Q: return queen_mobility(sq);
         }
         return 0;
+    }
+    // The zone term alone, from the attack sets of the middlegame loop.
+    static void zone_term() {
+        piece_terms_middlegame();
+        white_score = black_score = 0;
+        king_attack_terms();
     }
     int at(const char* fen, Term t, const char* square) {
         set(fen);
