@@ -172,6 +172,8 @@ int in_check(int colour);
 int attacked_by_non_king(int square, int defender);  // is_attacked with the attacker's king left out
 
 // --- Bitboards --------------------------------------------------------------------------------
+constexpr uint64_t FILE_A_SQUARES = 0x0101010101010101ull;  // shifted left by f: the squares of file f
+constexpr uint64_t FILE_H_SQUARES = FILE_A_SQUARES << 7;
 uint64_t knight_attacks(int square);                     // squares a knight on square reaches
 uint64_t king_attacks(int square);                       // squares a king on square reaches
 uint64_t pawn_attacks(uint64_t pawns, int colour);       // squares those pawns of colour capture on

@@ -9,8 +9,6 @@ using namespace board_detail;
 
 namespace {
 
-constexpr uint64_t FILE_A = 0x0101010101010101ull;
-constexpr uint64_t FILE_H = FILE_A << 7;
 constexpr uint64_t ROW_0 = 0xFFull;       // rank 8
 constexpr uint64_t ROW_7 = ROW_0 << 56;   // rank 1
 
@@ -43,13 +41,13 @@ inline int pawn_moves(uint64_t pawns, uint64_t empty, uint64_t enemies, uint64_t
     if constexpr (Me == WHITE) {
         step = (pawns >> 8) & empty;
         step |= ((step & (ROW_0 << 40)) >> 8) & empty;
-        left = ((pawns & ~FILE_A) >> 9) & enemies;
-        right = ((pawns & ~FILE_H) >> 7) & enemies;
+        left = ((pawns & ~FILE_A_SQUARES) >> 9) & enemies;
+        right = ((pawns & ~FILE_H_SQUARES) >> 7) & enemies;
     } else {
         step = (pawns << 8) & empty;
         step |= ((step & (ROW_0 << 16)) << 8) & empty;
-        left = ((pawns & ~FILE_A) << 7) & enemies;
-        right = ((pawns & ~FILE_H) << 9) & enemies;
+        left = ((pawns & ~FILE_A_SQUARES) << 7) & enemies;
+        right = ((pawns & ~FILE_H_SQUARES) << 9) & enemies;
     }
     step &= target;
     left &= target;

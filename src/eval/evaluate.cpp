@@ -291,12 +291,11 @@ void build_working_tables() {
     bishop_square_colour[WHITE] = bishop_square_colour[BLACK] = 0;
 
     // White's rearmost pawn on a file is its highest row there, black's its lowest.
-    constexpr uint64_t FILE_A = 0x0101010101010101ull;
     pawn_rank[WHITE][0] = pawn_rank[WHITE][9] = 0;
     pawn_rank[BLACK][0] = pawn_rank[BLACK][9] = 7;
     for (int file = 0; file < 8; file++) {
-        const uint64_t white = pos.men[WHITE][PAWN] & (FILE_A << file);
-        const uint64_t black = pos.men[BLACK][PAWN] & (FILE_A << file);
+        const uint64_t white = pos.men[WHITE][PAWN] & (FILE_A_SQUARES << file);
+        const uint64_t black = pos.men[BLACK][PAWN] & (FILE_A_SQUARES << file);
         pawn_rank[WHITE][file + 1] = white ? (63 - std::countl_zero(white)) >> 3 : 0;
         pawn_rank[BLACK][file + 1] = black ? std::countr_zero(black) >> 3 : 7;
     }
