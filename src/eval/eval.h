@@ -29,7 +29,6 @@ constexpr uint32_t DEFAULT_ECACHE_ENTRIES = 262144;  // DEFAULT_ECACHE_MB
 class SlotIndex {
 public:
     explicit SlotIndex(uint32_t slots = 1);
-    uint32_t slots() const { return slots_; }
     uint32_t of(uint64_t key) const {
 #if defined(__SIZEOF_INT128__)
         // key / slots to 128 fractional bits; that fraction times slots is the remainder.
@@ -61,6 +60,7 @@ extern int ecache_mb;               // the size the cache was given, for message
 uint32_t ecache_entries_for_mb(int megabytes);  // (N x 2^20) / 16 in 32 bits; the default outside the range
 bool set_ecache_mb(int megabytes);              // false (and nothing changed) outside the range
 bool alloc_eval_cache();                        // false when the memory is not there
+void use_eval_cache(EvalCacheEntry* cache, uint32_t entries);  // the table probed from now on
 void free_eval_cache();
 void clear_eval_cache();
 EvalCacheEntry* ecache_slot(uint64_t key);      // the slot a key maps to; the cache must be there

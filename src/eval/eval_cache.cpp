@@ -47,8 +47,15 @@ bool alloc_eval_cache() {
     if (ecache_entries == 0) ecache_entries = DEFAULT_ECACHE_ENTRIES;
     // Zero is the cleared state.
     allocated_bytes = size_t{ecache_entries} * sizeof(EvalCacheEntry);
-    eval_cache = static_cast<EvalCacheEntry*>(table_memory_alloc(allocated_bytes));
+    use_eval_cache(static_cast<EvalCacheEntry*>(table_memory_alloc(allocated_bytes)), ecache_entries);
     return eval_cache != nullptr;
+}
+
+// The index is made with the table it indexes, so that it always maps into that table.
+void use_eval_cache(EvalCacheEntry* cache, uint32_t entries) {
+    eval_cache = cache;
+    ecache_entries = entries;
+    ecache_index = SlotIndex(entries);
 }
 
 void free_eval_cache() {
@@ -61,11 +68,7 @@ void clear_eval_cache() {
     if (eval_cache != nullptr) std::memset(eval_cache, 0, sizeof(EvalCacheEntry) * ecache_entries);
 }
 
-EvalCacheEntry* ecache_slot(uint64_t key) {
-    // The slot count may be set directly after the index was made (tests do); the index follows.
-    if (ecache_index.slots() != ecache_entries) ecache_index = SlotIndex(ecache_entries);
-    return &eval_cache[ecache_index.of(key)];
-}
+EvalCacheEntry* ecache_slot(uint64_t key) { return &eval_cache[ecache_index.of(key)]; }
 
 void set_root_material() {
     for (int c = BLACK; c <= WHITE; c++) {

@@ -26,16 +26,15 @@ static_assert(HASH_NONE < 4);
 SlotIndex hash_index;
 size_t allocated_bytes = 0;  // the table's size as allocated; the slot count may change before a free
 
-HashSlot* slot_of(uint64_t key) {
-    // The slot count may be set directly after the index was made (tests do); the index follows.
-    if (hash_index.slots() != hash_entries) hash_index = SlotIndex(hash_entries);
-    return &hash_table[hash_index.of(key)];
-}
+HashSlot* slot_of(uint64_t key) { return &hash_table[hash_index.of(key)]; }
 
+// Zero is the cleared state. The index is made with the table it indexes, so that it always maps
+// into that table.
 HashSlot* new_table(uint32_t entries, size_t* bytes) {
     *bytes = size_t{entries} * sizeof(HashSlot);
-    // Zero is the cleared state.
-    return static_cast<HashSlot*>(table_memory_alloc(*bytes));
+    auto* table = static_cast<HashSlot*>(table_memory_alloc(*bytes));
+    if (table != nullptr) hash_index = SlotIndex(entries);
+    return table;
 }
 
 }  // namespace

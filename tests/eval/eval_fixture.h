@@ -49,15 +49,13 @@ protected:
         init_hash_keys();
         saved_cache = eval_cache;
         saved_entries = ecache_entries;
-        eval_cache = cache;
-        ecache_entries = CACHE_ENTRIES;
+        use_eval_cache(cache, CACHE_ENTRIES);
         std::memset(cache, 0, sizeof cache);
         lazy_eval = 0;
         set_variant("normal");
     }
     void TearDown() override {
-        eval_cache = saved_cache;
-        ecache_entries = saved_entries;
+        use_eval_cache(saved_cache, saved_entries);
     }
 
     // Sets up the position as a search root with its working tables; fails the test on a refusal.
