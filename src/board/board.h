@@ -151,6 +151,8 @@ Move first_legal_move();              // in generation order; NO_MOVE when there
 bool has_legal_move();
 int  repetition_count(int enough);    // earlier occurrences of pos since the last irreversible
                                       // move; the scan stops once `enough` are found
+bool gives_check(Move m);             // whether the move, once made, leaves the opponent in
+                                      // check; either answer for a move make_move would refuse
 
 // --- Move text -------------------------------------------------------------------------------
 // How a move is written: the xboard move lines ("e7e8q", "e2e4 " with a blank for no

@@ -79,8 +79,8 @@ struct CaptureSubsetWalk {
     }
 };
 
-// At every node of a short walk, is_legal agrees with make_move on every generated move and
-// leaves the position as it was.
+// At every node of a short walk, is_legal agrees with make_move on every generated move, and
+// gives_check with the check found after each move made; neither changes the position.
 struct LegalityWalk {
     std::string fault;
 
@@ -90,12 +90,15 @@ struct LegalityWalk {
         for (int i = 0; i < n && fault.empty(); ++i) {
             const Position before = pos;
             const int predicted = is_legal(list[i]);
-            if (!same_position(before, pos)) fault = "is_legal changed the position";
+            const bool check_predicted = gives_check(list[i]);
+            if (!same_position(before, pos)) fault = "is_legal or gives_check changed the position";
+            const std::string move = " (" + std::to_string(list[i].from) + "-" + std::to_string(list[i].to) + ")";
             const int made = make_move(list[i]);
             if (predicted != made)
-                fault = "is_legal " + std::to_string(predicted) + ", make_move " + std::to_string(made) + " (" +
-                        std::to_string(list[i].from) + "-" + std::to_string(list[i].to) + ")";
+                fault = "is_legal " + std::to_string(predicted) + ", make_move " + std::to_string(made) + move;
             if (!made) continue;
+            if (check_predicted != (in_check(pos.side) != 0))
+                fault = "gives_check " + std::to_string(check_predicted) + " after" + move;
             if (depth > 1) run(depth - 1);
             unmake_move();
         }
@@ -183,12 +186,32 @@ TEST_F(PerftSuite, LegalMoveCountAgreesWithTheGenerator) {
     }
 }
 
-TEST_F(PerftSuite, LegalityTestAgreesWithMakeMove) {
+// The perft suite's trees, and positions made for checks: discovered by a pawn, a king and a
+// knight, given by castling's rook, by promotions and by en passant uncovering a line.
+TEST_F(PerftSuite, LegalityAndCheckTestsAgreeWithMakeMove) {
     for (const auto& c : read_perft_suite()) {
         setup_case(c);
         LegalityWalk walk;
         walk.run(3);
         EXPECT_TRUE(walk.fault.empty()) << c.fen << ": " << walk.fault;
+        reset_engine_state();
+    }
+    const std::pair<const char*, const char*> checks[] = {
+        {"4k3/8/8/4P3/8/8/8/4RK2 w - -", "normal"},
+        {"7k/8/8/8/3K4/8/1B6/8 w - -", "normal"},
+        {"k7/8/8/8/N7/8/8/Q4K2 w - -", "normal"},
+        {"5k2/8/8/8/8/8/8/4K2R w K -", "normal"},
+        {"3k4/1P6/8/8/8/8/8/4K3 w - -", "normal"},
+        {"8/8/8/k2pP2Q/8/8/8/4K3 w - d6", "normal"},
+        {"8/2k5/8/3pP3/8/8/6B1/4K3 w - d6", "normal"},
+        {"5k2/8/8/8/8/8/8/1R2K1R1 w GB -", "fischerandom"},
+    };
+    for (const auto& [fen, variant] : checks) {
+        set_variant(variant);
+        ASSERT_TRUE(setup_position(fen)) << fen;
+        LegalityWalk walk;
+        walk.run(3);
+        EXPECT_TRUE(walk.fault.empty()) << fen << ": " << walk.fault;
         reset_engine_state();
     }
 }

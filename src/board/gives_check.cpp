@@ -1,0 +1,59 @@
+// Whether a move checks, told from the board before the move is made.
+#include "board/board.h"
+#include "board/geometry.h"
+
+using namespace board_detail;
+
+namespace {
+
+// Does a slider of `type` on `from` reach `target` over the squares of `occupied`?
+bool slider_reaches(int type, int from, int target, uint64_t occupied) {
+    const int d = line_direction[from][target];
+    if (d < 0) return false;
+    const bool along_line = d >= RAY_LEFT;
+    if (type != QUEEN && along_line != (type == ROOK)) return false;
+    return first_blocker(from, d, occupied) == target;
+}
+
+}  // namespace
+
+// An ordinary move checks with the man it moves or by opening a line from the enemy king to one
+// of our sliders; both are read from the bit sets. Castling, en passant and promotions are rare
+// enough to be tried on the board.
+bool gives_check(Move m) {
+    const Position& p = pos;
+    if (m.type != MOVE_NORMAL && m.type != MOVE_DOUBLE_PUSH) {
+        if (!make_move(m)) return false;
+        const bool check = in_check(pos.side) != 0;
+        unmake_move();
+        return check;
+    }
+    const int me = p.side, opp = 1 - me;
+    const int king = p.king_square[opp];
+    const uint64_t occupied = (all_men(p) ^ bit(m.from)) | bit(m.to);
+
+    const int type = p.piece[m.from];
+    switch (type) {
+        case PAWN:
+            if (pawn_attack_mask[opp][king] & bit(m.to)) return true;
+            break;
+        case KNIGHT:
+            if (knight_mask[king] & bit(m.to)) return true;
+            break;
+        case BISHOP:
+        case ROOK:
+        case QUEEN:
+            if (slider_reaches(type, m.to, king, occupied)) return true;
+            break;
+        default:  // a king never checks
+            break;
+    }
+
+    // The square left may open a line; the mover standing on it again closes it.
+    const int d = line_direction[king][m.from];
+    if (d < 0) return false;
+    const int t = first_blocker(king, d, occupied);
+    if (t == NO_SQUARE) return false;
+    const uint64_t sliders = p.men[me][QUEEN] | (d >= RAY_LEFT ? p.men[me][ROOK] : p.men[me][BISHOP]);
+    return (sliders & bit(t)) != 0;
+}
