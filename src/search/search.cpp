@@ -173,12 +173,40 @@ int extension(const Node& n, bool gives_check) {
     return ext;
 }
 
-// Futility and late-move pruning: moves after the first that are not searched at all, the quiet
-// ones of a futile node and late ones near the horizon away from the PV.
-bool move_is_pruned(const Node& n, Move m, int legal, int ext) {
-    if (legal == 1 || ext != 0) return false;
+// Futility and late-move pruning: moves after the first that are not searched unless extended,
+// the quiet ones of a futile node and late ones near the horizon away from the PV. `number` is the
+// move's place among the legal moves. Once this holds for a move it holds for every later one:
+// the picked scores only fall and the count only grows.
+bool pruned_unless_extended(const Node& n, Move m, int number) {
+    if (number == 1) return false;
     if (n.futile && m.score < FUTILITY_SCORE_LIMIT) return true;
-    return legal > LATE_MOVE_COUNT && n.depth < LATE_MOVE_DEPTH && !n.pv_node && !n.in_check;
+    return number > LATE_MOVE_COUNT && n.depth < LATE_MOVE_DEPTH && !n.pv_node && !n.in_check;
+}
+
+bool move_is_pruned(const Node& n, Move m, int legal, int ext) {
+    return ext == 0 && pruned_unless_extended(n, m, legal);
+}
+
+// Whether a move might earn an extension, told before it is made and erring toward yes: every
+// move under a mate threat, checks, the special moves, recaptures, trades of the last piece, and
+// pawn moves in an ending.
+bool may_be_extended(const Node& n, Move m) {
+    if (n.mate_threat || m.type == MOVE_CASTLE || m.type == MOVE_EN_PASSANT || m.type >= MOVE_PROMOTE_QUEEN)
+        return true;
+    const int me = pos.side;
+    const int captured = pos.piece[m.to];
+    if (captured != EMPTY) {
+        const HistoryEntry* last = pos.game_ply >= 1 ? &game_history[pos.game_ply - 1] : nullptr;
+        if (last != nullptr && last->captured != EMPTY && last->to == m.to) return true;
+        if (captured != PAWN && pos.piece_material[me] == 0 && pos.piece_material[1 - me] == piece_value[captured])
+            return true;
+    }
+    if (pos.piece[m.from] == PAWN) {
+        const int material_after = pos.piece_material[WHITE] + pos.piece_material[BLACK] +
+                                   pos.pawn_material[WHITE] + pos.pawn_material[BLACK] - piece_value[captured];
+        if (material_after < ENDGAME_MATERIAL) return true;
+    }
+    return gives_check(m);
 }
 
 // Late-move reduction, in quarter plies: none for the first moves, extended moves, checks, the
@@ -244,6 +272,7 @@ int search_moves(Node& n) {
     int flag = HASH_UPPER;
     int legal = 0;
     int ceiling = INT_MAX;  // the last pick's score: none of the rest is higher
+    int extendable = -1;    // the moves left that may be extended, once nothing else is searched
     for (int i = 0; i < count; i++) {
         // The table move's bonus lifts it above every other score, the previous line's included:
         // it is the first pick without a look at the rest.
@@ -251,6 +280,17 @@ int search_moves(Node& n) {
         else pick_next_move(list, count, i, ceiling);
         const Move m = list[i];
         ceiling = m.score;
+        // From here on a move that is not extended is pruned if legal and refused if not: only the
+        // ones that may be extended are made, and once they are done, so is the node.
+        if (pruned_unless_extended(n, m, legal + 1)) {
+            if (extendable < 0) {
+                extendable = 0;
+                for (int j = i; j < count; j++) extendable += may_be_extended(n, list[j]);
+            }
+            if (extendable == 0) break;
+            if (!may_be_extended(n, m)) continue;
+            extendable--;
+        }
         if (!make_move(m)) continue;
         prefetch_slots(pos.hash_key);
         legal++;
