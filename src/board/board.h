@@ -153,6 +153,9 @@ int  repetition_count(int enough);    // earlier occurrences of pos since the la
                                       // move; the scan stops once `enough` are found
 bool gives_check(Move m);             // whether the move, once made, leaves the opponent in
                                       // check; either answer for a move make_move would refuse
+uint64_t key_after(Move m);           // pos.hash_key once the move is made; any key for a move
+                                      // make_move would refuse
+uint64_t key_after_null_move();       // pos.hash_key once make_null_move has passed
 
 // --- Move text -------------------------------------------------------------------------------
 // How a move is written: the xboard move lines ("e7e8q", "e2e4 " with a blank for no

@@ -80,18 +80,26 @@ struct CaptureSubsetWalk {
 };
 
 // At every node of a short walk, is_legal agrees with make_move on every generated move, and
-// gives_check with the check found after each move made; neither changes the position.
+// gives_check and key_after with the check and the key found after each move made; none of them
+// changes the position. A pass there gives the key key_after_null_move foretold.
 struct LegalityWalk {
     std::string fault;
 
     void run(int depth) {
+        const Position start = pos;
+        const uint64_t pass_key = key_after_null_move();
+        make_null_move();
+        if (pos.hash_key != pass_key || pos.hash_key != compute_hash_key()) fault = "key_after_null_move differs";
+        unmake_move();
+        if (!same_position(start, pos)) fault = "a null move was not taken back";
         Move list[MAX_MOVES];
         const int n = generate_moves(list);
         for (int i = 0; i < n && fault.empty(); ++i) {
             const Position before = pos;
             const int predicted = is_legal(list[i]);
             const bool check_predicted = gives_check(list[i]);
-            if (!same_position(before, pos)) fault = "is_legal or gives_check changed the position";
+            const uint64_t key_predicted = key_after(list[i]);
+            if (!same_position(before, pos)) fault = "is_legal, gives_check or key_after changed the position";
             const std::string move = " (" + std::to_string(list[i].from) + "-" + std::to_string(list[i].to) + ")";
             const int made = make_move(list[i]);
             if (predicted != made)
@@ -99,6 +107,7 @@ struct LegalityWalk {
             if (!made) continue;
             if (check_predicted != (in_check(pos.side) != 0))
                 fault = "gives_check " + std::to_string(check_predicted) + " after" + move;
+            if (key_predicted != pos.hash_key) fault = "key_after differs from the key after" + move;
             if (depth > 1) run(depth - 1);
             unmake_move();
         }

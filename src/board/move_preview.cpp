@@ -1,4 +1,5 @@
-// Whether a move checks, told from the board before the move is made.
+// What a move will do, told from the board before it is made: whether it checks, and the key of
+// the position it leads to (a pass's too).
 #include "board/board.h"
 #include "board/geometry.h"
 
@@ -56,4 +57,39 @@ bool gives_check(Move m) {
     if (t == NO_SQUARE) return false;
     const uint64_t sliders = p.men[me][QUEEN] | (d >= RAY_LEFT ? p.men[me][ROOK] : p.men[me][BISHOP]);
     return (sliders & bit(t)) != 0;
+}
+
+// The key as make_move builds it: the mover leaves its square and arrives (promoted, perhaps), a
+// captured man leaves, the side changes, the en-passant square and the castling rights move on.
+// Castling is rare enough to be made and taken back.
+uint64_t key_after(Move m) {
+    const Position& p = pos;
+    if (m.type == MOVE_CASTLE) {
+        if (!make_move(m)) return p.hash_key;
+        const uint64_t key = pos.hash_key;
+        unmake_move();
+        return key;
+    }
+    const int me = p.side, opp = 1 - me;
+    const int from = m.from, to = m.to;
+    const auto man_key = [](int colour, int type, int s) { return zobrist_piece[(colour * 6 + type) * 64 + s]; };
+    const int moving = p.piece[from];
+    const int arriving = m.type >= MOVE_PROMOTE_QUEEN ? QUEEN - (m.type - MOVE_PROMOTE_QUEEN) : moving;
+    uint64_t key = p.hash_key ^ man_key(me, moving, from) ^ man_key(me, arriving, to);
+    if (p.piece[to] != EMPTY) key ^= man_key(opp, p.piece[to], to);
+    if (m.type == MOVE_EN_PASSANT) key ^= man_key(opp, PAWN, me == WHITE ? to + 8 : to - 8);
+
+    key ^= zobrist_side[me] ^ zobrist_side[opp];
+    if (p.ep != NO_SQUARE) key ^= zobrist_ep[p.ep];
+    if (m.type == MOVE_DOUBLE_PUSH) key ^= zobrist_ep[me == WHITE ? to + 8 : to - 8];
+    const int castle = p.castle & p.castle_mask[from] & p.castle_mask[to];
+    if (castle != p.castle) key ^= zobrist_castle[p.castle] ^ zobrist_castle[castle];
+    return key;
+}
+
+// A pass changes the side and clears the en-passant square.
+uint64_t key_after_null_move() {
+    uint64_t key = pos.hash_key ^ zobrist_side[pos.side] ^ zobrist_side[1 - pos.side];
+    if (pos.ep != NO_SQUARE) key ^= zobrist_ep[pos.ep];
+    return key;
 }
