@@ -47,18 +47,28 @@ int quiesce(int alpha, int beta) {
     // The previous iteration's line first.
     mark_pv_move(list, count);
 
-    // The move loop.
+    // Out of check only promotions and the captures that are not losing and may bring the score
+    // near alpha are searched.
+    auto worth_searching = [&](const Move& m) {
+        return in_check_now || m.type >= MOVE_PROMOTE_QUEEN ||
+               (m.score != SCORE_BAD_CAPTURE_MARK && piece_value[pos.piece[m.to]] > delta);
+    };
+
+    // The move loop. The order is fixed once the list is scored, so each pick is made a move
+    // ahead: the evaluation-cache slot of the position it leads to loads meanwhile.
     int legal = 0;
     int ceiling = INT_MAX;  // the last pick's score: none of the rest is higher
+    if (count > 0) pick_next_move(list, count, 0, ceiling);
     for (int i = 0; i < count; i++) {
-        pick_next_move(list, count, i, ceiling);
         Move m = list[i];
         ceiling = m.score;
-        bool searched = in_check_now || m.type >= MOVE_PROMOTE_QUEEN ||
-                        (m.score != SCORE_BAD_CAPTURE_MARK && piece_value[pos.piece[m.to]] > delta);
-        if (!searched) continue;
+        if (i + 1 < count) {
+            pick_next_move(list, count, i + 1, ceiling);
+            if (worth_searching(list[i + 1])) prefetch_eval_slot(key_after(list[i + 1]));
+        }
+        if (!worth_searching(m)) continue;
+        if (i == 0) prefetch_eval_slot(key_after(m));
         if (!make_move(m)) continue;
-        prefetch_slots(pos.hash_key);
         int score = -quiesce(-beta, -alpha);
         unmake_move();
         if (stop_search) return 0;

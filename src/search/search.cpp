@@ -47,6 +47,21 @@ struct Node {
     bool futile = false;       // quiet moves after the first cannot reach beta
 };
 
+// The table move is most often the first one searched: the slots of the position it leads to
+// load while the node does its other work. Its kind is not stored, so it is guessed from the
+// board; only a move of our man to a square not ours is looked at.
+void prefetch_table_move(Move m) {
+    const int from = m.from, to = m.to;
+    if (pos.color[from] != pos.side || pos.color[to] == pos.side) return;
+    m.type = MOVE_NORMAL;
+    if (pos.piece[from] == PAWN) {
+        if (to < 8 || to >= 56) m.type = MOVE_PROMOTE_QUEEN;
+        else if (to - from == 16 || from - to == 16) m.type = MOVE_DOUBLE_PUSH;
+        else if (pos.piece[to] == EMPTY && (to - from) % 8 != 0) m.type = MOVE_EN_PASSANT;
+    }
+    prefetch_slots(key_after(m));
+}
+
 // Mate-distance pruning: no line from here can beat a mate already found. True when the window
 // closes, and the node is worth its alpha.
 bool mate_distance_closes(Node& n) {
@@ -273,13 +288,23 @@ int search_moves(Node& n) {
     int legal = 0;
     int ceiling = INT_MAX;  // the last pick's score: none of the rest is higher
     int extendable = -1;    // the moves left that may be extended, once nothing else is searched
+    // The table move's bonus lifts it above every other score, the previous line's included: it
+    // is the first pick without a look at the rest.
+    if (hash_index >= 0) {
+        std::swap(list[0], list[hash_index]);
+    } else if (count > 0) {
+        pick_next_move(list, count, 0, ceiling);
+        prefetch_slots(key_after(list[0]));
+    }
     for (int i = 0; i < count; i++) {
-        // The table move's bonus lifts it above every other score, the previous line's included:
-        // it is the first pick without a look at the rest.
-        if (i == 0 && hash_index >= 0) std::swap(list[0], list[hash_index]);
-        else pick_next_move(list, count, i, ceiling);
         const Move m = list[i];
         ceiling = m.score;
+        // The order is fixed once the list is scored, so the next pick is made now: the slots of
+        // the position it leads to load while this move is searched.
+        if (i + 1 < count) {
+            pick_next_move(list, count, i + 1, ceiling);
+            prefetch_slots(key_after(list[i + 1]));
+        }
         // From here on a move that is not extended is pruned if legal and refused if not: only the
         // ones that may be extended are made, and once they are done, so is the node.
         if (pruned_unless_extended(n, m, legal + 1)) {
@@ -292,7 +317,6 @@ int search_moves(Node& n) {
             extendable--;
         }
         if (!make_move(m)) continue;
-        prefetch_slots(pos.hash_key);
         legal++;
         const bool gives_check = in_check(pos.side) != 0;
         recompute_total_material();
@@ -362,6 +386,9 @@ int search(int alpha, int beta, int depth) {
     n.null_ok = probe.null_ok;
     if (ply > 0) {
         if (const std::optional<int> score = table_cutoff(n, probe)) return *score;
+        prefetch_table_move(n.hash_move);
+        // Away from the PV a null move is likely: its position's slots load meanwhile too.
+        if (!n.pv_node && n.beta < MATE_BOUND) prefetch_slots(key_after_null_move());
         // The bitbases know small endings exactly.
         int bitbase_score;
         if (probe_bitbases_here(depth, &bitbase_score)) return bitbase_score;

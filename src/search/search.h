@@ -84,6 +84,7 @@ void hash_store(int flag, int depth, int score, Move move);     // store rule wi
 bool hash_probe(TranspositionEntry* entry);                      // copy of the slot on a key match
 HashMoveProbe probe_hash_move(int wanted_depth, int beta);
 void prefetch_slots(uint64_t key);  // a hint that both tables will soon be probed for key
+void prefetch_eval_slot(uint64_t key);  // the same for the evaluation cache alone
 int score_to_hash(int score);    // mate scores made node-relative (uses pos.ply)
 int score_from_hash(int score);
 
