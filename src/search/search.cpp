@@ -47,10 +47,17 @@ struct Node {
     bool futile = false;       // quiet moves after the first cannot reach beta
 };
 
+// A position about to be searched to child_depth: below the horizon quiescence reads only the
+// evaluation cache, above it the search reads the table first.
+void prefetch_child(uint64_t key, int child_depth) {
+    if (child_depth < ONE_PLY) prefetch_eval_slot(key);
+    else prefetch_slots(key);
+}
+
 // The table move is most often the first one searched: the slots of the position it leads to
 // load while the node does its other work. Its kind is not stored, so it is guessed from the
 // board; only a move of our man to a square not ours is looked at.
-void prefetch_table_move(Move m) {
+void prefetch_table_move(Move m, int child_depth) {
     const int from = m.from, to = m.to;
     if (pos.color[from] != pos.side || pos.color[to] == pos.side) return;
     m.type = MOVE_NORMAL;
@@ -59,7 +66,7 @@ void prefetch_table_move(Move m) {
         else if (to - from == 16 || from - to == 16) m.type = MOVE_DOUBLE_PUSH;
         else if (pos.piece[to] == EMPTY && (to - from) % 8 != 0) m.type = MOVE_EN_PASSANT;
     }
-    prefetch_slots(key_after(m));
+    prefetch_child(key_after(m), child_depth);
 }
 
 // Mate-distance pruning: no line from here can beat a mate already found. True when the window
@@ -294,7 +301,7 @@ int search_moves(Node& n) {
         std::swap(list[0], list[hash_index]);
     } else if (count > 0) {
         pick_next_move(list, count, 0, ceiling);
-        prefetch_slots(key_after(list[0]));
+        prefetch_child(key_after(list[0]), n.depth - ONE_PLY);
     }
     for (int i = 0; i < count; i++) {
         const Move m = list[i];
@@ -303,7 +310,7 @@ int search_moves(Node& n) {
         // the position it leads to load while this move is searched.
         if (i + 1 < count) {
             pick_next_move(list, count, i + 1, ceiling);
-            prefetch_slots(key_after(list[i + 1]));
+            prefetch_child(key_after(list[i + 1]), n.depth - ONE_PLY);
         }
         // From here on a move that is not extended is pruned if legal and refused if not: only the
         // ones that may be extended are made, and once they are done, so is the node.
@@ -386,9 +393,10 @@ int search(int alpha, int beta, int depth) {
     n.null_ok = probe.null_ok;
     if (ply > 0) {
         if (const std::optional<int> score = table_cutoff(n, probe)) return *score;
-        prefetch_table_move(n.hash_move);
+        prefetch_table_move(n.hash_move, depth - ONE_PLY);
         // Away from the PV a null move is likely: its position's slots load meanwhile too.
-        if (!n.pv_node && n.beta < MATE_BOUND) prefetch_slots(key_after_null_move());
+        if (!n.pv_node && n.beta < MATE_BOUND)
+            prefetch_child(key_after_null_move(), depth - ONE_PLY * NULL_MOVE_REDUCTION);
         // The bitbases know small endings exactly.
         int bitbase_score;
         if (probe_bitbases_here(depth, &bitbase_score)) return bitbase_score;
