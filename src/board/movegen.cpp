@@ -79,15 +79,10 @@ struct QuietScores {
     int operator()(int to) const { return killer_from ? quiet_score(k, from, to) : history[to]; }
 };
 
-// Is `to` defended by a pawn of the opponent of `mover`?
+// Is `to` defended by a pawn of the opponent of `mover`? Such a pawn stands where a pawn of the
+// mover on `to` would take.
 inline bool pawn_defended(const Position& p, int to, int mover) {
-    const int f = to & 7;
-    if (mover == WHITE) {
-        return (f > 0 && to - 9 >= 0 && p.piece[to - 9] == PAWN && p.color[to - 9] == BLACK) ||
-               (f < 7 && to - 7 >= 0 && p.piece[to - 7] == PAWN && p.color[to - 7] == BLACK);
-    }
-    return (f > 0 && to + 7 < 64 && p.piece[to + 7] == PAWN && p.color[to + 7] == WHITE) ||
-           (f < 7 && to + 9 < 64 && p.piece[to + 9] == PAWN && p.color[to + 9] == WHITE);
+    return (pawn_attack_mask[mover][to] & p.men[1 - mover][PAWN]) != 0;
 }
 
 // A capture is bad when the victim is worth at least 50 less than the attacker and an enemy pawn
@@ -126,6 +121,28 @@ inline void put_promotions(Move* list, int& n, int from, int to) {
     put(list, n, from, to, MOVE_PROMOTE_KNIGHT, SCORE_PROMOTE_KNIGHT);
 }
 
+// The squares of a set, highest first when Downward, else lowest first: a knight's targets
+// below its square, then above it, come out in the order of its steps.
+template <bool Downward, typename Visit>
+inline void for_each_outward(uint64_t squares, Visit visit) {
+    while (squares != 0) {
+        const int t = Downward ? 63 - std::countl_zero(squares) : std::countr_zero(squares);
+        squares ^= bit(t);
+        visit(t);
+    }
+}
+
+// A slider's moves along ray D: the empty squares outward, then the capture of the first man
+// when it is the opponent's. Only the first man is looked up; the squares before it are counted
+// by its distance, the steps between two squares on one line.
+template <int D, typename Quiet, typename Capture>
+inline void slide(int s, uint64_t occupied, uint64_t theirs, Quiet quiet, Capture capture) {
+    const int b = first_blocker(s, D, occupied);
+    int empty_squares = b == NO_SQUARE ? ray_length[s][D] : distance[s][b] - 1;
+    for (int t = s + ray_step[D]; empty_squares > 0; --empty_squares, t += ray_step[D]) quiet(t);
+    if (b != NO_SQUARE && (theirs & bit(b))) capture(b);
+}
+
 inline void add_scored(const Killers& k, int from, int to, int type, Move* list, int& n) {
     const Position& p = pos;
     int score;
@@ -158,6 +175,7 @@ int generate_moves(Move* list, const OrderingMemory* ordering) {
     const int* piece = p.piece;
     const int* color = p.color;
     const Killers k = killers_of_ply(ordering, p.ply);
+    const uint64_t mine = p.occupied[me], theirs = p.occupied[opp], occupied = mine | theirs;
     int n = 0;
 
     // The men in square order, a8 first: the order of the list is part of the search's order.
@@ -195,9 +213,21 @@ int generate_moves(Move* list, const OrderingMemory* ordering) {
                 }
                 break;
             }
-            case KNIGHT:
+            case KNIGHT: {
+                // Its targets below s in falling order, then those above in rising order: the
+                // order of its steps -6, -10, -15, -17, +6, +10, +15, +17.
+                const QuietScores quiet(k, s);
+                const uint64_t targets = knight_mask[s] & ~mine;
+                auto visit = [&](int t) {
+                    if (theirs & bit(t)) put(list, n, s, t, MOVE_NORMAL, capture_score(p, piece[t], KNIGHT, t, me));
+                    else put(list, n, s, t, MOVE_NORMAL, quiet(t));
+                };
+                for_each_outward<true>(targets & (bit(s) - 1), visit);
+                for_each_outward<false>(targets & ~(bit(s) - 1), visit);
+                break;
+            }
             case KING: {
-                const TargetList& targets = type == KNIGHT ? knight_targets[s] : king_targets[s];
+                const TargetList& targets = king_targets[s];
                 const QuietScores quiet(k, s);
                 for (int i = 0; i < targets.n; ++i) {
                     const int t = targets.square[i];
@@ -209,23 +239,20 @@ int generate_moves(Move* list, const OrderingMemory* ordering) {
                 break;
             }
             default: {  // bishop, rook, queen
-                const int first = type == ROOK ? RAY_LEFT : RAY_UP_LEFT;
-                const int last = type == BISHOP ? RAY_DOWN_LEFT : RAY_DOWN;
-                const auto& len = ray_length[s];
-                const QuietScores quiet(k, s);
-                for (int d = first; d <= last; ++d) {
-                    const int step = ray_step[d];
-                    int t = s;
-                    for (int i = len[d]; i > 0; --i) {
-                        t += step;
-                        if (color[t] == EMPTY) {
-                            put(list, n, s, t, MOVE_NORMAL, quiet(t));
-                        } else {
-                            if (color[t] == opp)
-                                put(list, n, s, t, MOVE_NORMAL, capture_score(p, piece[t], type, t, me));
-                            break;
-                        }
-                    }
+                const QuietScores score(k, s);
+                auto quiet = [&](int t) { put(list, n, s, t, MOVE_NORMAL, score(t)); };
+                auto capture = [&](int t) { put(list, n, s, t, MOVE_NORMAL, capture_score(p, piece[t], type, t, me)); };
+                if (type != ROOK) {
+                    slide<RAY_UP_LEFT>(s, occupied, theirs, quiet, capture);
+                    slide<RAY_UP_RIGHT>(s, occupied, theirs, quiet, capture);
+                    slide<RAY_DOWN_RIGHT>(s, occupied, theirs, quiet, capture);
+                    slide<RAY_DOWN_LEFT>(s, occupied, theirs, quiet, capture);
+                }
+                if (type != BISHOP) {
+                    slide<RAY_LEFT>(s, occupied, theirs, quiet, capture);
+                    slide<RAY_RIGHT>(s, occupied, theirs, quiet, capture);
+                    slide<RAY_UP>(s, occupied, theirs, quiet, capture);
+                    slide<RAY_DOWN>(s, occupied, theirs, quiet, capture);
                 }
                 break;
             }
@@ -267,6 +294,7 @@ int gen_captures(Move* list) {
     const int me = p.side, opp = 1 - me;
     const int* piece = p.piece;
     const int* color = p.color;
+    const uint64_t theirs = p.occupied[opp], occupied = p.occupied[me] | theirs;
     int n = 0;
 
     // A capture by `type` of the man on t: the good-capture score, or the quiescence's mark.
@@ -301,9 +329,17 @@ int gen_captures(Move* list) {
                 }
                 break;
             }
-            case KNIGHT:
+            case KNIGHT: {
+                // In the order of the knight's steps, as generate_moves lists them.
+                const uint64_t targets = knight_mask[s] & theirs;
+                auto visit = [&](int t) { capture(s, t, KNIGHT); };
+                for_each_outward<true>(targets & (bit(s) - 1), visit);
+                for_each_outward<false>(targets & ~(bit(s) - 1), visit);
+                break;
+            }
             case KING: {
-                const TargetList& targets = type == KNIGHT ? knight_targets[s] : king_targets[s];
+                if ((king_mask[s] & theirs) == 0) break;
+                const TargetList& targets = king_targets[s];
                 for (int i = 0; i < targets.n; ++i) {
                     const int t = targets.square[i];
                     if (color[t] == opp) capture(s, t, type);
@@ -311,12 +347,15 @@ int gen_captures(Move* list) {
                 break;
             }
             default: {
+                // Most sliders have no opponent's man on any of their lines.
+                const uint64_t reach = type == BISHOP ? diagonal_reach[s] : type == ROOK ? line_reach[s]
+                                                                                      : diagonal_reach[s] | line_reach[s];
+                if ((reach & theirs) == 0) break;
                 const int first = type == ROOK ? RAY_LEFT : RAY_UP_LEFT;
                 const int last = type == BISHOP ? RAY_DOWN_LEFT : RAY_DOWN;
-                const uint64_t occupied = all_men(p);
                 for (int d = first; d <= last; ++d) {
                     const int t = first_blocker(s, d, occupied);
-                    if (t != NO_SQUARE && color[t] == opp) capture(s, t, type);
+                    if (t != NO_SQUARE && (theirs & bit(t))) capture(s, t, type);
                 }
                 break;
             }

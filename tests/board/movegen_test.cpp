@@ -1,5 +1,6 @@
 // Move order, ordering scores, castling listing, captures-only order, list capacity.
 #include <tuple>
+#include <vector>
 
 #include "board/board_test_support.h"
 
@@ -117,6 +118,121 @@ TEST_F(MoveGen, CaptureScoresGoodAndBad) {
         ASSERT_GE(moves.size(), 2u);
         EXPECT_EQ(std::make_tuple(moves.end()[-2].from, moves.end()[-2].type, moves.end()[-1].from, moves.end()[-1].type),
                   std::make_tuple(27, int(MOVE_EN_PASSANT), 29, int(MOVE_EN_PASSANT)));
+    }
+}
+
+// The generators' order written as plain square-by-square walks over the mailbox: the men a8
+// first; a pawn's capture toward the a-file, toward the h-file, its step, its double step; a
+// knight's and a king's steps in their fixed orders; a slider's rays in their fixed order, each
+// outward up to the first man. Castling and en passant follow the men and are left out.
+using Listed = std::tuple<int, int, int>;  // from, to, type
+
+std::vector<Listed> walked_moves(bool captures_only) {
+    struct Step { int rows, files; };
+    const Step knight[8] = {{-1, 2}, {-1, -2}, {-2, 1}, {-2, -1}, {1, -2}, {1, 2}, {2, -1}, {2, 1}};
+    const Step king[8] = {{0, -1}, {0, 1}, {-1, 0}, {1, 0}, {-1, -1}, {-1, 1}, {1, -1}, {1, 1}};
+    const Step rays[8] = {{-1, -1}, {-1, 1}, {1, 1}, {1, -1}, {0, -1}, {0, 1}, {-1, 0}, {1, 0}};
+    const int me = pos.side, opp = 1 - me;
+    std::vector<Listed> out;
+    auto add = [&](int from, int r, int f, bool promotes) {
+        const int to = r * 8 + f;
+        if (!promotes) return out.emplace_back(from, to, int(MOVE_NORMAL)), void();
+        for (int type = MOVE_PROMOTE_QUEEN; type <= (captures_only ? MOVE_PROMOTE_QUEEN : MOVE_PROMOTE_KNIGHT); ++type)
+            out.emplace_back(from, to, type);
+    };
+    auto colour_at = [](int r, int f) { return on_board(r, f) ? pos.color[r * 8 + f] : -1; };
+    for (int s = 0; s < 64; ++s) {
+        if (pos.color[s] != me) continue;
+        const int r = s / 8, f = s % 8;
+        switch (pos.piece[s]) {
+            case PAWN: {
+                const int ahead = me == WHITE ? r - 1 : r + 1;
+                const bool promotes = ahead == 0 || ahead == 7;
+                const bool push = colour_at(ahead, f) == EMPTY;
+                if (captures_only && promotes && push) add(s, ahead, f, true);
+                for (int side : {-1, 1})
+                    if (colour_at(ahead, f + side) == opp) add(s, ahead, f + side, promotes);
+                if (captures_only || !push) break;
+                add(s, ahead, f, promotes);
+                const int two = me == WHITE ? 4 : 3;
+                if (r == (me == WHITE ? 6 : 1) && colour_at(two, f) == EMPTY)
+                    out.emplace_back(s, two * 8 + f, int(MOVE_DOUBLE_PUSH));
+                break;
+            }
+            case KNIGHT:
+            case KING:
+                for (const Step& step : pos.piece[s] == KNIGHT ? knight : king) {
+                    const int c = colour_at(r + step.rows, f + step.files);
+                    if (c == opp || (c == EMPTY && !captures_only)) add(s, r + step.rows, f + step.files, false);
+                }
+                break;
+            default:
+                for (int d = pos.piece[s] == ROOK ? 4 : 0; d < (pos.piece[s] == BISHOP ? 4 : 8); ++d)
+                    for (int tr = r + rays[d].rows, tf = f + rays[d].files; on_board(tr, tf);
+                         tr += rays[d].rows, tf += rays[d].files) {
+                        const int c = colour_at(tr, tf);
+                        if (c == opp || (c == EMPTY && !captures_only)) add(s, tr, tf, false);
+                        if (c != EMPTY) break;
+                    }
+                break;
+        }
+    }
+    return out;
+}
+
+// At every node of a short walk both generators list the men's moves exactly in the walks' order,
+// and generate_moves scores each as add_move does.
+struct OrderWalk {
+    std::string fault;
+
+    void run(int depth) {
+        for (bool captures_only : {false, true}) {
+            Move list[MAX_MOVES];
+            const int n = captures_only ? gen_captures(list) : generate_moves(list, &ordering_memory);
+            std::vector<Listed> listed;
+            for (int i = 0; i < n; ++i) {
+                const Move& m = list[i];
+                if (m.type == MOVE_CASTLE || m.type == MOVE_EN_PASSANT) continue;
+                listed.emplace_back(m.from, m.to, m.type);
+                Move scored[1];
+                int k = 0;
+                add_move(m.from, m.to, m.type, scored, &k, &ordering_memory);
+                if (!captures_only && scored[0].score != m.score) fault = "score differs from add_move's";
+            }
+            if (listed != walked_moves(captures_only)) fault = captures_only ? "capture order differs" : "move order differs";
+        }
+        Move list[MAX_MOVES];
+        const int n = generate_moves(list);
+        for (int i = 0; i < n && depth > 0 && fault.empty(); ++i)
+            if (make_move(list[i])) {
+                run(depth - 1);
+                unmake_move();
+            }
+    }
+};
+
+TEST_F(MoveGen, OrderOfTheSquareBySquareWalks) {
+    // Distinct history counters, and killers on every ply that some of these positions have.
+    for (int from = 0; from < 64; ++from)
+        for (int to = 0; to < 64; ++to) ordering_memory.history[from][to] = from * 64 + to + 1;
+    for (int ply = 0; ply < MAX_PLY; ++ply) {
+        ordering_memory.mate_killer[ply] = {62, 45, MOVE_NORMAL, 0};
+        ordering_memory.killer1[ply] = {ply % 2 ? 1 : 57, ply % 2 ? 18 : 42, MOVE_NORMAL, 0};
+        ordering_memory.killer2[ply] = {ply % 2 ? 12 : 52, ply % 2 ? 28 : 36, MOVE_DOUBLE_PUSH, 0};
+    }
+    for (const auto& c : read_perft_suite()) {
+        setup_case(c);
+        OrderWalk walk;
+        walk.run(c.counts.size() >= 3 && c.counts[2] <= 100000 ? 2 : 1);
+        EXPECT_TRUE(walk.fault.empty()) << c.fen << ": " << walk.fault;
+    }
+    // Men on every edge and in the corners, sliders with long open rays, promotions both ways.
+    for (const char* fen : {"R6R/3Q4/1Q4Q1/4Q3/2Q4Q/Q4Q2/pp1Q4/kBNN1KB1w--", "n1n4k/1P3P2/8/N6N/1q4q1/8/1p3p2/NK5Nw--",
+                            "n1n4k/1P3P2/8/N6N/1q4q1/8/1p3p2/NK5Nb--", "b5kr/1q6/8/4b3/3B4/8/5Q2/R5KBw--"}) {
+        setup(fen);
+        OrderWalk walk;
+        walk.run(2);
+        EXPECT_TRUE(walk.fault.empty()) << fen << ": " << walk.fault;
     }
 }
 
