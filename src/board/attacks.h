@@ -44,4 +44,22 @@ inline int square_attacked(const Position& p, int s, int defender) {
     return 0;
 }
 
+// On any Position: the men of colour 1 - defender that attack `s`, found as square_attacked
+// finds the first of them.
+inline uint64_t attackers_of(const Position& p, int s, int defender) {
+    const int a = 1 - defender;
+    const uint64_t* men = p.men[a];
+    uint64_t found = (knight_mask[s] & men[KNIGHT]) | (pawn_attack_mask[defender][s] & men[PAWN]) |
+                     (king_mask[s] & men[KING]);
+    const uint64_t sliders = ((men[ROOK] | men[QUEEN]) & line_reach[s]) |
+                             ((men[BISHOP] | men[QUEEN]) & diagonal_reach[s]);
+    const uint64_t occupied = p.occupied[WHITE] | p.occupied[BLACK];
+    for (uint64_t b = sliders; b != 0; b &= b - 1) {
+        const int t = std::countr_zero(b);
+        const int d = line_direction[s][t];
+        if ((ray_mask[s][d] & ~ray_mask[t][d] & occupied) == bit(t)) found |= bit(t);
+    }
+    return found;
+}
+
 }  // namespace board_detail

@@ -1,11 +1,15 @@
 // Make and unmake: one move played and taken back with every field and the key kept.
+#include <bit>
 #include <cstdio>
 #include <cstdlib>
 
 #include "board/board.h"
 #include "board/attacks.h"
 
+using board_detail::attackers_of;
 using board_detail::discovered_attack;
+using board_detail::line_direction;
+using board_detail::ray_mask;
 using board_detail::square_attacked;
 using board_detail::bit;
 
@@ -115,25 +119,36 @@ inline void toggle_men(Position& p, int colour, int type, uint64_t squares) {
     p.occupied[colour] ^= squares;
 }
 
-// Whether the side to move is in check, remembered for the last position asked about: every
-// move tried from one node shares the answer, so a node pays for one full attack test.
-struct CheckMemo {
+// Where a man other than the king must land to answer a check: on the checker or between it and
+// the king; every square when there is no check, none when two men give it. Remembered for the
+// last position asked about: every move tried from one node shares it, so a node pays for one
+// full attack test, and a move that answers no check is refused before it touches the board.
+struct EvasionMemo {
     uint64_t key = 0;
     int king = NO_SQUARE;
     int side = EMPTY;
-    int in_check = 0;
+    uint64_t targets = 0;
 };
-CheckMemo check_memo;
+EvasionMemo evasion_memo;
 
-inline int side_in_check(const Position& p) {
+inline uint64_t evasion_targets(const Position& p) {
     const int king = p.king_square[p.side];
-    if (p.hash_key != check_memo.key || king != check_memo.king || p.side != check_memo.side) {
-        check_memo.key = p.hash_key;
-        check_memo.king = king;
-        check_memo.side = p.side;
-        check_memo.in_check = square_attacked(p, king, p.side);
+    if (p.hash_key != evasion_memo.key || king != evasion_memo.king || p.side != evasion_memo.side) {
+        evasion_memo.key = p.hash_key;
+        evasion_memo.king = king;
+        evasion_memo.side = p.side;
+        const uint64_t checkers = attackers_of(p, king, p.side);
+        uint64_t targets = ~uint64_t{0};
+        if (checkers != 0 && (checkers & (checkers - 1)) != 0) {
+            targets = 0;
+        } else if (checkers != 0) {
+            const int c = std::countr_zero(checkers);
+            const int d = line_direction[king][c];
+            targets = d < 0 ? checkers : ray_mask[king][d] & ~ray_mask[c][d];  // up to and including c
+        }
+        evasion_memo.targets = targets;
     }
-    return check_memo.in_check;
+    return evasion_memo.targets;
 }
 
 }  // namespace
@@ -147,10 +162,6 @@ int make_move(Move m) {
     if (p.game_ply < 0 || p.game_ply >= MAX_GAME_PLY) return 0;
     if ((unsigned)from > 63 || (unsigned)to > 63) return 0;
 
-    // Whether the mover starts in check decides how much of the legality test is needed.
-    const bool full_test = type == MOVE_CASTLE || type == MOVE_EN_PASSANT || p.piece[from] == KING ||
-                           side_in_check(p);
-
     // Castling admission.
     int wing = WING_NONE;
     if (type == MOVE_CASTLE) {
@@ -160,16 +171,16 @@ int make_move(Move m) {
 
     // Legality, for all but castling and en passant before anything else changes: the test reads
     // only the bitboards, so a move that leaves the mover's king attacked is taken back from them
-    // alone. A king that was not in check and did not move can only be uncovered along the line
-    // through the square just left.
+    // alone. Any other man must answer a check, if there is one; then the king that did not move
+    // can only be uncovered along the line through the square just left.
     const int moving = p.piece[from];
     const int captured = type == MOVE_CASTLE ? EMPTY : p.piece[to];
     const bool tested_first = type != MOVE_CASTLE && type != MOVE_EN_PASSANT;
     if (tested_first) {
+        if (moving != KING && (evasion_targets(p) & bit(to)) == 0) return 0;
         toggle_men(p, me, moving, bit(from) ^ bit(to));
         if (captured != EMPTY) toggle_men(p, opp, captured, bit(to));
-        const int king = moving == KING ? to : p.king_square[me];
-        if (full_test ? square_attacked(p, king, me) : discovered_attack(p, king, from, me)) {
+        if (moving == KING ? square_attacked(p, to, me) : discovered_attack(p, p.king_square[me], from, me)) {
             if (captured != EMPTY) toggle_men(p, opp, captured, bit(to));
             toggle_men(p, me, moving, bit(from) ^ bit(to));
             return 0;
@@ -278,18 +289,20 @@ int make_move(Move m) {
     return 1;
 }
 
-// The common move needs no trial: a king that is not in check and does not move can only be
-// uncovered along the line through the square the mover leaves, and the mover may block that line
-// again or take the slider on it. Everything else is tried on the board.
+// The common move needs no trial: a man other than the king must answer a check, if there is one,
+// and then the king can only be uncovered along the line through the square the mover leaves,
+// where the mover may block that line again or take the slider on it. Everything else is tried
+// on the board.
 int is_legal(Move m) {
     const Position& p = pos;
     const int from = m.from, to = m.to, type = m.type;
     if (p.game_ply < 0 || p.game_ply >= MAX_GAME_PLY || (unsigned)from > 63 || (unsigned)to > 63 ||
-        type == MOVE_CASTLE || type == MOVE_EN_PASSANT || p.piece[from] == KING || side_in_check(p)) {
+        type == MOVE_CASTLE || type == MOVE_EN_PASSANT || p.piece[from] == KING) {
         if (!make_move(m)) return 0;
         unmake_move();
         return 1;
     }
+    if ((evasion_targets(p) & bit(to)) == 0) return 0;
     const int me = p.side, opp = 1 - me;
     const int king = p.king_square[me];
     const int d = board_detail::line_direction[king][from];
