@@ -169,12 +169,15 @@ void add_move(int from, int to, int type, Move* list, int* count, const Ordering
     add_scored(k, from, to, type, list, *count);
 }
 
-int generate_moves(Move* list, const OrderingMemory* ordering) {
+namespace {
+
+// The list for side `me`, fixed at compile time so that every pawn step is a constant.
+template <int me>
+int generate_for(Move* list, const Killers& k) {
     const Position& p = pos;
-    const int me = p.side, opp = 1 - me;
+    constexpr int opp = 1 - me;
     const int* piece = p.piece;
     const int* color = p.color;
-    const Killers k = killers_of_ply(ordering, p.ply);
     const uint64_t mine = p.occupied[me], theirs = p.occupied[opp], occupied = mine | theirs;
     int n = 0;
 
@@ -289,9 +292,20 @@ int generate_moves(Move* list, const OrderingMemory* ordering) {
     return n;
 }
 
-int gen_captures(Move* list) {
+}  // namespace
+
+int generate_moves(Move* list, const OrderingMemory* ordering) {
+    const Killers k = killers_of_ply(ordering, pos.ply);
+    return pos.side == WHITE ? generate_for<WHITE>(list, k) : generate_for<BLACK>(list, k);
+}
+
+namespace {
+
+// Captures only, for side `me` fixed at compile time as in generate_for.
+template <int me>
+int captures_for(Move* list) {
     const Position& p = pos;
-    const int me = p.side, opp = 1 - me;
+    constexpr int opp = 1 - me;
     const int* piece = p.piece;
     const int* color = p.color;
     const uint64_t theirs = p.occupied[opp], occupied = p.occupied[me] | theirs;
@@ -374,3 +388,7 @@ int gen_captures(Move* list) {
     }
     return n;
 }
+
+}  // namespace
+
+int gen_captures(Move* list) { return pos.side == WHITE ? captures_for<WHITE>(list) : captures_for<BLACK>(list); }
