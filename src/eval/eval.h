@@ -21,8 +21,16 @@ constexpr int KING_ATTACK_MAX_COUNT = 26;  // largest king-zone count the attack
 constexpr int MAX_TABLE_MEGABYTES = 4095;
 constexpr bool table_megabytes_valid(int megabytes) { return megabytes >= 1 && megabytes <= MAX_TABLE_MEGABYTES; }
 
+// The setting's bytes per slot: twice a slot's size, so that every setting keeps the slot count it
+// has always had and the cache takes half the setting's memory. With the slot's own size (8) the
+// cache would hold twice the slots: more hits, but other entries would survive from one search to
+// the next (their trade-down term is the old root's), and games would be played differently.
+constexpr uint32_t ECACHE_SETTING_BYTES_PER_SLOT = 16;
 constexpr int DEFAULT_ECACHE_MB = 4;
-constexpr uint32_t DEFAULT_ECACHE_ENTRIES = 262144;  // DEFAULT_ECACHE_MB
+constexpr uint32_t DEFAULT_ECACHE_ENTRIES = DEFAULT_ECACHE_MB * (1u << 20) / ECACHE_SETTING_BYTES_PER_SLOT;
+// Fewest slots a cache may have: with at least 2^16, two keys that share a slot differ in their
+// top 48 bits, which is all a slot keeps of its key.
+constexpr uint32_t MIN_ECACHE_ENTRIES = 1u << 16;
 
 // A key's slot among a table's slots: key % slots, found by multiplication, because a 64-bit
 // division on every probe is slow on many processors. Exact for every key and slot count.
@@ -48,19 +56,34 @@ private:
 #endif
 };
 
+// One 8-byte word: the key's top 48 bits above its score, stored as uint16(score) ^ 0x8000 so that
+// a cleared slot (zero) reads as -32768, a score no evaluation gives: it never hits.
 struct EvalCacheEntry {
-    uint64_t key;
-    int score;  // -SCORE_INF: no valid evaluation
+    static constexpr uint64_t KEY_BITS = ~uint64_t{0xffff};
+    static constexpr int MIN_SCORE = -32767;  // the scores a slot can hold
+    static constexpr int MAX_SCORE = 32767;
+
+    uint64_t word;
+
+    bool holds(uint64_t key) const { return ((word ^ key) & KEY_BITS) == 0 && (word & 0xffff) != 0; }
+    int score() const { return static_cast<int16_t>(static_cast<uint16_t>(word) ^ 0x8000); }
+    // A score the slot cannot hold empties it: the next probe evaluates again, as it should.
+    void store(uint64_t key, int score) {
+        word = score < MIN_SCORE || score > MAX_SCORE
+                   ? 0
+                   : (key & KEY_BITS) | (static_cast<uint16_t>(score) ^ 0x8000u);
+    }
 };
 
 extern EvalCacheEntry* eval_cache;  // null: every evaluation is made in full
-extern uint32_t ecache_entries;     // slots; at least 1 when allocated
+extern uint32_t ecache_entries;     // slots; at least MIN_ECACHE_ENTRIES when allocated
 extern int ecache_mb;               // the size the cache was given, for messages
 
-uint32_t ecache_entries_for_mb(int megabytes);  // (N x 2^20) / 16 in 32 bits; the default outside the range
+uint32_t ecache_entries_for_mb(int megabytes);  // (N x 2^20) / ECACHE_SETTING_BYTES_PER_SLOT; the default outside the range
 bool set_ecache_mb(int megabytes);              // false (and nothing changed) outside the range
 bool alloc_eval_cache();                        // false when the memory is not there
-void use_eval_cache(EvalCacheEntry* cache, uint32_t entries);  // the table probed from now on
+// The table probed from now on; one of fewer than MIN_ECACHE_ENTRIES slots is refused (no cache).
+void use_eval_cache(EvalCacheEntry* cache, uint32_t entries);
 void free_eval_cache();
 void clear_eval_cache();
 EvalCacheEntry* ecache_slot(uint64_t key);      // the slot a key maps to; the cache must be there

@@ -14,7 +14,8 @@ int root_pawn_material[2];
 namespace {
 
 constexpr uint32_t MEGABYTE = 1u << 20;
-constexpr uint32_t ECACHE_ENTRY_BYTES = 16;  // the size the setting's megabytes are divided by
+static_assert(sizeof(EvalCacheEntry) == 8);
+static_assert(MEGABYTE / ECACHE_SETTING_BYTES_PER_SLOT >= MIN_ECACHE_ENTRIES, "the smallest setting is too small");
 
 SlotIndex ecache_index;
 size_t allocated_bytes = 0;  // the cache's size as allocated; the slot count may change before a free
@@ -31,7 +32,7 @@ SlotIndex::SlotIndex(uint32_t slots) : slots_(slots == 0 ? 1 : slots) {
 // keeps the default size (the shell warns the user).
 uint32_t ecache_entries_for_mb(int megabytes) {
     if (!table_megabytes_valid(megabytes)) return DEFAULT_ECACHE_ENTRIES;
-    return static_cast<uint32_t>(megabytes) * MEGABYTE / ECACHE_ENTRY_BYTES;
+    return static_cast<uint32_t>(megabytes) * MEGABYTE / ECACHE_SETTING_BYTES_PER_SLOT;
 }
 
 bool set_ecache_mb(int megabytes) {
@@ -43,8 +44,8 @@ bool set_ecache_mb(int megabytes) {
 
 bool alloc_eval_cache() {
     free_eval_cache();
-    // Whatever set the size, an empty cache could not be indexed.
-    if (ecache_entries == 0) ecache_entries = DEFAULT_ECACHE_ENTRIES;
+    // Whatever set the size, a smaller cache could not tell its keys apart.
+    if (ecache_entries < MIN_ECACHE_ENTRIES) ecache_entries = MIN_ECACHE_ENTRIES;
     // Zero is the cleared state.
     allocated_bytes = size_t{ecache_entries} * sizeof(EvalCacheEntry);
     use_eval_cache(static_cast<EvalCacheEntry*>(table_memory_alloc(allocated_bytes)), ecache_entries);
@@ -53,7 +54,7 @@ bool alloc_eval_cache() {
 
 // The index is made with the table it indexes, so that it always maps into that table.
 void use_eval_cache(EvalCacheEntry* cache, uint32_t entries) {
-    eval_cache = cache;
+    eval_cache = entries < MIN_ECACHE_ENTRIES ? nullptr : cache;
     ecache_entries = entries;
     ecache_index = SlotIndex(entries);
 }

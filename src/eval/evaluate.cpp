@@ -40,8 +40,8 @@ bool cache_hit(EvalCacheEntry** slot, int* score) {
     *slot = nullptr;
     if (eval_cache == nullptr || ecache_entries == 0) return false;
     EvalCacheEntry* entry = ecache_slot(pos.hash_key);
-    if (entry->key == pos.hash_key && entry->score != -SCORE_INF) {
-        *score = entry->score;
+    if (entry->holds(pos.hash_key)) {
+        *score = entry->score();
         return true;
     }
     *slot = entry;
@@ -155,10 +155,7 @@ int final_score(EvalCacheEntry* slot) {
         if (pos.pawn_material[BLACK] < root_pawn_material[BLACK]) white_score += PAWN_TRADE;
     }
     const int score = for_side_to_move(white_score, black_score) + TEMPO_BONUS;
-    if (slot != nullptr) {
-        slot->key = pos.hash_key;
-        slot->score = score;
-    }
+    if (slot != nullptr) slot->store(pos.hash_key, score);
     return score;
 }
 

@@ -40,7 +40,7 @@ inline std::string mirror_fen(const std::string& fen) {
 // of the position under test (as when a search starts there).
 class EvalTest : public ::testing::Test {
 protected:
-    static constexpr uint32_t CACHE_ENTRIES = 4096;
+    static constexpr uint32_t CACHE_ENTRIES = MIN_ECACHE_ENTRIES;
     EvalCacheEntry cache[CACHE_ENTRIES];
     EvalCacheEntry* saved_cache = nullptr;
     uint32_t saved_entries = 0;

@@ -23,7 +23,7 @@ TEST_F(Evaluate, PawnlessDraws) {
                             "3bk3/8/8/8/8/8/8/2BBK3 w - -", "3rk3/8/8/8/8/8/8/2NRK3 w - -",
                             "2nbk3/8/8/8/8/8/8/3RK3 w - -", "3rk3/8/8/8/8/8/8/3RK3 b - -"}) {
         set(fen);
-        slot() = {pos.hash_key, 777};
+        slot().store(pos.hash_key, 777);
         EXPECT_EQ(full(), 0) << fen;
     }
     set("4k3/8/8/8/8/8/8/2B1KB2 w - -");
@@ -55,11 +55,11 @@ TEST_F(Evaluate, WorkedEndings) {
         set(c.fen);
         const int expected = c.expected(endgame_loop_difference());
         EXPECT_EQ(eval_fresh(), expected) << c.fen;
-        EXPECT_EQ(slot().key == pos.hash_key, c.cached) << c.fen;
+        EXPECT_EQ(slot().holds(pos.hash_key), c.cached) << c.fen;
     }
     set("4k3/p3b3/1p6/8/8/1P1P4/P1P2B2/4K3 w - -");  // four pawns against two: a full evaluation
     eval_fresh();
-    EXPECT_EQ(slot().key, pos.hash_key);
+    EXPECT_TRUE(slot().holds(pos.hash_key));
     set("r3k3/4p3/8/8/8/8/4P3/R3K3 w - -");  // rook endings with one pawn each are halved twice
     endgame_loop_difference();
     const int white_total = white_score - 25, black_total = black_score - 25;
@@ -91,16 +91,15 @@ TEST_F(Evaluate, LazyExitReturnsTheBoundWithoutACacheEntry) {
     set("r2qk3/pppp4/8/8/8/8/PPPPPPPP/R2QK3 w - -");  // 4100 in all, white 400 ahead
     lazy_eval = 1;
     EXPECT_EQ(evaluate(0, 50), 50);
-    EXPECT_EQ(slot().key, 0u);
-    EXPECT_EQ(slot().score, 0);
+    EXPECT_EQ(slot().word, 0u);
     lazy_eval = 0;
     const int exact = evaluate(0, 50);  // the same call without lazy exits evaluates in full
-    EXPECT_EQ(slot().key, pos.hash_key);
-    EXPECT_EQ(slot().score, exact);
+    EXPECT_TRUE(slot().holds(pos.hash_key));
+    EXPECT_EQ(slot().score(), exact);
     set("r2qk3/pppp4/8/8/8/8/PPPPPPPP/R2QK3 b - -");
     lazy_eval = 1;
     EXPECT_EQ(evaluate(-50, 0), -50);  // fail low: the alpha bound
-    EXPECT_EQ(slot().key, 0u);
+    EXPECT_EQ(slot().word, 0u);
     set("r5k1/pp3ppp/2n5/3p4/3P4/2N2N2/PP3PPP/R5K1 w - -");  // transition: the margin widens
     EXPECT_EQ(evaluate(-SCORE_INF, -200), -200);  // a knight (315) + 500 > -200
     EXPECT_NE(evaluate(-SCORE_INF, 0), 0);         // 315 - 500 < 0: no exit
@@ -109,15 +108,92 @@ TEST_F(Evaluate, LazyExitReturnsTheBoundWithoutACacheEntry) {
 TEST_F(Evaluate, CacheHitsAndMisses) {
     set("r1bqkb1r/pppp1ppp/2n2n2/4p3/2B1P3/5N2/PPPP1PPP/RNBQK2R w KQkq -");
     const int score = full();
-    EXPECT_EQ(slot().key, pos.hash_key);
-    EXPECT_EQ(slot().score, score);
-    slot().score = 1234;  // a stored score is returned as it is
+    EXPECT_TRUE(slot().holds(pos.hash_key));
+    EXPECT_EQ(slot().score(), score);
+    slot().store(pos.hash_key, 1234);  // a stored score is returned as it is
     EXPECT_EQ(full(), 1234);
-    slot().score = -SCORE_INF;  // marks a slot without a score: a miss, then overwritten
+    slot().word = 0;  // a cleared slot: a miss, then overwritten
     EXPECT_EQ(full(), score);
-    EXPECT_EQ(slot().score, score);
+    EXPECT_EQ(slot().score(), score);
+    // Another key of the same slot (the next multiple of the slot count away) reads nothing of
+    // this key's score, and its own evaluation takes the slot over.
+    const uint64_t key = pos.hash_key;
+    slot().store(key, 1234);
+    pos.hash_key = key + CACHE_ENTRIES;
+    ASSERT_EQ(&slot(), ecache_slot(key));
+    EXPECT_EQ(full(), score);
+    EXPECT_FALSE(ecache_slot(key)->holds(key));
+    pos.hash_key = key;
+    EXPECT_EQ(full(), score);
     eval_cache = nullptr;  // and the evaluation does not need a cache at all
     EXPECT_EQ(full(), score);
+}
+
+// A slot holds every score an evaluation can give and tells apart any two keys that share it;
+// a cleared slot holds nothing, not even for keys whose kept bits are all zero.
+TEST(EvalCacheSlot, ScoresAtTheLimitsAndKeysThatShareASlot) {
+    const uint64_t keys[] = {0, 0xffff, 1ull << 16, 0x0123456789abcdefull, ~0ull};
+    for (const uint64_t key : keys) {
+        EXPECT_FALSE(EvalCacheEntry{0}.holds(key)) << key;
+        for (const int score : {-SCORE_INF, -32766, -1, 0, 1, SCORE_INF}) {
+            EvalCacheEntry slot{0};
+            slot.store(key, score);
+            EXPECT_TRUE(slot.holds(key)) << key << " " << score;
+            EXPECT_EQ(slot.score(), score) << key;
+            EXPECT_FALSE(slot.holds(key ^ 1ull << 16)) << key;
+            EXPECT_FALSE(slot.holds(key ^ 1ull << 63)) << key;
+        }
+        // A score the slot cannot hold empties it instead of storing another.
+        for (const int score : {-32768, 32768, -100000}) {
+            EvalCacheEntry slot{0};
+            slot.store(key, 5);
+            slot.store(key, score);
+            EXPECT_FALSE(slot.holds(key)) << key << " " << score;
+        }
+    }
+
+    // Keys that share a slot in caches of several sizes, each a multiple of the slot count apart.
+    static EvalCacheEntry table[3 * MIN_ECACHE_ENTRIES];
+    EvalCacheEntry* const saved = eval_cache;
+    const uint32_t saved_entries = ecache_entries;
+    uint64_t state = 0x2545f4914f6cdd1dull;
+    for (const uint32_t slots : {MIN_ECACHE_ENTRIES, MIN_ECACHE_ENTRIES + 1, 100003u, 3 * MIN_ECACHE_ENTRIES}) {
+        use_eval_cache(table, slots);
+        for (int i = 0; i < 2000; i++) {
+            state ^= state << 13, state ^= state >> 7, state ^= state << 17;
+            const uint64_t key = state;
+            const uint64_t other = key + uint64_t{slots} * (1 + i % 5);
+            ASSERT_EQ(ecache_slot(key), ecache_slot(other)) << slots;
+            ecache_slot(key)->store(key, i);
+            EXPECT_FALSE(ecache_slot(other)->holds(other)) << slots << " " << key;
+            ecache_slot(other)->store(other, -i);
+            EXPECT_FALSE(ecache_slot(key)->holds(key)) << slots << " " << key;
+        }
+    }
+    use_eval_cache(saved, saved_entries);
+}
+
+// A cache too small to tell its keys apart is not used: a lent one is refused, an allocated one
+// is given the fewest slots that can.
+TEST(EvalCacheSlot, TooSmallACacheIsRefusedOrGrown) {
+    static EvalCacheEntry table[MIN_ECACHE_ENTRIES];
+    EvalCacheEntry* const saved = eval_cache;
+    const uint32_t saved_entries = ecache_entries;
+    use_eval_cache(table, MIN_ECACHE_ENTRIES - 1);
+    EXPECT_EQ(eval_cache, nullptr);
+    use_eval_cache(table, MIN_ECACHE_ENTRIES);
+    EXPECT_EQ(eval_cache, table);
+    EXPECT_EQ(ecache_slot(MIN_ECACHE_ENTRIES + 5ull), &table[5]);
+
+    if (saved == nullptr) {  // nothing allocated in this program that a new allocation would free
+        use_eval_cache(nullptr, 0);
+        ecache_entries = 1 << 14;
+        ASSERT_TRUE(alloc_eval_cache());
+        EXPECT_EQ(ecache_entries, MIN_ECACHE_ENTRIES);
+        eval_cache[MIN_ECACHE_ENTRIES - 1].store(1, 1);  // all of it is there
+        free_eval_cache();
+    }
+    use_eval_cache(saved, saved_entries);
 }
 
 TEST_F(Evaluate, TradeDownRewardsTradingPiecesWhenAhead) {
