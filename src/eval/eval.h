@@ -110,6 +110,10 @@ int pawn_terms_white(int sq);
 int pawn_terms_black(int sq);
 int pawn_terms_white_endgame(int sq);
 int pawn_terms_black_endgame(int sq);
+// The endgame terms split for the pawn structure cache: those that read nothing but the pawns,
+// and the passed pawn's own (flagged by the first), which read the kings and pieces too.
+int pawn_structure_terms_endgame(int colour, int sq, bool* passed);
+int passed_pawn_terms_endgame(int colour, int sq);
 
 // --- King safety (king_safety.cpp) -----------------------------------------------------------
 void king_attack_terms();                    // king-zone attacks, paid to the attacker; after a

@@ -148,8 +148,8 @@ int passed_pawn_endgame(const PawnView& v) {
     return result;
 }
 
-int pawn_terms_endgame(int colour, int sq) {
-    const PawnView v = view_pawn(colour, sq);
+// The endgame terms but the passed pawn's own, which read the kings and pieces too.
+int pawn_structure_endgame(const PawnView& v) {
     if (unplayable(v)) return 0;
     int result = 0;
 
@@ -158,9 +158,15 @@ int pawn_terms_endgame(int colour, int sq) {
     if (is_backward(v)) result -= backward_penalty[v.rsq];
     if (v.open && !v.passed)
         result += candidate_bonus(v, ENDGAME_CANDIDATE_BASE + ENDGAME_CANDIDATE_PER_FACTOR * v.pf);
-    if (v.passed) result += passed_pawn_endgame(v);
     if (!v.isolated) result += side_by_side(v);
     return result;
+}
+
+bool passed_in_endgame(const PawnView& v) { return v.passed && !unplayable(v); }
+
+int pawn_terms_endgame(int colour, int sq) {
+    const PawnView v = view_pawn(colour, sq);
+    return pawn_structure_endgame(v) + (passed_in_endgame(v) ? passed_pawn_endgame(v) : 0);
 }
 
 }  // namespace
@@ -169,3 +175,11 @@ int pawn_terms_white(int sq) { return pawn_terms_middlegame(WHITE, sq); }
 int pawn_terms_black(int sq) { return pawn_terms_middlegame(BLACK, sq); }
 int pawn_terms_white_endgame(int sq) { return pawn_terms_endgame(WHITE, sq); }
 int pawn_terms_black_endgame(int sq) { return pawn_terms_endgame(BLACK, sq); }
+
+int pawn_structure_terms_endgame(int colour, int sq, bool* passed) {
+    const PawnView v = view_pawn(colour, sq);
+    *passed = passed_in_endgame(v);
+    return pawn_structure_endgame(v);
+}
+
+int passed_pawn_terms_endgame(int colour, int sq) { return passed_pawn_endgame(view_pawn(colour, sq)); }

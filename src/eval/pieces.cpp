@@ -121,14 +121,19 @@ int queen_eg(int colour, int sq, int mobility) {
            (on_seventh(colour, sq) ? ENDGAME_QUEEN_ON_SEVENTH : 0);
 }
 
-// The middlegame pawn terms read nothing but the pawns, so a structure seen before is looked up,
-// not scored again. An entry holds both colours' pawns in full, so a hit is always right.
+// The middlegame pawn terms, and the endgame ones but a passed pawn's own, read nothing but the
+// pawns, so a structure seen before is looked up, not scored again. An entry holds both colours'
+// pawns in full, so a hit is always right; each phase's part is scored when first asked for.
 struct PawnCacheEntry {
-    uint64_t pawns[2];  // by Color
-    int score[2];       // the sum of pawn_mg over that colour's pawns
+    uint64_t pawns[2];   // by Color
+    int score[2];        // the sum of pawn_mg over that colour's pawns
+    int endgame[2];      // the sum of pawn_eg over them, without the passed pawns' own terms
+    uint64_t passed[2];  // the pawns whose own endgame terms are left to each evaluation
+    bool has_score, has_endgame;
 };
+
 constexpr int PAWN_CACHE_ENTRIES = 2048;
-PawnCacheEntry pawn_cache[PAWN_CACHE_ENTRIES];  // all empty: no pawns score nothing, as stored
+PawnCacheEntry pawn_cache[PAWN_CACHE_ENTRIES];  // all empty: every part scored when first asked for
 
 int pawn_sum_mg(int colour, uint64_t pawns) {
     int sum = 0;
@@ -136,17 +141,44 @@ int pawn_sum_mg(int colour, uint64_t pawns) {
     return sum;
 }
 
-const PawnCacheEntry& pawn_structure_mg() {
+// The entry of the pawns on the board, with the parts asked for scored.
+const PawnCacheEntry& pawn_structure(bool middlegame, bool endgame) {
     const uint64_t white = pos.men[WHITE][PAWN], black = pos.men[BLACK][PAWN];
     const uint64_t mixed = (white * 0x9E3779B97F4A7C15ull) ^ (black * 0xC2B2AE3D27D4EB4Full);
     PawnCacheEntry& e = pawn_cache[(mixed >> 40) % PAWN_CACHE_ENTRIES];
     if (e.pawns[WHITE] != white || e.pawns[BLACK] != black) {
         e.pawns[WHITE] = white;
         e.pawns[BLACK] = black;
+        e.has_score = e.has_endgame = false;
+    }
+    if (middlegame && !e.has_score) {
         e.score[WHITE] = pawn_sum_mg(WHITE, white);
         e.score[BLACK] = pawn_sum_mg(BLACK, black);
+        e.has_score = true;
+    }
+    if (endgame && !e.has_endgame) {
+        for (int colour = BLACK; colour <= WHITE; colour++) {
+            int sum = 0;
+            uint64_t passed = 0;
+            for (uint64_t b = e.pawns[colour]; b != 0; b &= b - 1) {
+                const int sq = std::countr_zero(b);
+                bool is_passed;
+                sum += pawn_table_white[rel_sq(colour, sq)] + pawn_structure_terms_endgame(colour, sq, &is_passed);
+                if (is_passed) passed |= uint64_t{1} << sq;
+            }
+            e.endgame[colour] = sum;
+            e.passed[colour] = passed;
+        }
+        e.has_endgame = true;
     }
     return e;
+}
+
+// The sum of pawn_eg over a colour's pawns.
+int pawn_sum_eg(const PawnCacheEntry& e, int colour) {
+    int sum = e.endgame[colour];
+    for (uint64_t b = e.passed[colour]; b != 0; b &= b - 1) sum += passed_pawn_terms_endgame(colour, std::countr_zero(b));
+    return sum;
 }
 
 inline uint64_t queen_attacks(int sq, uint64_t occupied) {
@@ -214,7 +246,7 @@ int square_terms_endgame(int sq) {
 // seen is the one on the highest square. Each man's attacks are found once, for its mobility and
 // for the king zone.
 void piece_terms_middlegame() {
-    const PawnCacheEntry& pawns = pawn_structure_mg();
+    const PawnCacheEntry& pawns = pawn_structure(true, false);
     white_score += pawns.score[WHITE];
     black_score += pawns.score[BLACK];
     for (int colour = BLACK; colour <= WHITE; colour++) {
@@ -245,15 +277,14 @@ void piece_terms_middlegame() {
 }
 
 void piece_terms_transition() {
-    const PawnCacheEntry& pawns = pawn_structure_mg();
+    const PawnCacheEntry& pawns = pawn_structure(true, true);
     white_mg += pawns.score[WHITE];
     black_mg += pawns.score[BLACK];
     for (int colour = BLACK; colour <= WHITE; colour++) {
         const uint64_t* men = pos.men[colour];
         const uint64_t occupied = all_men(pos);
         uint64_t attacked = 0;
-        int mg = 0, eg = 0;
-        for (uint64_t b = men[PAWN]; b != 0; b &= b - 1) eg += pawn_eg(colour, std::countr_zero(b));
+        int mg = 0, eg = pawn_sum_eg(pawns, colour);
         for (uint64_t b = men[KNIGHT]; b != 0; b &= b - 1) {
             const int sq = std::countr_zero(b);
             const int mobility = mobility_of(knight_attacks(sq), occupied, attacked);
@@ -295,12 +326,12 @@ void piece_terms_transition() {
 }
 
 void piece_terms_endgame() {
+    const PawnCacheEntry& pawns = pawn_structure(false, true);
     for (int colour = BLACK; colour <= WHITE; colour++) {
         const uint64_t* men = pos.men[colour];
         const uint64_t occupied = all_men(pos);
         uint64_t attacked = 0;
-        int sum = 0;
-        for (uint64_t b = men[PAWN]; b != 0; b &= b - 1) sum += pawn_eg(colour, std::countr_zero(b));
+        int sum = pawn_sum_eg(pawns, colour);
         for (uint64_t b = men[KNIGHT]; b != 0; b &= b - 1) {
             const int sq = std::countr_zero(b);
             sum += knight_eg(colour, sq, mobility_of(knight_attacks(sq), occupied, attacked));
