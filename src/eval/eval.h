@@ -97,13 +97,14 @@ void set_root_material();            // takes it from pos
 // --- Working state ---------------------------------------------------------------------------
 extern int white_score, black_score;
 extern int white_mg, black_mg, white_eg, black_eg;
-extern int pawn_rank[2][10];         // by Color and file + 1: row of that colour's rearmost pawn
+extern int8_t pawn_rank[2][10];      // by Color and file + 1: row of that colour's rearmost pawn
 extern int bishop_square_colour[2];  // square_colour of the last bishop visited, by Color
 extern uint64_t piece_attacks[2];    // by Color: squares its knights, bishops, rooks and queens attack
 
 // --- Driver ----------------------------------------------------------------------------------
 int  evaluate(int alpha, int beta);  // score for the side to move
 void build_working_tables();         // pawn_rank from the board
+void find_pawn_ranks(int8_t rank[2][10]);  // the pawn_rank of the board's pawns, into rank
 
 // --- Pawn structure (pawns.cpp): the structure score of the pawn on sq for its own side ------
 int pawn_terms_white(int sq);
@@ -119,9 +120,12 @@ int passed_pawn_terms_endgame(int colour, int sq);
 void king_attack_terms();                    // king-zone attacks, paid to the attacker; after a
                                              // piece loop, whose piece_attacks it reads
 int  king_terms_middlegame(int colour);      // square value, wing bonus, shelter and storm
+int  king_terms_middlegame(int colour, int shelter);  // the same, with king_shelter found before
+int  king_shelter(int colour, int file);     // shelter and storm of a king on the file: pawns only
 int  king_terms_endgame(int colour);         // the endgame square value
 
 // --- Piece terms and the per-piece loops (pieces.cpp); the loops also fill piece_attacks ------
+void reset_working_tables();   // what build_working_tables does, pawn_rank from the pawn structure cache
 void piece_terms_middlegame();
 void piece_terms_transition();
 void piece_terms_endgame();

@@ -6,7 +6,7 @@
 
 int white_score, black_score;
 int white_mg, black_mg, white_eg, black_eg;
-int pawn_rank[2][10];
+int8_t pawn_rank[2][10];
 int bishop_square_colour[2];
 uint64_t piece_attacks[2];
 
@@ -168,7 +168,7 @@ int evaluate_middlegame(int alpha, int beta) {
 
     EvalCacheEntry* slot;
     if (cache_hit(&slot, &result)) return result;
-    build_working_tables();
+    reset_working_tables();
 
     piece_terms_middlegame();
     blocked_centre_pawns();
@@ -187,7 +187,7 @@ int evaluate_transition(int alpha, int beta, int total_material) {
 
     EvalCacheEntry* slot;
     if (cache_hit(&slot, &result)) return result;
-    build_working_tables();
+    reset_working_tables();
 
     // Both phases' totals start from material; the loop adds to each.
     white_mg = white_eg = white_score;
@@ -227,7 +227,7 @@ int evaluate_endgame() {
     if (cache_hit(&slot, &result)) return result;
     white_score = material(WHITE);
     black_score = material(BLACK);
-    build_working_tables();
+    reset_working_tables();
 
     piece_terms_endgame();
 
@@ -284,18 +284,21 @@ int evaluate_endgame() {
 }  // namespace
 
 // The rearmost pawn of each colour per file, from the pawn sets.
-void build_working_tables() {
-    bishop_square_colour[WHITE] = bishop_square_colour[BLACK] = 0;
-
+void find_pawn_ranks(int8_t rank[2][10]) {
     // White's rearmost pawn on a file is its highest row there, black's its lowest.
-    pawn_rank[WHITE][0] = pawn_rank[WHITE][9] = 0;
-    pawn_rank[BLACK][0] = pawn_rank[BLACK][9] = 7;
+    rank[WHITE][0] = rank[WHITE][9] = 0;
+    rank[BLACK][0] = rank[BLACK][9] = 7;
     for (int file = 0; file < 8; file++) {
         const uint64_t white = pos.men[WHITE][PAWN] & (FILE_A_SQUARES << file);
         const uint64_t black = pos.men[BLACK][PAWN] & (FILE_A_SQUARES << file);
-        pawn_rank[WHITE][file + 1] = white ? (63 - std::countl_zero(white)) >> 3 : 0;
-        pawn_rank[BLACK][file + 1] = black ? std::countr_zero(black) >> 3 : 7;
+        rank[WHITE][file + 1] = static_cast<int8_t>(white ? (63 - std::countl_zero(white)) >> 3 : 0);
+        rank[BLACK][file + 1] = static_cast<int8_t>(black ? std::countr_zero(black) >> 3 : 7);
     }
+}
+
+void build_working_tables() {
+    bishop_square_colour[WHITE] = bishop_square_colour[BLACK] = 0;
+    find_pawn_ranks(pawn_rank);
 }
 
 int evaluate(int alpha, int beta) {

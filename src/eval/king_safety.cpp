@@ -70,7 +70,23 @@ void king_attack_terms() {
     king_zone_attack(BLACK);
 }
 
-int king_terms_middlegame(int colour) {
+// Shelter and storm on the wing's three files, the far one counting half; in the centre, the
+// open files beside the king.
+int king_shelter(int colour, int file) {
+    if (file <= 2)
+        return shelter_file_value(colour, 1) + shelter_file_value(colour, 2) +
+               shelter_file_value(colour, 3) / SHELTER_FAR_FILE_DIVISOR;
+    if (file >= 5)
+        return shelter_file_value(colour, 8) + shelter_file_value(colour, 7) +
+               shelter_file_value(colour, 6) / SHELTER_FAR_FILE_DIVISOR;
+    int shelter = 0;
+    const int x = file + 1;
+    for (int i = x - 1; i <= x + 1; i++)
+        if (file_has_no_pawn(i)) shelter += KING_OPEN_CENTRE_FILE;
+    return shelter;
+}
+
+int king_terms_middlegame(int colour, int shelter) {
     const int king = pos.king_square[colour];
     const int rel = colour == WHITE ? king : flip[king];
     const int file = king & 7;
@@ -83,19 +99,12 @@ int king_terms_middlegame(int colour) {
         if (pos.piece[sq] != ROOK && pos.color[sq] != colour) result += KING_ON_WING;
     }
 
-    // Shelter and storm, fading as the enemy's pieces leave the board.
-    int shelter = 0;
-    const int x = file + 1;
-    if (file <= 2)
-        shelter = shelter_file_value(colour, 1) + shelter_file_value(colour, 2) +
-                  shelter_file_value(colour, 3) / SHELTER_FAR_FILE_DIVISOR;
-    else if (file >= 5)
-        shelter = shelter_file_value(colour, 8) + shelter_file_value(colour, 7) +
-                  shelter_file_value(colour, 6) / SHELTER_FAR_FILE_DIVISOR;
-    else
-        for (int i = x - 1; i <= x + 1; i++)
-            if (file_has_no_pawn(i)) shelter += KING_OPEN_CENTRE_FILE;
+    // Shelter and storm fade as the enemy's pieces leave the board.
     return result + shelter * pos.piece_material[1 - colour] / FULL_PIECE_MATERIAL;
+}
+
+int king_terms_middlegame(int colour) {
+    return king_terms_middlegame(colour, king_shelter(colour, pos.king_square[colour] & 7));
 }
 
 int king_terms_endgame(int colour) { return king_table_eg[pos.king_square[colour]]; }

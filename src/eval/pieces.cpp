@@ -1,5 +1,6 @@
 // The per-piece loops of the three phases, with mobility and the knight, bishop, rook, queen terms.
 #include <bit>
+#include <cstring>
 
 #include "eval/eval.h"
 #include "eval/weights.h"
@@ -121,19 +122,34 @@ int queen_eg(int colour, int sq, int mobility) {
            (on_seventh(colour, sq) ? ENDGAME_QUEEN_ON_SEVENTH : 0);
 }
 
-// The middlegame pawn terms, and the endgame ones but a passed pawn's own, read nothing but the
-// pawns, so a structure seen before is looked up, not scored again. An entry holds both colours'
-// pawns in full, so a hit is always right; each phase's part is scored when first asked for.
+// The rearmost pawns, the middlegame pawn terms, the kings' shelters and the endgame pawn terms
+// but a passed pawn's own read nothing but the pawns, so a structure seen before is looked up, not
+// scored again. An entry holds both colours' pawns in full, so a hit is always right; each phase's
+// part is scored when first asked for.
 struct PawnCacheEntry {
     uint64_t pawns[2];   // by Color
     int score[2];        // the sum of pawn_mg over that colour's pawns
     int endgame[2];      // the sum of pawn_eg over them, without the passed pawns' own terms
     uint64_t passed[2];  // the pawns whose own endgame terms are left to each evaluation
+    int shelter[2][4];   // king_shelter by Color and king_file_group, with the middlegame sums
+    int8_t rank[2][10];  // pawn_rank of these pawns, found with them
     bool has_score, has_endgame;
 };
 
+// The king files that share a shelter: the queen's wing, d, e, the king's wing.
+constexpr int king_file_group[8] = {0, 0, 0, 1, 2, 3, 3, 3};
+constexpr int group_file[4] = {0, 3, 4, 7};
+
 constexpr int PAWN_CACHE_ENTRIES = 2048;
-PawnCacheEntry pawn_cache[PAWN_CACHE_ENTRIES];  // all empty: every part scored when first asked for
+// An empty entry holds no pawns: its parts are scored when first asked for, and its rearmost
+// pawns are set here to those of no pawns.
+PawnCacheEntry pawn_cache[PAWN_CACHE_ENTRIES];
+struct NoPawnRanks {
+    NoPawnRanks() {
+        for (PawnCacheEntry& e : pawn_cache)
+            for (int x = 0; x < 10; x++) e.rank[WHITE][x] = 0, e.rank[BLACK][x] = 7;
+    }
+} no_pawn_ranks;
 
 int pawn_sum_mg(int colour, uint64_t pawns) {
     int sum = 0;
@@ -141,8 +157,7 @@ int pawn_sum_mg(int colour, uint64_t pawns) {
     return sum;
 }
 
-// The entry of the pawns on the board, with the parts asked for scored.
-const PawnCacheEntry& pawn_structure(bool middlegame, bool endgame) {
+PawnCacheEntry& pawn_entry() {
     const uint64_t white = pos.men[WHITE][PAWN], black = pos.men[BLACK][PAWN];
     const uint64_t mixed = (white * 0x9E3779B97F4A7C15ull) ^ (black * 0xC2B2AE3D27D4EB4Full);
     PawnCacheEntry& e = pawn_cache[(mixed >> 40) % PAWN_CACHE_ENTRIES];
@@ -150,10 +165,20 @@ const PawnCacheEntry& pawn_structure(bool middlegame, bool endgame) {
         e.pawns[WHITE] = white;
         e.pawns[BLACK] = black;
         e.has_score = e.has_endgame = false;
+        find_pawn_ranks(e.rank);
     }
+    return e;
+}
+
+// The entry of the pawns on the board, with the parts asked for scored; pawn_rank must be theirs.
+const PawnCacheEntry& pawn_structure(bool middlegame, bool endgame) {
+    PawnCacheEntry& e = pawn_entry();
+    const uint64_t white = e.pawns[WHITE], black = e.pawns[BLACK];
     if (middlegame && !e.has_score) {
         e.score[WHITE] = pawn_sum_mg(WHITE, white);
         e.score[BLACK] = pawn_sum_mg(BLACK, black);
+        for (int colour = BLACK; colour <= WHITE; colour++)
+            for (int group = 0; group < 4; group++) e.shelter[colour][group] = king_shelter(colour, group_file[group]);
         e.has_score = true;
     }
     if (endgame && !e.has_endgame) {
@@ -181,6 +206,10 @@ int pawn_sum_eg(const PawnCacheEntry& e, int colour) {
     return sum;
 }
 
+inline int king_shelter_of(const PawnCacheEntry& e, int colour) {
+    return e.shelter[colour][king_file_group[pos.king_square[colour] & 7]];
+}
+
 inline uint64_t queen_attacks(int sq, uint64_t occupied) {
     return bishop_attacks(sq, occupied) | rook_attacks(sq, occupied);
 }
@@ -197,6 +226,11 @@ inline void add_score(int colour, int value) {
 }
 
 }  // namespace
+
+void reset_working_tables() {
+    bishop_square_colour[WHITE] = bishop_square_colour[BLACK] = 0;
+    std::memcpy(pawn_rank, pawn_entry().rank, sizeof pawn_rank);
+}
 
 // Mobility counts the empty squares a piece reaches: its attacks without the men they end on.
 int knight_mobility_count(int sq) { return square_count(knight_attacks(sq) & ~all_men(pos)); }
@@ -270,7 +304,7 @@ void piece_terms_middlegame() {
             const int sq = std::countr_zero(b);
             sum += queen_mg(colour, sq, mobility_of(queen_attacks(sq, occupied), occupied, attacked));
         }
-        if (men[KING] != 0) sum += king_terms_middlegame(colour);
+        if (men[KING] != 0) sum += king_terms_middlegame(colour, king_shelter_of(pawns, colour));
         piece_attacks[colour] = attacked;
         add_score(colour, sum);
     }
@@ -311,7 +345,7 @@ void piece_terms_transition() {
             eg += queen_eg(colour, sq, mobility);
         }
         if (men[KING] != 0) {
-            mg += king_terms_middlegame(colour);
+            mg += king_terms_middlegame(colour, king_shelter_of(pawns, colour));
             eg += king_terms_endgame(colour);
         }
         piece_attacks[colour] = attacked;
