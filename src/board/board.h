@@ -127,6 +127,9 @@ extern const int flip[64];             // vertical mirror
 void     init_hash_keys();            // fill the Zobrist tables from the fixed generator
 uint32_t random32();                  // the lagged-Fibonacci generator behind the keys
 uint64_t compute_hash_key();          // key of pos from scratch
+inline uint64_t piece_key(int colour, int type, int s) {  // a man of colour and type on square s
+    return zobrist_piece[(colour * 6 + type) * 64 + s];
+}
 
 // --- Setup -----------------------------------------------------------------------------------
 void set_variant(const char* name);     // store Variant and variant_kind

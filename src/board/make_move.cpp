@@ -110,8 +110,6 @@ inline void count_man(Position& p, int colour, int type, int change) {
     else p.piece_material[colour] += change * piece_value[type];
 }
 
-inline uint64_t piece_key(int colour, int type, int s) { return zobrist_piece[(colour * 6 + type) * 64 + s]; }
-
 // A man of `type` and `colour` appears on or leaves the squares of `squares` in the bitboards;
 // toggling lets make and unmake share each step, whichever squares coincide.
 inline void toggle_men(Position& p, int colour, int type, uint64_t squares) {

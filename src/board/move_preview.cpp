@@ -72,12 +72,11 @@ uint64_t key_after(Move m) {
     }
     const int me = p.side, opp = 1 - me;
     const int from = m.from, to = m.to;
-    const auto man_key = [](int colour, int type, int s) { return zobrist_piece[(colour * 6 + type) * 64 + s]; };
     const int moving = p.piece[from];
     const int arriving = m.type >= MOVE_PROMOTE_QUEEN ? QUEEN - (m.type - MOVE_PROMOTE_QUEEN) : moving;
-    uint64_t key = p.hash_key ^ man_key(me, moving, from) ^ man_key(me, arriving, to);
-    if (p.piece[to] != EMPTY) key ^= man_key(opp, p.piece[to], to);
-    if (m.type == MOVE_EN_PASSANT) key ^= man_key(opp, PAWN, me == WHITE ? to + 8 : to - 8);
+    uint64_t key = p.hash_key ^ piece_key(me, moving, from) ^ piece_key(me, arriving, to);
+    if (p.piece[to] != EMPTY) key ^= piece_key(opp, p.piece[to], to);
+    if (m.type == MOVE_EN_PASSANT) key ^= piece_key(opp, PAWN, me == WHITE ? to + 8 : to - 8);
 
     key ^= zobrist_side[me] ^ zobrist_side[opp];
     if (p.ep != NO_SQUARE) key ^= zobrist_ep[p.ep];

@@ -128,7 +128,7 @@ void board_detail::ensure_hash_keys() {
 uint64_t board_detail::key_of(const Position& p) {
     uint64_t key = 0;
     for (int s = 0; s < 64; ++s)
-        if (p.piece[s] != EMPTY) key ^= zobrist_piece[(p.color[s] * 6 + p.piece[s]) * 64 + s];
+        if (p.piece[s] != EMPTY) key ^= piece_key(p.color[s], p.piece[s], s);
     key ^= zobrist_side[p.side];
     key ^= zobrist_castle[p.castle & 15];
     if (p.ep != NO_SQUARE) key ^= zobrist_ep[p.ep];
