@@ -38,7 +38,7 @@ bool lazy_exit(int alpha, int beta, int margin, int* bound) {
 // no cache has been allocated, so a lone evaluation still works).
 bool cache_hit(EvalCacheEntry** slot, int* score) {
     *slot = nullptr;
-    if (eval_cache == nullptr || ecache_entries == 0) return false;
+    if (eval_cache == nullptr) return false;
     EvalCacheEntry* entry = ecache_slot(pos.hash_key);
     if (entry->holds(pos.hash_key)) {
         *score = entry->score();

@@ -166,7 +166,7 @@ void prefetch_slots(uint64_t key) {
 }
 
 void prefetch_eval_slot(uint64_t key) {
-    if (eval_cache != nullptr && ecache_entries != 0) prefetch_line(ecache_slot(key));
+    if (eval_cache != nullptr) prefetch_line(ecache_slot(key));
 }
 
 int hash_full_permill() {

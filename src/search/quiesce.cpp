@@ -58,7 +58,10 @@ int quiesce(int alpha, int beta) {
     // ahead: the evaluation-cache slot of the position it leads to loads meanwhile.
     int legal = 0;
     int ceiling = INT_MAX;  // the last pick's score: none of the rest is higher
-    if (count > 0) pick_next_move(list, count, 0, ceiling);
+    if (count > 0) {
+        pick_next_move(list, count, 0, ceiling);
+        if (worth_searching(list[0])) prefetch_eval_slot(key_after(list[0]));
+    }
     for (int i = 0; i < count; i++) {
         Move m = list[i];
         ceiling = m.score;
@@ -67,7 +70,6 @@ int quiesce(int alpha, int beta) {
             if (worth_searching(list[i + 1])) prefetch_eval_slot(key_after(list[i + 1]));
         }
         if (!worth_searching(m)) continue;
-        if (i == 0) prefetch_eval_slot(key_after(m));
         if (!make_move(m)) continue;
         int score = -quiesce(-beta, -alpha);
         unmake_move();

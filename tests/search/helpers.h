@@ -25,7 +25,7 @@ inline void use_small_tables() {
     if (!allocated) {
         init_hash_keys();
         hash_entries = 1 << 16;
-        ecache_entries = 1 << 14;
+        ecache_entries = MIN_ECACHE_ENTRIES;
         alloc_tables();
         allocated = true;
     }
