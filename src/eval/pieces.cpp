@@ -133,6 +133,7 @@ struct PawnCacheEntry {
     uint64_t passed[2];  // the pawns whose own endgame terms are left to each evaluation
     int shelter[2][4];   // king_shelter by Color and king_file_group, with the middlegame sums
     int8_t rank[2][10];  // pawn_rank of these pawns, found with them
+    bool filled;         // the entry holds the ranks of its pawns
     bool has_score, has_endgame;
 };
 
@@ -141,15 +142,9 @@ constexpr int king_file_group[8] = {0, 0, 0, 1, 2, 3, 3, 3};
 constexpr int group_file[4] = {0, 3, 4, 7};
 
 constexpr int PAWN_CACHE_ENTRIES = 2048;
-// An empty entry holds no pawns: its parts are scored when first asked for, and its rearmost
-// pawns are set here to those of no pawns.
+// Zeroed at start-up without a page touched: no entry is filled, so even a position without pawns
+// misses at first and finds its rearmost pawns.
 PawnCacheEntry pawn_cache[PAWN_CACHE_ENTRIES];
-struct NoPawnRanks {
-    NoPawnRanks() {
-        for (PawnCacheEntry& e : pawn_cache)
-            for (int x = 0; x < 10; x++) e.rank[WHITE][x] = 0, e.rank[BLACK][x] = 7;
-    }
-} no_pawn_ranks;
 
 int pawn_sum_mg(int colour, uint64_t pawns) {
     int sum = 0;
@@ -161,9 +156,10 @@ PawnCacheEntry& pawn_entry() {
     const uint64_t white = pos.men[WHITE][PAWN], black = pos.men[BLACK][PAWN];
     const uint64_t mixed = (white * 0x9E3779B97F4A7C15ull) ^ (black * 0xC2B2AE3D27D4EB4Full);
     PawnCacheEntry& e = pawn_cache[(mixed >> 40) % PAWN_CACHE_ENTRIES];
-    if (e.pawns[WHITE] != white || e.pawns[BLACK] != black) {
+    if (e.pawns[WHITE] != white || e.pawns[BLACK] != black || !e.filled) {
         e.pawns[WHITE] = white;
         e.pawns[BLACK] = black;
+        e.filled = true;
         e.has_score = e.has_endgame = false;
         find_pawn_ranks(e.rank);
     }

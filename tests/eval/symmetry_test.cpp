@@ -70,6 +70,17 @@ TEST_F(ColourSymmetry, FixedPositionsOfEveryPhase) {
         check_twin(fen, {});
 }
 
+// Without pawns every file is open to both sides: the pawn structure's entry for no pawns must say
+// so from the program's start, before any other structure has passed through the cache.
+TEST_F(ColourSymmetry, NoPawnsFromTheStart) {
+    for (const char* fen : {
+             "r1bqkb1r/8/2n2n2/8/8/2N2N2/8/R1BQKB1R w KQkq -",
+             "2r2rk1/8/3q4/8/8/4Q3/8/1R3RK1 b - -",
+             "6k1/8/8/3r4/8/8/8/R5K1 w - -",
+         })
+        check_twin(fen, {});
+}
+
 TEST_F(ColourSymmetry, RandomGamesOfEveryPhase) {
     random_games("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq -", 12, 120, 1);
     random_games("r3k2r/pppq1ppp/2npbn2/2b1p3/2B1P3/2NPBN2/PPPQ1PPP/R3K2R w KQkq -", 6, 80, 2);
