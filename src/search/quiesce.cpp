@@ -58,18 +58,19 @@ int quiesce(int alpha, int beta) {
     // ahead: the evaluation-cache slot of the position it leads to loads meanwhile.
     int legal = 0;
     int ceiling = INT_MAX;  // the last pick's score: none of the rest is higher
-    if (count > 0) {
-        pick_next_move(list, count, 0, ceiling);
-        if (worth_searching(list[0])) prefetch_eval_slot(key_after(list[0]));
-    }
+    auto pick = [&](int j) {  // whether list[j], picked now, will be searched
+        pick_next_move(list, count, j, ceiling);
+        const bool worth = worth_searching(list[j]);
+        if (worth) prefetch_eval_slot(key_after(list[j]));
+        return worth;
+    };
+    bool next_worth = count > 0 && pick(0);
     for (int i = 0; i < count; i++) {
-        Move m = list[i];
+        const Move m = list[i];
+        const bool worth = next_worth;
         ceiling = m.score;
-        if (i + 1 < count) {
-            pick_next_move(list, count, i + 1, ceiling);
-            if (worth_searching(list[i + 1])) prefetch_eval_slot(key_after(list[i + 1]));
-        }
-        if (!worth_searching(m)) continue;
+        if (i + 1 < count) next_worth = pick(i + 1);
+        if (!worth) continue;
         if (!make_move(m)) continue;
         int score = -quiesce(-beta, -alpha);
         unmake_move();

@@ -295,23 +295,20 @@ int search_moves(Node& n) {
     int legal = 0;
     int ceiling = INT_MAX;  // the last pick's score: none of the rest is higher
     int extendable = -1;    // the moves left that may be extended, once nothing else is searched
+    // The order is fixed once the list is scored, so each pick is made a move ahead: the slots of
+    // the position it leads to load while the move before is searched.
+    auto pick = [&](int j) {
+        pick_next_move(list, count, j, ceiling);
+        prefetch_child(key_after(list[j]), n.depth - ONE_PLY);
+    };
     // The table move's bonus lifts it above every other score, the previous line's included: it
-    // is the first pick without a look at the rest.
-    if (hash_index >= 0) {
-        std::swap(list[0], list[hash_index]);
-    } else if (count > 0) {
-        pick_next_move(list, count, 0, ceiling);
-        prefetch_child(key_after(list[0]), n.depth - ONE_PLY);
-    }
+    // is the first pick without a look at the rest (its slots were asked for after the probe).
+    if (hash_index >= 0) std::swap(list[0], list[hash_index]);
+    else if (count > 0) pick(0);
     for (int i = 0; i < count; i++) {
         const Move m = list[i];
         ceiling = m.score;
-        // The order is fixed once the list is scored, so the next pick is made now: the slots of
-        // the position it leads to load while this move is searched.
-        if (i + 1 < count) {
-            pick_next_move(list, count, i + 1, ceiling);
-            prefetch_child(key_after(list[i + 1]), n.depth - ONE_PLY);
-        }
+        if (i + 1 < count) pick(i + 1);
         // From here on a move that is not extended is pruned if legal and refused if not: only the
         // ones that may be extended are made, and once they are done, so is the node.
         if (pruned_unless_extended(n, m, legal + 1)) {
