@@ -2,18 +2,18 @@
 #include "board/board.h"
 #include "board/attacks.h"
 
-int is_attacked(int square, int defender) {
+int is_attacked(const Position& pos, int square, int defender) {
     if (square < 0 || square > 63) return 0;
     return board_detail::square_attacked(pos, square, defender);
 }
 
-int attacked_by_non_king(int square, int defender) {
+int attacked_by_non_king(const Position& pos, int square, int defender) {
     if (square < 0 || square > 63) return 0;
     return board_detail::square_attacked<false>(pos, square, defender);
 }
 
-int in_check(int colour) {
-    return is_attacked(pos.king_square[colour], colour);
+int in_check(const Position& pos, int colour) {
+    return is_attacked(pos, pos.king_square[colour], colour);
 }
 
 uint64_t knight_attacks(int square) { return board_detail::knight_mask[square]; }

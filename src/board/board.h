@@ -2,6 +2,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 // Square: 0 = a8 .. 7 = h8, 56 = a1 .. 63 = h1; file = s & 7, row = s >> 3 (row 0 is rank 8).
@@ -67,6 +68,27 @@ constexpr Move NO_MOVE = {0, 0, 0, 0};
 
 using MoveList = Move[MAX_MOVES];
 
+struct HistoryEntry {
+    int from, to, type, score;  // the move made (NO_MOVE for a null move)
+    int captured;               // PieceType taken on `to`, EMPTY otherwise
+    int castle;                 // state before the move
+    int ep;
+    int fifty;
+    uint64_t hash_key;
+};
+
+// Where a man other than the king must land to answer a check, remembered for the last position
+// asked about (see make_move.cpp). Each position has its own: a memo shared between two searches
+// would answer one search's question with the other's board.
+struct EvasionMemo {
+    uint64_t key = 0;
+    int king = NO_SQUARE;
+    int side = EMPTY;
+    uint64_t targets = 0;
+};
+
+// A position and the moves that led to it. The board functions take the position they work on:
+// the game has one, and every search thread its own copy.
 struct Position {
     int piece[64];           // PieceType per square, EMPTY where empty
     int color[64];           // Color per square, EMPTY exactly where piece is EMPTY
@@ -81,13 +103,18 @@ struct Position {
     int ep;                  // en-passant target square or NO_SQUARE
     int fifty;               // half-moves since the last capture or pawn move
     int ply;                 // distance from the search root
-    int game_ply;            // entries on game_history
+    int game_ply;            // entries on history
     uint64_t hash_key;       // Zobrist key
     // The same board as bit sets, bit s for square s, kept beside the mailbox so that loops over
     // men and attack tests touch only occupied squares.
     uint64_t occupied[2];    // by Color
     uint64_t men[2][6];      // by Color, then PAWN..KING
+    // Below the board: what the moves left behind. Compare two boards up to here (BOARD_BYTES).
+    HistoryEntry history[MAX_GAME_PLY];  // the game's moves, the search's included, for unmake and repetitions
+    mutable EvasionMemo evasion;         // a cache of make_move and is_legal, not part of the state
 };
+// The bytes of a Position that make up the board and its counters, history and caches left out.
+constexpr size_t POSITION_BOARD_BYTES = offsetof(Position, history);
 
 // What the generator scores quiet moves by: killer moves per ply (compared by from and to) and
 // history counters by from and to. The search owns and updates it; the generator only reads it.
@@ -99,18 +126,8 @@ struct OrderingMemory {
     int history_max;  // the largest counter, for the search's reduction rule
 };
 
-struct HistoryEntry {
-    int from, to, type, score;  // the move made (NO_MOVE for a null move)
-    int captured;               // PieceType taken on `to`, EMPTY otherwise
-    int castle;                 // state before the move
-    int ep;
-    int fifty;
-    uint64_t hash_key;
-};
-
 // --- Globals ---------------------------------------------------------------------------------
-extern Position pos;
-extern HistoryEntry game_history[MAX_GAME_PLY];
+extern Position game;  // the game the drivers play; a search works on its own copy
 extern char Variant[VARIANT_TEXT_SIZE];  // "normal", "nocastle", "fischerandom" or any word
 extern int variant_kind;                  // VariantKind derived from Variant
 
@@ -126,39 +143,39 @@ extern const int flip[64];             // vertical mirror
 // --- Keys ------------------------------------------------------------------------------------
 void     init_hash_keys();            // fill the Zobrist tables from the fixed generator
 uint32_t random32();                  // the lagged-Fibonacci generator behind the keys
-uint64_t compute_hash_key();          // key of pos from scratch
+uint64_t compute_hash_key(const Position& pos);          // key of pos from scratch
 inline uint64_t piece_key(int colour, int type, int s) {  // a man of colour and type on square s
     return zobrist_piece[(colour * 6 + type) * 64 + s];
 }
 
 // --- Setup -----------------------------------------------------------------------------------
 void set_variant(const char* name);     // store Variant and variant_kind
-bool setup_position(const char* text);  // compact FEN; false = refused, pos untouched. Sets up the
+bool setup_position(Position& pos, const char* text);  // compact FEN; false = refused, pos untouched. Sets up the
                                         // position only: what a new game resets is the caller's
 
 // --- Moves -----------------------------------------------------------------------------------
 // The generators score quiet moves by `ordering` at pos.ply; without it they score them 0, which
 // changes no move and no order of the list.
 constexpr int SCORE_BAD_CAPTURE_MARK = -1;  // gen_captures' score for a losing capture
-int  generate_moves(Move* list, const OrderingMemory* ordering = nullptr);  // all pseudo-legal moves
-int  gen_captures(Move* list);        // captures and queen promotions for quiescence
-int  is_bad_capture(int from, int to);
-void add_move(int from, int to, int type, Move* list, int* count,  // score as the generator does,
+int  generate_moves(const Position& pos, Move* list, const OrderingMemory* ordering = nullptr);  // all pseudo-legal moves
+int  gen_captures(const Position& pos, Move* list);        // captures and queen promotions for quiescence
+int  is_bad_capture(const Position& pos, int from, int to);
+void add_move(const Position& pos, int from, int to, int type, Move* list, int* count,  // score as the generator does,
               const OrderingMemory* ordering = nullptr);          // append, ++*count
-int  make_move(Move m);               // 1 made, 0 refused (pos unchanged)
-int  is_legal(Move m);                // 1 when make_move would admit m; pos unchanged
-void unmake_move();
-void make_null_move();                // the side to move passes; unmake_move takes it back
-int  count_legal_moves();             // what generate_moves lists and make_move admits, counted
-Move first_legal_move();              // in generation order; NO_MOVE when there is none
-bool has_legal_move();
-int  repetition_count(int enough);    // earlier occurrences of pos since the last irreversible
+int  make_move(Position& pos, Move m);               // 1 made, 0 refused (pos unchanged)
+int  is_legal(Position& pos, Move m);                // 1 when make_move would admit m; pos unchanged
+void unmake_move(Position& pos);
+void make_null_move(Position& pos);                // the side to move passes; unmake_move takes it back
+int  count_legal_moves(Position& pos);             // what generate_moves lists and make_move admits, counted
+Move first_legal_move(Position& pos);              // in generation order; NO_MOVE when there is none
+bool has_legal_move(Position& pos);
+int  repetition_count(const Position& pos, int enough);    // earlier occurrences of pos since the last irreversible
                                       // move; the scan stops once `enough` are found
-bool gives_check(Move m);             // whether the move, once made, leaves the opponent in
+bool gives_check(Position& pos, Move m);             // whether the move, once made, leaves the opponent in
                                       // check; either answer for a move make_move would refuse
-uint64_t key_after(Move m);           // pos.hash_key once the move is made; any key for a move
+uint64_t key_after(Position& pos, Move m);           // pos.hash_key once the move is made; any key for a move
                                       // make_move would refuse
-uint64_t key_after_null_move();       // pos.hash_key once make_null_move has passed
+uint64_t key_after_null_move(const Position& pos);       // pos.hash_key once make_null_move has passed
 
 // --- Move text -------------------------------------------------------------------------------
 // How a move is written: the xboard move lines ("e7e8q", "e2e4 " with a blank for no
@@ -167,17 +184,17 @@ uint64_t key_after_null_move();       // pos.hash_key once make_null_move has pa
 enum MoveNotation { NOTATION_MOVE_LINE, NOTATION_THINKING, NOTATION_UCI };
 constexpr int MOVE_TEXT_SIZE = 8;
 
-void format_move(char* text, Move m, MoveNotation notation);  // text of MOVE_TEXT_SIZE at least
+void format_move(const Position& pos, char* text, Move m, MoveNotation notation);  // text of MOVE_TEXT_SIZE at least
 char promotion_letter(int type);                    // q, r, b, n, or a blank for other kinds
 bool is_square_text(const char* text);              // a file letter a..h, then a rank digit 1..8
 int  square_from_text(const char* text);            // "a8" = 0 .. "h1" = 63; checked by the caller
-int  move_type_from_text(int from, int to, const char* text);  // the kind a coordinate move has
+int  move_type_from_text(const Position& pos, int from, int to, const char* text);  // the kind a coordinate move has
                                                                // here; 0 for an ordinary one
 
 // --- Attacks ---------------------------------------------------------------------------------
-int is_attacked(int square, int defender);  // attacked by colour 1 - defender
-int in_check(int colour);
-int attacked_by_non_king(int square, int defender);  // is_attacked with the attacker's king left out
+int is_attacked(const Position& pos, int square, int defender);  // attacked by colour 1 - defender
+int in_check(const Position& pos, int colour);
+int attacked_by_non_king(const Position& pos, int square, int defender);  // is_attacked with the attacker's king left out
 
 // --- Bitboards --------------------------------------------------------------------------------
 constexpr uint64_t FILE_A_SQUARES = 0x0101010101010101ull;  // shifted left by f: the squares of file f
@@ -198,4 +215,4 @@ inline int square_count(uint64_t b) {
 }
 
 // --- Checks ----------------------------------------------------------------------------------
-bool position_is_ok();  // re-derives keys, counts, material and king squares from the board
+bool position_is_ok(const Position& pos);  // re-derives keys, counts, material and king squares from the board

@@ -127,7 +127,7 @@ int count_legal(const Position& p) {
 
 // Castling and en passant are rare and subtle (Chess960 rooks, the pawn that uncovers a rank):
 // they are counted by trying them, the rest straight from the bitboards.
-int count_legal_moves() {
+int count_legal_moves(Position& pos) {
     const Position& p = pos;
     if (p.game_ply < 0 || p.game_ply >= MAX_GAME_PLY) return 0;  // make_move would refuse them all
     const int me = p.side;
@@ -142,16 +142,16 @@ int count_legal_moves() {
         const uint64_t occupied = all_men(p);
         if ((rights & (CASTLE_WHITE_SHORT | CASTLE_BLACK_SHORT)) &&
             !(normal && (occupied & (bit(base + 5) | bit(base + 6)))))
-            count += is_legal({king, base + 6, MOVE_CASTLE, 0});
+            count += is_legal(pos, {king, base + 6, MOVE_CASTLE, 0});
         if ((rights & (CASTLE_WHITE_LONG | CASTLE_BLACK_LONG)) &&
             !(normal && (occupied & (bit(base + 1) | bit(base + 2) | bit(base + 3)))))
-            count += is_legal({king, base + 2, MOVE_CASTLE, 0});
+            count += is_legal(pos, {king, base + 2, MOVE_CASTLE, 0});
     }
 
     if (p.ep != NO_SQUARE) {
         const int ep = p.ep;
         for (uint64_t b = pawn_attack_mask[1 - me][ep] & p.men[me][PAWN]; b != 0; b &= b - 1)
-            count += is_legal({std::countr_zero(b), ep, MOVE_EN_PASSANT, 0});
+            count += is_legal(pos, {std::countr_zero(b), ep, MOVE_EN_PASSANT, 0});
     }
     return count;
 }

@@ -23,8 +23,8 @@ constexpr bool check_every_move = true;
 constexpr bool check_every_move = false;
 #endif
 
-inline void check_position(const char* after) {
-    if (!check_every_move || position_is_ok()) return;
+inline void check_position(const Position& p, const char* after) {
+    if (!check_every_move || position_is_ok(p)) return;
     std::fprintf(stderr, "Position check failed after %s\n", after);
     std::abort();
 }
@@ -121,20 +121,12 @@ inline void toggle_men(Position& p, int colour, int type, uint64_t squares) {
 // the king; every square when there is no check, none when two men give it. Remembered for the
 // last position asked about: every move tried from one node shares it, so a node pays for one
 // full attack test, and a move that answers no check is refused before it touches the board.
-struct EvasionMemo {
-    uint64_t key = 0;
-    int king = NO_SQUARE;
-    int side = EMPTY;
-    uint64_t targets = 0;
-};
-EvasionMemo evasion_memo;
-
 inline uint64_t evasion_targets(const Position& p) {
     const int king = p.king_square[p.side];
-    if (p.hash_key != evasion_memo.key || king != evasion_memo.king || p.side != evasion_memo.side) {
-        evasion_memo.key = p.hash_key;
-        evasion_memo.king = king;
-        evasion_memo.side = p.side;
+    if (p.hash_key != p.evasion.key || king != p.evasion.king || p.side != p.evasion.side) {
+        p.evasion.key = p.hash_key;
+        p.evasion.king = king;
+        p.evasion.side = p.side;
         const uint64_t checkers = attackers_of(p, king, p.side);
         uint64_t targets = ~uint64_t{0};
         if (checkers != 0 && (checkers & (checkers - 1)) != 0) {
@@ -144,14 +136,14 @@ inline uint64_t evasion_targets(const Position& p) {
             const int d = line_direction[king][c];
             targets = d < 0 ? checkers : ray_mask[king][d] & ~ray_mask[c][d];  // up to and including c
         }
-        evasion_memo.targets = targets;
+        p.evasion.targets = targets;
     }
-    return evasion_memo.targets;
+    return p.evasion.targets;
 }
 
 }  // namespace
 
-int make_move(Move m) {
+int make_move(Position& pos, Move m) {
     Position& p = pos;
     const int from = m.from, to = m.to, type = m.type;
     const int me = p.side, opp = 1 - me;
@@ -187,7 +179,7 @@ int make_move(Move m) {
 
     // The history entry.
     const int old_castle = p.castle, old_ep = p.ep;
-    HistoryEntry& e = game_history[p.game_ply];
+    HistoryEntry& e = pos.history[p.game_ply];
     e.from = from;
     e.to = to;
     e.type = type;
@@ -273,7 +265,7 @@ int make_move(Move m) {
 
     // Legality of castling and en passant, on the finished board.
     if (!tested_first && square_attacked(p, p.king_square[me], me)) {
-        unmake_move();
+        unmake_move(pos);
         return 0;
     }
 
@@ -283,7 +275,7 @@ int make_move(Move m) {
     if (p.ep != NO_SQUARE) key ^= zobrist_ep[p.ep];
     if (p.castle != old_castle) key ^= zobrist_castle[old_castle] ^ zobrist_castle[p.castle];
     p.hash_key = key;
-    check_position("make_move");
+    check_position(p, "make_move");
     return 1;
 }
 
@@ -291,13 +283,13 @@ int make_move(Move m) {
 // and then the king can only be uncovered along the line through the square the mover leaves,
 // where the mover may block that line again or take the slider on it. Everything else is tried
 // on the board.
-int is_legal(Move m) {
+int is_legal(Position& pos, Move m) {
     const Position& p = pos;
     const int from = m.from, to = m.to, type = m.type;
     if (p.game_ply < 0 || p.game_ply >= MAX_GAME_PLY || (unsigned)from > 63 || (unsigned)to > 63 ||
         type == MOVE_CASTLE || type == MOVE_EN_PASSANT || p.piece[from] == KING) {
-        if (!make_move(m)) return 0;
-        unmake_move();
+        if (!make_move(pos, m)) return 0;
+        unmake_move(pos);
         return 1;
     }
     if ((evasion_targets(p) & bit(to)) == 0) return 0;
@@ -312,14 +304,14 @@ int is_legal(Move m) {
     return (sliders & bit(t)) == 0;
 }
 
-void unmake_move() {
+void unmake_move(Position& pos) {
     Position& p = pos;
     if (p.game_ply <= 0) return;  // nothing to take back
 
     // Counters and the saved state.
     --p.ply;
     --p.game_ply;
-    const HistoryEntry& e = game_history[p.game_ply];
+    const HistoryEntry& e = pos.history[p.game_ply];
     p.castle = e.castle;
     p.ep = e.ep;
     p.fifty = e.fifty;
@@ -330,7 +322,7 @@ void unmake_move() {
     const int me = type == MOVE_NONE ? 1 - p.side : p.color[to], opp = 1 - me;
     p.side = me;
     if (type == MOVE_NONE) {  // a null move: nothing stood anywhere else
-        check_position("unmake_move");
+        check_position(p, "unmake_move");
         return;
     }
 
@@ -352,7 +344,7 @@ void unmake_move() {
         p.piece[from] = KING;
         p.color[from] = me;
         p.king_square[me] = from;
-        check_position("unmake_move");
+        check_position(p, "unmake_move");
         return;
     }
 
@@ -383,12 +375,12 @@ void unmake_move() {
         toggle_men(p, opp, PAWN, bit(victim));
         count_man(p, opp, PAWN, +1);
     }
-    check_position("unmake_move");
+    check_position(p, "unmake_move");
 }
 
 // The history entry keeps what unmake_move needs to take the pass back.
-void make_null_move() {
-    HistoryEntry& e = game_history[pos.game_ply];
+void make_null_move(Position& pos) {
+    HistoryEntry& e = pos.history[pos.game_ply];
     e.from = e.to = e.type = e.score = 0;
     e.captured = EMPTY;
     e.castle = pos.castle;
@@ -402,22 +394,22 @@ void make_null_move() {
     pos.hash_key ^= zobrist_side[pos.side] ^ zobrist_side[1 - pos.side];
     pos.side = 1 - pos.side;
     pos.ep = NO_SQUARE;
-    check_position("make_null_move");
+    check_position(pos, "make_null_move");
 }
 
-Move first_legal_move() {
+Move first_legal_move(Position& pos) {
     Move list[MAX_MOVES];
-    const int n = generate_moves(list);
+    const int n = generate_moves(pos, list);
     for (int i = 0; i < n; ++i)
-        if (make_move(list[i])) {
-            unmake_move();
+        if (make_move(pos, list[i])) {
+            unmake_move(pos);
             return list[i];
         }
     return NO_MOVE;
 }
 
 // No legal move has from and to both on a8.
-bool has_legal_move() {
-    const Move m = first_legal_move();
+bool has_legal_move(Position& pos) {
+    const Move m = first_legal_move(pos);
     return m.from != 0 || m.to != 0;
 }

@@ -21,12 +21,12 @@ bool slider_reaches(int type, int from, int target, uint64_t occupied) {
 // An ordinary move checks with the man it moves or by opening a line from the enemy king to one
 // of our sliders; both are read from the bit sets. Castling, en passant and promotions are rare
 // enough to be tried on the board.
-bool gives_check(Move m) {
+bool gives_check(Position& pos, Move m) {
     const Position& p = pos;
     if (m.type != MOVE_NORMAL && m.type != MOVE_DOUBLE_PUSH) {
-        if (!make_move(m)) return false;
-        const bool check = in_check(pos.side) != 0;
-        unmake_move();
+        if (!make_move(pos, m)) return false;
+        const bool check = in_check(pos, pos.side) != 0;
+        unmake_move(pos);
         return check;
     }
     const int me = p.side, opp = 1 - me;
@@ -62,12 +62,12 @@ bool gives_check(Move m) {
 // The key as make_move builds it: the mover leaves its square and arrives (promoted, perhaps), a
 // captured man leaves, the side changes, the en-passant square and the castling rights move on.
 // Castling is rare enough to be made and taken back.
-uint64_t key_after(Move m) {
+uint64_t key_after(Position& pos, Move m) {
     const Position& p = pos;
     if (m.type == MOVE_CASTLE) {
-        if (!make_move(m)) return p.hash_key;
+        if (!make_move(pos, m)) return p.hash_key;
         const uint64_t key = pos.hash_key;
-        unmake_move();
+        unmake_move(pos);
         return key;
     }
     const int me = p.side, opp = 1 - me;
@@ -87,7 +87,7 @@ uint64_t key_after(Move m) {
 }
 
 // A pass changes the side and clears the en-passant square.
-uint64_t key_after_null_move() {
+uint64_t key_after_null_move(const Position& pos) {
     uint64_t key = pos.hash_key ^ zobrist_side[pos.side] ^ zobrist_side[1 - pos.side];
     if (pos.ep != NO_SQUARE) key ^= zobrist_ep[pos.ep];
     return key;

@@ -143,8 +143,7 @@ inline void slide(int s, uint64_t occupied, uint64_t theirs, Quiet quiet, Captur
     if (b != NO_SQUARE && (theirs & bit(b))) capture(b);
 }
 
-inline void add_scored(const Killers& k, int from, int to, int type, Move* list, int& n) {
-    const Position& p = pos;
+inline void add_scored(const Position& p, const Killers& k, int from, int to, int type, Move* list, int& n) {
     int score;
     if (type >= MOVE_PROMOTE_QUEEN && type <= MOVE_PROMOTE_KNIGHT)
         score = promotion_score(type);
@@ -157,24 +156,23 @@ inline void add_scored(const Killers& k, int from, int to, int type, Move* list,
 
 }  // namespace
 
-int is_bad_capture(int from, int to) {
+int is_bad_capture(const Position& pos, int from, int to) {
     if (from < 0 || from > 63 || to < 0 || to > 63) return 0;
     const Position& p = pos;
     int mover = p.color[from] == EMPTY ? p.side : p.color[from];
     return bad_capture(p, p.piece[to], p.piece[from], to, mover) ? 1 : 0;
 }
 
-void add_move(int from, int to, int type, Move* list, int* count, const OrderingMemory* ordering) {
+void add_move(const Position& pos, int from, int to, int type, Move* list, int* count, const OrderingMemory* ordering) {
     Killers k = killers_of_ply(ordering, pos.ply);
-    add_scored(k, from, to, type, list, *count);
+    add_scored(pos, k, from, to, type, list, *count);
 }
 
 namespace {
 
 // The list for side `me`, fixed at compile time so that every pawn step is a constant.
 template <int me>
-int generate_for(Move* list, const Killers& k) {
-    const Position& p = pos;
+int generate_for(const Position& p, Move* list, const Killers& k) {
     constexpr int opp = 1 - me;
     const int* piece = p.piece;
     const int* color = p.color;
@@ -266,11 +264,11 @@ int generate_for(Move* list, const Killers& k) {
     if (p.castle != 0 && variant_kind != VARIANT_OTHER) {
         const int king = p.king_square[me];
         if (me == WHITE) {
-            if (p.castle & CASTLE_WHITE_SHORT) add_scored(k, king, G1, MOVE_CASTLE, list, n);
-            if (p.castle & CASTLE_WHITE_LONG) add_scored(k, king, C1, MOVE_CASTLE, list, n);
+            if (p.castle & CASTLE_WHITE_SHORT) add_scored(p, k, king, G1, MOVE_CASTLE, list, n);
+            if (p.castle & CASTLE_WHITE_LONG) add_scored(p, k, king, C1, MOVE_CASTLE, list, n);
         } else {
-            if (p.castle & CASTLE_BLACK_SHORT) add_scored(k, king, G8, MOVE_CASTLE, list, n);
-            if (p.castle & CASTLE_BLACK_LONG) add_scored(k, king, C8, MOVE_CASTLE, list, n);
+            if (p.castle & CASTLE_BLACK_SHORT) add_scored(p, k, king, G8, MOVE_CASTLE, list, n);
+            if (p.castle & CASTLE_BLACK_LONG) add_scored(p, k, king, C8, MOVE_CASTLE, list, n);
         }
     }
 
@@ -294,17 +292,16 @@ int generate_for(Move* list, const Killers& k) {
 
 }  // namespace
 
-int generate_moves(Move* list, const OrderingMemory* ordering) {
+int generate_moves(const Position& pos, Move* list, const OrderingMemory* ordering) {
     const Killers k = killers_of_ply(ordering, pos.ply);
-    return pos.side == WHITE ? generate_for<WHITE>(list, k) : generate_for<BLACK>(list, k);
+    return pos.side == WHITE ? generate_for<WHITE>(pos, list, k) : generate_for<BLACK>(pos, list, k);
 }
 
 namespace {
 
 // Captures only, for side `me` fixed at compile time as in generate_for.
 template <int me>
-int captures_for(Move* list) {
-    const Position& p = pos;
+int captures_for(const Position& p, Move* list) {
     constexpr int opp = 1 - me;
     const int* piece = p.piece;
     const int* color = p.color;
@@ -391,4 +388,4 @@ int captures_for(Move* list) {
 
 }  // namespace
 
-int gen_captures(Move* list) { return pos.side == WHITE ? captures_for<WHITE>(list) : captures_for<BLACK>(list); }
+int gen_captures(const Position& pos, Move* list) { return pos.side == WHITE ? captures_for<WHITE>(pos, list) : captures_for<BLACK>(pos, list); }

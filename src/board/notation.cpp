@@ -26,7 +26,7 @@ bool is_square_text(const char* text) {
 
 int square_from_text(const char* text) { return (text[0] - 'a') + 8 * ('8' - text[1]); }
 
-void format_move(char* text, Move m, MoveNotation notation) {
+void format_move(const Position& pos, char* text, Move m, MoveNotation notation) {
     int to = m.to;
     if (variant_kind == VARIANT_FISCHERANDOM && m.type == MOVE_CASTLE) {
         if (notation != NOTATION_UCI) {
@@ -50,7 +50,7 @@ void format_move(char* text, Move m, MoveNotation notation) {
         std::snprintf(text, MOVE_TEXT_SIZE, "%c%c%c%c", from_file, from_rank, to_file, to_rank);
 }
 
-int move_type_from_text(int from, int to, const char* text) {
+int move_type_from_text(const Position& pos, int from, int to, const char* text) {
     // An off-board square (rank digit 0 or 9) has no piece to look at.
     if (!on_board(from) || !on_board(to)) return 0;
     int r = 0;

@@ -1,4 +1,4 @@
-// The one Position and its globals, the Zobrist keys with their generator, the repetition scan and
+// The game position and the board globals, the Zobrist keys with their generator, the repetition scan and
 // the consistency check.
 #include <array>
 #include <cstring>
@@ -6,8 +6,7 @@
 #include "board/board.h"
 #include "board/geometry.h"
 
-Position pos;
-HistoryEntry game_history[MAX_GAME_PLY];
+Position game;
 char Variant[VARIANT_TEXT_SIZE] = "normal";
 int variant_kind = VARIANT_NORMAL;
 
@@ -135,7 +134,7 @@ uint64_t board_detail::key_of(const Position& p) {
     return key;
 }
 
-uint64_t compute_hash_key() {
+uint64_t compute_hash_key(const Position& pos) {
     return board_detail::key_of(pos);
 }
 
@@ -143,13 +142,13 @@ uint64_t compute_hash_key() {
 
 // Only positions since the last capture or pawn move can repeat; a fifty counter larger than the
 // recorded game must not reach below the history.
-int repetition_count(int enough) {
+int repetition_count(const Position& pos, int enough) {
     int start = pos.game_ply - pos.fifty;
     if (start < 0) start = 0;
     const int end = pos.game_ply < MAX_GAME_PLY ? pos.game_ply : MAX_GAME_PLY;
     int count = 0;
     for (int i = start; i < end; i++)
-        if (game_history[i].hash_key == pos.hash_key && ++count >= enough) break;
+        if (pos.history[i].hash_key == pos.hash_key && ++count >= enough) break;
     return count;
 }
 
@@ -157,7 +156,7 @@ int repetition_count(int enough) {
 
 // Re-derives everything that the incremental code keeps from the board alone; false on the first
 // disagreement. Slow on purpose: for tests and debugging, never the search.
-bool position_is_ok() {
+bool position_is_ok(const Position& pos) {
     const Position& p = pos;
     if (p.side != WHITE && p.side != BLACK) return false;
 
@@ -215,12 +214,16 @@ bool position_is_ok() {
     if (p.fifty < 0 || p.game_ply < 0 || p.game_ply > MAX_GAME_PLY) return false;
 
     // The bitboards show the mailbox's board.
-    Position rebuilt = p;
-    board_detail::set_bitboards(rebuilt);
-    for (int c = BLACK; c <= WHITE; ++c) {
-        if (p.occupied[c] != rebuilt.occupied[c]) return false;
-        for (int t = PAWN; t <= KING; ++t)
-            if (p.men[c][t] != rebuilt.men[c][t]) return false;
+    uint64_t occupied[2] = {}, men[2][6] = {};
+    for (int s = 0; s < 64; ++s) {
+        if (p.piece[s] == EMPTY) continue;
+        occupied[p.color[s]] |= board_detail::bit(s);
+        men[p.color[s]][p.piece[s]] |= board_detail::bit(s);
     }
-    return p.hash_key == compute_hash_key();
+    for (int c = BLACK; c <= WHITE; ++c) {
+        if (p.occupied[c] != occupied[c]) return false;
+        for (int t = PAWN; t <= KING; ++t)
+            if (p.men[c][t] != men[c][t]) return false;
+    }
+    return p.hash_key == compute_hash_key(pos);
 }

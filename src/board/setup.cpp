@@ -191,7 +191,7 @@ int read_ep(const Position& p, const char* text) {
 
 }  // namespace
 
-bool setup_position(const char* text) {
+bool setup_position(Position& pos, const char* text) {
     if (text == nullptr) return false;
     board_detail::ensure_hash_keys();
     // The variant may have been written as text: read it again.
@@ -202,9 +202,11 @@ bool setup_position(const char* text) {
         set_variant(name);
     }
 
-    // Everything is built in a local copy; the global state changes only once the text is accepted.
-    // The copy keeps `side` when the text names none, and `ply`, which setup does not touch.
-    Position p = pos;
+    // Everything is built in a local copy of the board; the position changes only once the text
+    // is accepted. The copy keeps `side` when the text names none, and `ply`, which setup does
+    // not touch. The history below the board is not needed: the new position has none.
+    Position p;
+    std::memcpy(static_cast<void*>(&p), &pos, POSITION_BOARD_BYTES);
 
     // 1. Empty counters, and castling masks that clear nothing.
     for (auto& counts : p.piece_count)
@@ -266,6 +268,6 @@ bool setup_position(const char* text) {
 
     // 8. The key, then the commit: from here on nothing can refuse.
     p.hash_key = board_detail::key_of(p);
-    pos = p;
+    std::memcpy(static_cast<void*>(&pos), &p, POSITION_BOARD_BYTES);
     return true;
 }

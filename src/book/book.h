@@ -76,7 +76,7 @@ constexpr int book_cell_of_square(int q) { return (q & 7) * 10 + 8 - (q >> 3); }
 
 BookKey compute_book_key();                       // key of book_board from scratch
 void book_make_move(int from_cell, int to_cell);  // plays on book_board, keeps book_key current
-void book_position_text(char* text);              // placement of pos and " w " / " b "
+void book_position_text(char* text);              // placement of game and " w " / " b "
 int  probe_book(const char* text, BookProbe* result);  // 0, or 3 when the text cannot be read
 int  probe_book_with_draw(const char* text, int r, BookProbe* result);  // r in place of the draw
 int  book_choose(int count, int r);               // index of the candidate that draw r picks
@@ -150,7 +150,7 @@ private:
 
 // Algebraic notation on the engine's board in normal chess: SAN, long algebraic and coordinates.
 enum SanStatus { SAN_OK, SAN_UNREADABLE, SAN_ILLEGAL, SAN_AMBIGUOUS };
-int play_san_move(const char* word, Move* move);  // a SanStatus; SAN_OK: *move was made on pos
+int play_san_move(const char* word, Move* move);  // a SanStatus; SAN_OK: *move was made on game
 
 // --- Books from game collections -------------------------------------------------------------
 enum BookSides { BOOK_SIDES_WINNER, BOOK_SIDES_BOTH, BOOK_SIDES_WHITE, BOOK_SIDES_BLACK };

@@ -100,19 +100,19 @@ void book_position_text(char* text) {
         int empty = 0;
         for (int file = 0; file < 8; file++) {
             int square = row * 8 + file;
-            int piece = pos.piece[square];
+            int piece = game.piece[square];
             if (piece < PAWN || piece > KING) {
                 empty++;
                 continue;
             }
             if (empty) text[length++] = char('0' + empty);
             empty = 0;
-            text[length++] = letters[pos.color[square] == WHITE][piece];
+            text[length++] = letters[game.color[square] == WHITE][piece];
         }
         if (empty) text[length++] = char('0' + empty);
         if (row < 7) text[length++] = '/';
     }
-    std::strcpy(text + length, pos.side == WHITE ? " w " : " b ");
+    std::strcpy(text + length, game.side == WHITE ? " w " : " b ");
 }
 
 // Reads a position text onto book_board; the BookBoard side (0 White, 1 Black) or -1.
@@ -278,7 +278,7 @@ int probe_book(const char* text, BookProbe* result) {
 
 bool book_step(Move* move) {
     if (std::strcmp(Variant, "normal") != 0 || !book_loaded ||
-        book_misses >= BOOK_MAX_MISSES || pos.game_ply >= BOOK_MAX_GAME_PLY)
+        book_misses >= BOOK_MAX_MISSES || game.game_ply >= BOOK_MAX_GAME_PLY)
         return false;
 
     // 1. Ask the book about the current position.
@@ -299,16 +299,16 @@ bool book_step(Move* move) {
     std::snprintf(move_text, sizeof move_text, "%s%s", probe.from_text, probe.to_text);
     int from = square_from_text(probe.from_text);
     int to = square_from_text(probe.to_text);
-    int type = move_type_from_text(from, to, move_text);
+    int type = move_type_from_text(game, from, to, move_text);
     if (type == 0) type = MOVE_NORMAL;
 
     // 4. Play it only as the generator knows it, and only if it is legal.
     MoveList list;
-    int count = generate_moves(list);
+    int count = generate_moves(game, list);
     for (int i = 0; i < count; i++) {
         if (list[i].from != from || list[i].to != to || list[i].type != type) continue;
-        if (!make_move(list[i])) continue;
-        unmake_move();
+        if (!make_move(game, list[i])) continue;
+        unmake_move(game);
         *move = list[i];
         return true;
     }

@@ -56,8 +56,8 @@ int add_edge(const TallyEdge& move) {
 
 // The engine's own key, kept by make_move, less its castling and en-passant parts; 0 marks free slots.
 uint64_t position_key() {
-    uint64_t key = pos.hash_key ^ zobrist_castle[pos.castle & 15];
-    if (pos.ep != NO_SQUARE) key ^= zobrist_ep[pos.ep];
+    uint64_t key = game.hash_key ^ zobrist_castle[game.castle & 15];
+    if (game.ep != NO_SQUARE) key ^= zobrist_ep[game.ep];
     return key ? key : 1;
 }
 
@@ -396,13 +396,13 @@ void book_tally_games(PgnReader* reader, const BookTallyOptions& options, BookTa
         bool checking = true, keeping = true;
         while (reader->next_move(word, &line)) {
             if (!checking) continue;
-            if (pos.game_ply >= MAX_GAME_PLY - 1) {
+            if (game.game_ply >= MAX_GAME_PLY - 1) {
                 std::fprintf(stderr, "%s:%d: game longer than %d half-moves\n", reader->name(), line,
                              MAX_GAME_PLY - 1);
                 checking = false;
                 continue;
             }
-            const bool kept_ply = keeping && pos.game_ply < plies;
+            const bool kept_ply = keeping && game.game_ply < plies;
             const uint64_t key = kept_ply ? position_key() : 0;
             Move move;
             int status = play_san_move(word, &move);
@@ -421,7 +421,7 @@ void book_tally_games(PgnReader* reader, const BookTallyOptions& options, BookTa
             }
             kept.push_back(KeptMove{key, position_key(), move.from * 64 + move.to});
         }
-        while (pos.game_ply > 0) unmake_move();
+        while (game.game_ply > 0) unmake_move(game);
 
         int result = reader->termination() != PGN_UNKNOWN ? reader->termination() : tags.result;
         bool recommended[2];  // by Color

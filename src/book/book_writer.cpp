@@ -72,8 +72,8 @@ static uint64_t start_hash_key;  // to notice when someone else moved the board 
 
 void set_book_start_position() {
     set_variant("normal");
-    setup_position(START_POSITION);
-    start_hash_key = pos.hash_key;
+    setup_position(game, START_POSITION);
+    start_hash_key = game.hash_key;
 }
 
 void book_tree_clear() {
@@ -109,7 +109,7 @@ int book_tree_child(int parent, int from, int to, bool playable) {
 // play it. A move that any line lists without "?" is playable.
 bool book_tree_add_line(const char* text, char* message, size_t message_size) {
     if (tree.empty()) book_tree_clear();
-    if (pos.game_ply != 0 || pos.hash_key != start_hash_key || std::strcmp(Variant, "normal") != 0)
+    if (game.game_ply != 0 || game.hash_key != start_hash_key || std::strcmp(Variant, "normal") != 0)
         set_book_start_position();
     struct Step {
         int from, to;
@@ -149,7 +149,7 @@ bool book_tree_add_line(const char* text, char* message, size_t message_size) {
 
         // The board has the final say. Promotions are refused: the format cannot say the piece.
         MoveList list;
-        int n = generate_moves(list);
+        int n = generate_moves(game, list);
         bool found = false, promotion = false;
         for (int i = 0; i < n && !found; i++) {
             if (list[i].from != from || list[i].to != to) continue;
@@ -157,7 +157,7 @@ bool book_tree_add_line(const char* text, char* message, size_t message_size) {
                 promotion = true;
                 continue;
             }
-            if (make_move(list[i])) found = true;
+            if (make_move(game, list[i])) found = true;
         }
         if (!found) {
             std::snprintf(message, message_size,
@@ -169,7 +169,7 @@ bool book_tree_add_line(const char* text, char* message, size_t message_size) {
         }
         steps[count++] = Step{from ^ 56, to ^ 56, playable};  // engine square to book square
     }
-    while (pos.game_ply > 0) unmake_move();
+    while (game.game_ply > 0) unmake_move(game);
     if (!ok) return false;
 
     int node = 0;

@@ -89,7 +89,7 @@ bool read_san(const char* word, SanWord* san) {
     return true;
 }
 
-bool is_man(int square, int piece, int colour) { return pos.piece[square] == piece && pos.color[square] == colour; }
+bool is_man(int square, int piece, int colour) { return game.piece[square] == piece && game.color[square] == colour; }
 
 void add(Move* list, int* n, int from, int to, int type) { list[(*n)++] = Move{from, to, type, 0}; }
 
@@ -107,7 +107,7 @@ void add_pawn_move(Move* list, int* n, int from, int to, int type) {
 // make_move. Looking back from the one target square costs a fraction of a full generation,
 // which matters when every move of a large collection is read.
 int moves_to(const SanWord& san, Move* list) {
-    const Position& p = pos;
+    const Position& p = game;
     const int me = p.side;
     int n = 0;
     // Castling by the rights alone, as the generator lists it; make_move checks the path.
@@ -185,19 +185,19 @@ int play_san_move(const char* word, Move* move) {
 
     // One candidate is the common case: playing it is the legality test.
     if (count == 1) {
-        if (!make_move(list[found[0]])) return SAN_ILLEGAL;
+        if (!make_move(game, list[found[0]])) return SAN_ILLEGAL;
         *move = list[found[0]];
         return SAN_OK;
     }
     int legal = -1;
     for (int k = 0; k < count; k++) {
-        if (!make_move(list[found[k]])) continue;
-        unmake_move();
+        if (!make_move(game, list[found[k]])) continue;
+        unmake_move(game);
         if (legal >= 0) return SAN_AMBIGUOUS;
         legal = found[k];
     }
     if (legal < 0) return SAN_ILLEGAL;
-    make_move(list[legal]);
+    make_move(game, list[legal]);
     *move = list[legal];
     return SAN_OK;
 }

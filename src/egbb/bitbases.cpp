@@ -103,7 +103,7 @@ void unload_bitbases() {
     egbb_loaded = 0;
 }
 
-bool egbb_probe_arguments(int args[EGBB_PROBE_ARGUMENTS]) {
+bool egbb_probe_arguments(const Position& pos, int args[EGBB_PROBE_ARGUMENTS]) {
     for (int i = 0; i < EGBB_PROBE_ARGUMENTS; i++) args[i] = 0;
     int white_king = pos.king_square[WHITE], black_king = pos.king_square[BLACK];
     if (white_king < 0 || white_king > 63 || black_king < 0 || black_king > 63) return false;
@@ -127,9 +127,9 @@ bool egbb_probe_arguments(int args[EGBB_PROBE_ARGUMENTS]) {
     return true;
 }
 
-int probe_bitbases(int* score) {
+int probe_bitbases(const Position& pos, int* score) {
     int args[EGBB_PROBE_ARGUMENTS];
-    if (!EgbbProbe || !egbb_probe_arguments(args)) {
+    if (!EgbbProbe || !egbb_probe_arguments(pos, args)) {
         *score = EGBB_NOT_FOUND;
         return 0;
     }

@@ -1,6 +1,8 @@
 // Endgame bitbases: binding the bitbase library at run time and probing it.
 #pragma once
 
+#include "board/board.h"
+
 constexpr int EGBB_NOT_FOUND = 99999;
 constexpr int EGBB_SCORE_LIMIT = 32000;  // a library's scores lie strictly within plus or minus this
 constexpr int EGBB_PATH_SIZE = 256;
@@ -19,7 +21,7 @@ extern const char* egbb_message_prefix;
 // that is there but unusable (a missing one is left to the caller).
 int  load_bitbases();
 void unload_bitbases();
-int  probe_bitbases(int* score);  // 1 on a hit, score from the side to move's view
+int  probe_bitbases(const Position& pos, int* score);  // 1 on a hit, score from the side to move's view
 
 // --- The library's entries and how they are called -------------------------------------------
 using EgbbLoadFunction = void (*)(const char* path, int cache_size, int load_type);
@@ -34,5 +36,5 @@ constexpr int EGBB_MAX_CACHE_MB = 2047;     // the largest size whose bytes fit 
 constexpr int EGBB_PROBE_ARGUMENTS = 9;
 
 int egbb_cache_bytes(int megabytes);                     // megabytes to bytes, capped to fit
-bool egbb_probe_arguments(int args[EGBB_PROBE_ARGUMENTS]);  // pos coded for the probe;
+bool egbb_probe_arguments(const Position& pos, int args[EGBB_PROBE_ARGUMENTS]);  // pos coded for the probe;
                                                             // false beyond EGBB_MAX_MEN men

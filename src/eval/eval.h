@@ -1,6 +1,7 @@
 // The static evaluation by game phase: driver, material, pawns, king safety, piece terms, tables.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "board/board.h"
@@ -75,66 +76,103 @@ struct EvalCacheEntry {
     }
 };
 
-extern EvalCacheEntry* eval_cache;  // null: every evaluation is made in full
+// The size setting every thread's cache is made with (the shell sets it; the caches follow at
+// their next allocation).
 extern uint32_t ecache_entries;     // slots; at least MIN_ECACHE_ENTRIES when allocated
 extern int ecache_mb;               // the size the cache was given, for messages
 
 uint32_t ecache_entries_for_mb(int megabytes);  // (N x 2^20) / ECACHE_SETTING_BYTES_PER_SLOT; the default outside the range
 bool set_ecache_mb(int megabytes);              // false (and nothing changed) outside the range
-bool alloc_eval_cache();                        // false when the memory is not there
-// The table probed from now on; one of fewer than MIN_ECACHE_ENTRIES slots is refused (no cache).
-void use_eval_cache(EvalCacheEntry* cache, uint32_t entries);
-void free_eval_cache();
-void clear_eval_cache();
-EvalCacheEntry* ecache_slot(uint64_t key);      // the slot a key maps to; the cache must be there
 
-// --- Inputs set by the search --------------------------------------------------------------------
-extern int lazy_eval;                // lazy exits allowed
-extern int root_piece_material[2];   // the root position's material, by Color: the trade-down
-extern int root_pawn_material[2];    // term compares with it
-void set_root_material();            // takes it from pos
+// One thread's evaluation cache. Without a table every evaluation is made in full.
+class EvalCache {
+public:
+    EvalCache() = default;
+    ~EvalCache() { release(); }
+    EvalCache(const EvalCache&) = delete;
+    EvalCache& operator=(const EvalCache&) = delete;
 
-// --- Working state ---------------------------------------------------------------------------
-extern int white_score, black_score;
-extern int white_mg, black_mg, white_eg, black_eg;
-extern int8_t pawn_rank[2][10];      // by Color and file + 1: row of that colour's rearmost pawn
-extern int bishop_square_colour[2];  // square_colour of the last bishop visited, by Color
-extern uint64_t piece_attacks[2];    // by Color: squares its knights, bishops, rooks and queens attack
+    bool allocate(uint32_t entries);  // a new, empty table; false (and no table) without memory
+    // The table probed from now on, owned by the caller; one of fewer than MIN_ECACHE_ENTRIES
+    // slots is refused (no cache).
+    void use(EvalCacheEntry* table, uint32_t entries);
+    void release();
+    void clear();
+    bool present() const { return table_ != nullptr; }
+    uint32_t entries() const { return entries_; }
+    EvalCacheEntry* slot(uint64_t key) const { return &table_[index_.of(key)]; }  // the table must be there
+
+private:
+    EvalCacheEntry* table_ = nullptr;
+    uint32_t entries_ = 0;
+    SlotIndex index_;
+    size_t allocated_bytes_ = 0;  // 0: the table is the caller's
+};
+
+struct PawnCacheEntry;  // pieces.cpp
+
+// One search thread's evaluator: the position it evaluates, the inputs its search sets, its
+// working tables and its caches. A thread owns its own, so nothing in it is shared.
+struct Evaluator {
+    explicit Evaluator(const Position& position);
+    ~Evaluator();
+    Evaluator(const Evaluator&) = delete;
+    Evaluator& operator=(const Evaluator&) = delete;
+
+    const Position& pos;  // the owner's position, evaluated as it stands
+
+    // Inputs set by the search.
+    int lazy_eval = 0;                 // lazy exits allowed
+    int root_piece_material[2] = {};   // the root position's material, by Color: the trade-down
+    int root_pawn_material[2] = {};    // term compares with it
+
+    EvalCache cache;             // final scores by key
+    PawnCacheEntry* pawn_cache;  // pawn structures by their pawns: scores, ranks and shelters
+
+    // Working state of one evaluation.
+    int white_score = 0, black_score = 0;
+    int white_mg = 0, black_mg = 0, white_eg = 0, black_eg = 0;
+    int8_t pawn_rank[2][10] = {};      // by Color and file + 1: row of that colour's rearmost pawn
+    int bishop_square_colour[2] = {};  // square_colour of the last bishop visited, by Color
+    uint64_t piece_attacks[2] = {};    // by Color: squares its knights, bishops, rooks and queens attack
+};
+
+void set_root_material(Evaluator& e);  // takes it from the evaluator's position
 
 // --- Driver ----------------------------------------------------------------------------------
-int  evaluate(int alpha, int beta);  // score for the side to move
-void build_working_tables();         // pawn_rank from the board
-void find_pawn_ranks(int8_t rank[2][10]);  // the pawn_rank of the board's pawns, into rank
+int  evaluate(Evaluator& e, int alpha, int beta);  // score for the side to move
+void build_working_tables(Evaluator& e);         // pawn_rank from the board
+void find_pawn_ranks(Evaluator& e, int8_t rank[2][10]);  // the pawn_rank of the board's pawns, into rank
 
 // --- Pawn structure (pawns.cpp): the structure score of the pawn on sq for its own side ------
-int pawn_terms_white(int sq);
-int pawn_terms_black(int sq);
-int pawn_terms_white_endgame(int sq);
-int pawn_terms_black_endgame(int sq);
+int pawn_terms_white(Evaluator& e, int sq);
+int pawn_terms_black(Evaluator& e, int sq);
+int pawn_terms_white_endgame(Evaluator& e, int sq);
+int pawn_terms_black_endgame(Evaluator& e, int sq);
 // The endgame terms split for the pawn structure cache: those that read nothing but the pawns,
 // and the passed pawn's own (flagged by the first), which read the kings and pieces too.
-int pawn_structure_terms_endgame(int colour, int sq, bool* passed);
-int passed_pawn_terms_endgame(int colour, int sq);
+int pawn_structure_terms_endgame(Evaluator& e, int colour, int sq, bool* passed);
+int passed_pawn_terms_endgame(Evaluator& e, int colour, int sq);
 
 // --- King safety (king_safety.cpp) -----------------------------------------------------------
-void king_attack_terms();                    // king-zone attacks, paid to the attacker; after a
+void king_attack_terms(Evaluator& e);                    // king-zone attacks, paid to the attacker; after a
                                              // piece loop, whose piece_attacks it reads
-int  king_terms_middlegame(int colour);      // square value, wing bonus, shelter and storm
-int  king_terms_middlegame(int colour, int shelter);  // the same, with king_shelter found before
-int  king_shelter(int colour, int file);     // shelter and storm of a king on the file: pawns only
-int  king_terms_endgame(int colour);         // the endgame square value
+int  king_terms_middlegame(Evaluator& e, int colour);      // square value, wing bonus, shelter and storm
+int  king_terms_middlegame(Evaluator& e, int colour, int shelter);  // the same, with king_shelter found before
+int  king_shelter(Evaluator& e, int colour, int file);     // shelter and storm of a king on the file: pawns only
+int  king_terms_endgame(Evaluator& e, int colour);         // the endgame square value
 
 // --- Piece terms and the per-piece loops (pieces.cpp); the loops also fill piece_attacks ------
-void reset_working_tables();   // what build_working_tables does, pawn_rank from the pawn structure cache
-void piece_terms_middlegame();
-void piece_terms_transition();
-void piece_terms_endgame();
-int  square_terms_middlegame(int sq);  // the middlegame-loop terms of the piece on sq, for its owner
-int  square_terms_endgame(int sq);     // the endgame-loop terms of the piece on sq, for its owner
-int  knight_mobility_count(int sq);  // empty squares reached, for each piece kind
-int  bishop_mobility_count(int sq);
-int  rook_mobility_count(int sq);
-int  queen_mobility(int sq);
+void reset_working_tables(Evaluator& e);   // what build_working_tables does, pawn_rank from the pawn structure cache
+void piece_terms_middlegame(Evaluator& e);
+void piece_terms_transition(Evaluator& e);
+void piece_terms_endgame(Evaluator& e);
+int  square_terms_middlegame(Evaluator& e, int sq);  // the middlegame-loop terms of the piece on sq, for its owner
+int  square_terms_endgame(Evaluator& e, int sq);     // the endgame-loop terms of the piece on sq, for its owner
+int  knight_mobility_count(Evaluator& e, int sq);  // empty squares reached, for each piece kind
+int  bishop_mobility_count(Evaluator& e, int sq);
+int  rook_mobility_count(Evaluator& e, int sq);
+int  queen_mobility(Evaluator& e, int sq);
 
 // --- Tables (tables.cpp); *_white tables are read by black at flip[sq] -----------------------
 extern const int square_colour[64];

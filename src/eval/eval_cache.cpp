@@ -4,21 +4,14 @@
 #include "eval/eval.h"
 #include "platform/platform.h"
 
-EvalCacheEntry* eval_cache = nullptr;
 uint32_t ecache_entries = DEFAULT_ECACHE_ENTRIES;
 int ecache_mb = DEFAULT_ECACHE_MB;
-int lazy_eval;
-int root_piece_material[2];
-int root_pawn_material[2];
 
 namespace {
 
 constexpr uint32_t MEGABYTE = 1u << 20;
 static_assert(sizeof(EvalCacheEntry) == 8);
 static_assert(MEGABYTE / ECACHE_SETTING_BYTES_PER_SLOT >= MIN_ECACHE_ENTRIES, "the smallest setting is too small");
-
-SlotIndex ecache_index;
-size_t allocated_bytes = 0;  // the cache's size as allocated; the slot count may change before a free
 
 }  // namespace
 
@@ -42,38 +35,40 @@ bool set_ecache_mb(int megabytes) {
     return true;
 }
 
-bool alloc_eval_cache() {
-    free_eval_cache();
+bool EvalCache::allocate(uint32_t entries) {
+    release();
     // Whatever set the size, a smaller cache could not tell its keys apart.
-    if (ecache_entries < MIN_ECACHE_ENTRIES) ecache_entries = MIN_ECACHE_ENTRIES;
+    if (entries < MIN_ECACHE_ENTRIES) entries = MIN_ECACHE_ENTRIES;
     // Zero is the cleared state.
-    allocated_bytes = size_t{ecache_entries} * sizeof(EvalCacheEntry);
-    use_eval_cache(static_cast<EvalCacheEntry*>(table_memory_alloc(allocated_bytes)), ecache_entries);
-    return eval_cache != nullptr;
+    const size_t bytes = size_t{entries} * sizeof(EvalCacheEntry);
+    auto* table = static_cast<EvalCacheEntry*>(table_memory_alloc(bytes));
+    if (table == nullptr) return false;
+    use(table, entries);
+    allocated_bytes_ = bytes;
+    return true;
 }
 
 // The index is made with the table it indexes, so that it always maps into that table.
-void use_eval_cache(EvalCacheEntry* cache, uint32_t entries) {
-    eval_cache = entries < MIN_ECACHE_ENTRIES ? nullptr : cache;
-    ecache_entries = entries;
-    ecache_index = SlotIndex(entries);
+void EvalCache::use(EvalCacheEntry* table, uint32_t entries) {
+    release();
+    table_ = entries < MIN_ECACHE_ENTRIES ? nullptr : table;
+    entries_ = entries;
+    index_ = SlotIndex(entries);
 }
 
-void free_eval_cache() {
-    table_memory_free(eval_cache, allocated_bytes);
-    eval_cache = nullptr;
-    allocated_bytes = 0;
+void EvalCache::release() {
+    if (allocated_bytes_ != 0) table_memory_free(table_, allocated_bytes_);
+    table_ = nullptr;
+    allocated_bytes_ = 0;
 }
 
-void clear_eval_cache() {
-    if (eval_cache != nullptr) std::memset(eval_cache, 0, sizeof(EvalCacheEntry) * ecache_entries);
+void EvalCache::clear() {
+    if (table_ != nullptr) std::memset(table_, 0, sizeof(EvalCacheEntry) * entries_);
 }
 
-EvalCacheEntry* ecache_slot(uint64_t key) { return &eval_cache[ecache_index.of(key)]; }
-
-void set_root_material() {
+void set_root_material(Evaluator& e) {
     for (int c = BLACK; c <= WHITE; c++) {
-        root_piece_material[c] = pos.piece_material[c];
-        root_pawn_material[c] = pos.pawn_material[c];
+        e.root_piece_material[c] = e.pos.piece_material[c];
+        e.root_pawn_material[c] = e.pos.pawn_material[c];
     }
 }

@@ -1,4 +1,4 @@
-// Root search: the book step, then iterative deepening inside aspiration windows.
+// Root search: the book step, then iterative deepening inside aspiration windows on every thread.
 #include "book/book.h"
 #include "eval/eval.h"
 #include "platform/platform.h"
@@ -19,6 +19,62 @@ void clear_game_memory() {
     clear_tables();
 }
 
+void start_thread_search(SearchThread& t) {
+    t.pos = game;
+    t.pos.ply = 0;
+    recompute_total_material(t);
+    reset_search_state(t);
+    t.eval.lazy_eval = 1;
+}
+
+Move iterative_deepening(SearchThread& t, int own_side) {
+    Move move = NO_MOVE;
+    // A single legal move needs only a few iterations.
+    const int legal = count_root_moves(t.pos);
+
+    // Iterative deepening inside aspiration windows. Every other helper thread runs an iteration
+    // ahead of the main thread, so that the threads' trees differ and fill the table for each other.
+    int max_depth = time_control.max_depth < MAX_ITERATION ? time_control.max_depth : MAX_ITERATION;
+    int alpha = -SCORE_INF;
+    int beta = SCORE_INF;
+    int it = 1 + (t.id & 1);
+    int fail_highs = 0;
+    int fail_lows = 0;
+    while (it < max_depth) {
+        t.follow_pv = 1;
+        t.iteration = it;
+        int score = search(t, alpha, beta, ONE_PLY * it);
+        move = t.pv[0][0];
+        t.iteration_score[it] = score;
+        if (stop_search) break;
+
+        if (alpha < score && score < beta) {
+            if (mate_found(score, time_control.mate_moves)) break;
+            if (it > 1 && search_mode == MODE_THINK && t.is_main()) {
+                time_check_armed = 1;
+                if (legal == 1 && it >= SINGLE_MOVE_ITERATIONS) break;
+                if (now_ms() - search_start_ms > time_control.soft_limit_ms) break;
+            }
+            alpha = score - ASPIRATION_WINDOW;
+            beta = score + ASPIRATION_WINDOW;
+            int own = own_side == WHITE ? t.pos.piece_material[WHITE] + t.pos.pawn_material[WHITE]
+                                        : t.pos.piece_material[BLACK] + t.pos.pawn_material[BLACK];
+            t.eval.lazy_eval = score - own <= LAZY_EVAL_MARGIN ? 1 : 0;
+            fail_highs = 0;
+            fail_lows = 0;
+            it++;
+        } else if (score >= beta) {
+            // Widen once, then open the window fully; alpha keeps its bound.
+            fail_highs++;
+            beta = fail_highs == 1 ? score + ASPIRATION_WIDENING : SCORE_INF;
+        } else {
+            fail_lows++;
+            alpha = fail_lows == 1 ? score - ASPIRATION_WIDENING : -SCORE_INF;
+        }
+    }
+    return move;
+}
+
 Move root_search(int own_side) {
     Move move = NO_MOVE;
     stop_search = STOP_NONE;
@@ -33,57 +89,19 @@ Move root_search(int own_side) {
     // A fresh search state; the tables carry over.
     time_check_armed = 0;
     search_start_ms = now_ms();
-    pos.ply = 0;
-    recompute_total_material();
     // With little material each node costs more relative to depth, and a short move time passes
     // within the middlegame's interval: look at the clock more often.
+    const int men_material = game.piece_material[WHITE] + game.piece_material[BLACK] +
+                             game.pawn_material[WHITE] + game.pawn_material[BLACK];
     const bool short_time = search_mode == MODE_THINK && time_control.hard_limit_ms < SHORT_MOVE_TIME_MS;
-    check_interval = total_material < ENDGAME_MATERIAL || short_time ? ENDGAME_CHECK_INTERVAL
-                                                                     : MIDDLEGAME_CHECK_INTERVAL;
-    reset_search_state();
-    lazy_eval = 1;
+    check_interval = men_material < ENDGAME_MATERIAL || short_time ? ENDGAME_CHECK_INTERVAL
+                                                                   : MIDDLEGAME_CHECK_INTERVAL;
 
-    // A single legal move needs only a few iterations.
-    const int legal = count_root_moves();
-
-    // Iterative deepening inside aspiration windows.
-    int max_depth = time_control.max_depth < MAX_ITERATION ? time_control.max_depth : MAX_ITERATION;
-    int alpha = -SCORE_INF;
-    int beta = SCORE_INF;
-    int it = 1;
-    int fail_highs = 0;
-    int fail_lows = 0;
-    while (it < max_depth) {
-        follow_pv = 1;
-        iteration = it;
-        int score = search(alpha, beta, ONE_PLY * it);
-        move = pv[0][0];
-        iteration_score[it] = score;
-        if (stop_search) break;
-
-        if (alpha < score && score < beta) {
-            if (mate_found(score, time_control.mate_moves)) break;
-            if (it > 1 && search_mode == MODE_THINK) {
-                time_check_armed = 1;
-                if (legal == 1 && it >= SINGLE_MOVE_ITERATIONS) break;
-                if (now_ms() - search_start_ms > time_control.soft_limit_ms) break;
-            }
-            alpha = score - ASPIRATION_WINDOW;
-            beta = score + ASPIRATION_WINDOW;
-            int own = own_side == WHITE ? pos.piece_material[WHITE] + pos.pawn_material[WHITE]
-                                           : pos.piece_material[BLACK] + pos.pawn_material[BLACK];
-            lazy_eval = score - own <= LAZY_EVAL_MARGIN ? 1 : 0;
-            fail_highs = 0;
-            fail_lows = 0;
-            it++;
-        } else if (score >= beta) {
-            // Widen once, then open the window fully; alpha keeps its bound.
-            fail_highs++;
-            beta = fail_highs == 1 ? score + ASPIRATION_WIDENING : SCORE_INF;
-        } else {
-            fail_lows++;
-            alpha = fail_lows == 1 ? score - ASPIRATION_WIDENING : -SCORE_INF;
-        }
-    }
+    // The helpers search until the main thread is done; its reason to stop is the search's.
+    SearchThread& main = main_thread();
+    start_thread_search(main);
+    start_helpers(own_side);
+    move = iterative_deepening(main, own_side);
+    stop_helpers();
     return move;
 }

@@ -13,25 +13,25 @@ constexpr int MATE_SCORE_MIN = MATE_BOUND + 1;  // scores from here up are mates
 
 // Whether the bitbases are asked at this node: always at two thirds of the nominal line, nearer
 // the root only after a capture or pawn move, deeper only as the load type allows.
-bool bitbase_probe_due(int depth, int men) {
-    int ply = pos.ply;
+bool bitbase_probe_due(SearchThread& t, int depth, int men) {
+    int ply = t.pos.ply;
     int limit = (2 * (depth / ONE_PLY + ply)) / 3;
     if (ply == limit) return true;
     if (ply < limit) {
-        if (pos.game_ply < 1) return false;
-        const HistoryEntry& last = game_history[pos.game_ply - 1];
+        if (t.pos.game_ply < 1) return false;
+        const HistoryEntry& last = t.pos.history[t.pos.game_ply - 1];
         if (last.type == MOVE_NONE) return false;  // a null move changes nothing on the board
-        return last.captured != EMPTY || pos.piece[last.to] == PAWN ||
+        return last.captured != EMPTY || t.pos.piece[last.to] == PAWN ||
                last.type >= MOVE_PROMOTE_QUEEN;
     }
     return (egbb_load_type >= 1 && men <= 4) || egbb_load_type == 3;
 }
 
-bool probe_bitbases_here(int depth, int* score) {
+bool probe_bitbases_here(SearchThread& t, int depth, int* score) {
     if (!egbb_loaded) return false;
-    int count = men_on_board();
-    if (count > egbb_men || !bitbase_probe_due(depth, count)) return false;
-    return probe_bitbases_from_root(score);
+    int count = men_on_board(t.pos);
+    if (count > egbb_men || !bitbase_probe_due(t, depth, count)) return false;
+    return probe_bitbases_from_root(t.pos, score);
 }
 
 // What one node knows as its steps run. The window narrows and alpha rises as the node goes on.
@@ -49,24 +49,24 @@ struct Node {
 
 // A position about to be searched to child_depth: below the horizon quiescence reads only the
 // evaluation cache, above it the search reads the table first.
-void prefetch_child(uint64_t key, int child_depth) {
-    if (child_depth < ONE_PLY) prefetch_eval_slot(key);
-    else prefetch_slots(key);
+void prefetch_child(const SearchThread& t, uint64_t key, int child_depth) {
+    if (child_depth < ONE_PLY) prefetch_eval_slot(t.eval.cache, key);
+    else prefetch_slots(t.eval.cache, key);
 }
 
 // The table move is most often the first one searched: the slots of the position it leads to
 // load while the node does its other work. Its kind is not stored, so it is guessed from the
 // board; only a move of our man to a square not ours is looked at.
-void prefetch_table_move(Move m, int child_depth) {
+void prefetch_table_move(SearchThread& t, Move m, int child_depth) {
     const int from = m.from, to = m.to;
-    if (pos.color[from] != pos.side || pos.color[to] == pos.side) return;
+    if (t.pos.color[from] != t.pos.side || t.pos.color[to] == t.pos.side) return;
     m.type = MOVE_NORMAL;
-    if (pos.piece[from] == PAWN) {
+    if (t.pos.piece[from] == PAWN) {
         if (to < 8 || to >= 56) m.type = MOVE_PROMOTE_QUEEN;
         else if (to - from == 16 || from - to == 16) m.type = MOVE_DOUBLE_PUSH;
-        else if (pos.piece[to] == EMPTY && (to - from) % 8 != 0) m.type = MOVE_EN_PASSANT;
+        else if (t.pos.piece[to] == EMPTY && (to - from) % 8 != 0) m.type = MOVE_EN_PASSANT;
     }
-    prefetch_child(key_after(m), child_depth);
+    prefetch_child(t, key_after(t.pos, m), child_depth);
 }
 
 // Mate-distance pruning: no line from here can beat a mate already found. True when the window
@@ -86,37 +86,37 @@ std::optional<int> table_cutoff(const Node& n, const HashMoveProbe& probe) {
 }
 
 // Internal iterative deepening: a PV node without a table move finds one cheaply first.
-void internal_iterative_deepening(Node& n) {
-    search(n.alpha, n.beta, n.depth - IID_REDUCTION);
-    const HashMoveProbe found = probe_hash_move(n.depth + pos.game_ply, n.beta);
+void internal_iterative_deepening(SearchThread& t, Node& n) {
+    search(t, n.alpha, n.beta, n.depth - IID_REDUCTION);
+    const HashMoveProbe found = probe_hash_move(t.pos, n.depth + t.pos.game_ply, n.beta, t.null_depth);
     n.hash_move.from = found.move.from;
     n.hash_move.to = found.move.to;
     if (!found.null_ok) n.null_ok = 0;
-    pv_length[n.ply] = n.ply;
+    t.pv_length[n.ply] = n.ply;
 }
 
 // Null move: if passing still holds beta, a real move will too. A score ends the node; without
 // one the node goes on, perhaps knowing of a mate threat.
-std::optional<int> null_move(Node& n) {
-    recompute_total_material();
-    int r = NULL_MOVE_REDUCTION + (total_material > MIDDLEGAME_MATERIAL);
+std::optional<int> null_move(SearchThread& t, Node& n) {
+    recompute_total_material(t);
+    int r = NULL_MOVE_REDUCTION + (t.total_material > MIDDLEGAME_MATERIAL);
     for (int deeper : null_move_deeper_than) r += n.depth > deeper;
-    null_depth = n.depth - ONE_PLY * r;
-    make_null_move();
-    int score = -search(-n.beta, -n.beta + 1, null_depth);
-    unmake_move();
+    t.null_depth = n.depth - ONE_PLY * r;
+    make_null_move(t.pos);
+    int score = -search(t, -n.beta, -n.beta + 1, t.null_depth);
+    unmake_move(t.pos);
     if (stop_search) return 0;
 
     if (score >= n.beta) {
         // With little material zugzwang is real: confirm with a reduced search. A null move deeper
         // in the tree may have changed null_depth meanwhile; its latest value is the one used.
-        if (null_depth > VERIFY_MIN_DEPTH && pos.piece_material[pos.side] < VERIFY_MATERIAL) {
-            score = search(n.alpha, n.beta, null_depth - VERIFY_REDUCTION);
+        if (t.null_depth > VERIFY_MIN_DEPTH && t.pos.piece_material[t.pos.side] < VERIFY_MATERIAL) {
+            score = search(t, n.alpha, n.beta, t.null_depth - VERIFY_REDUCTION);
             if (stop_search) return 0;
-            pv_length[n.ply] = n.ply;
+            t.pv_length[n.ply] = n.ply;
         }
         if (score >= n.beta) {
-            hash_store(HASH_LOWER, n.depth + pos.game_ply, n.beta, NO_MOVE);
+            hash_store(t.pos, HASH_LOWER, n.depth + t.pos.game_ply, n.beta, NO_MOVE);
             return score < MATE_BOUND ? score : n.beta;
         }
     } else if (score <= n.ply + MATE_THREAT_PLIES - SCORE_INF) {
@@ -127,13 +127,13 @@ std::optional<int> null_move(Node& n) {
 
 // Pruning on the static evaluation, away from the PV and out of check: the static cutoff one ply
 // from the horizon, the null move deeper, and the futility verdict for the move loop.
-std::optional<int> prune_on_static_eval(Node& n) {
-    const int eval = evaluate(-SCORE_INF, SCORE_INF);
+std::optional<int> prune_on_static_eval(SearchThread& t, Node& n) {
+    const int eval = evaluate(t.eval, -SCORE_INF, SCORE_INF);
     if (n.depth == ONE_PLY) {
         // Static cutoff: one ply cannot win back a clear margin.
         if (n.null_ok && eval - STATIC_CUTOFF_MARGIN >= n.beta) return eval - STATIC_CUTOFF_MARGIN;
-    } else if (n.null_ok && eval >= n.beta && pos.piece_material[pos.side] >= NULL_MOVE_MIN_MATERIAL) {
-        if (const std::optional<int> score = null_move(n)) return score;
+    } else if (n.null_ok && eval >= n.beta && t.pos.piece_material[t.pos.side] >= NULL_MOVE_MIN_MATERIAL) {
+        if (const std::optional<int> score = null_move(t, n)) return score;
     }
     if (n.depth < FUTILITY_DEPTH && n.alpha > -MATE_BOUND) {
         n.futile = eval + futility_margin[n.depth / ONE_PLY] < n.beta;
@@ -144,8 +144,8 @@ std::optional<int> prune_on_static_eval(Node& n) {
 // The moves in their first order: the table move first, then the previous iteration's line. At
 // the root, only the moves the driver allows. `*hash_index` is where the table move stands, -1
 // when it is not in the list.
-int ordered_moves(Move* list, const Node& n, int* hash_index) {
-    int count = generate_moves(list, &ordering);
+int ordered_moves(SearchThread& t, Move* list, const Node& n, int* hash_index) {
+    int count = generate_moves(t.pos, list, &t.ordering);
     if (n.ply == 0) count = keep_root_moves(list, count);
     *hash_index = -1;
     for (int i = 0; i < count; i++) {
@@ -155,25 +155,25 @@ int ordered_moves(Move* list, const Node& n, int* hash_index) {
             break;
         }
     }
-    mark_pv_move(list, count);
+    mark_pv_move(t, list, count);
     return count;
 }
 
 // Quarter plies to add for the move just made; the first matching rule wins, except that the
 // pawn-ending rule overrides any other.
-int extension(const Node& n, bool gives_check) {
-    const HistoryEntry& now = game_history[pos.game_ply - 1];
-    const bool endgame = total_material < ENDGAME_MATERIAL;
+int extension(SearchThread& t, const Node& n, bool gives_check) {
+    const HistoryEntry& now = t.pos.history[t.pos.game_ply - 1];
+    const bool endgame = t.total_material < ENDGAME_MATERIAL;
     const int row = now.to >> 3;
-    const bool pawn_moved = pos.piece[now.to] == PAWN;
+    const bool pawn_moved = t.pos.piece[now.to] == PAWN;
     int ext = 0;
 
     if (gives_check || n.mate_threat) {
         ext = CHECK_EXTENSION.at(n.pv_node);
-    } else if (now.captured != EMPTY && pos.game_ply >= 2 &&
-               game_history[pos.game_ply - 2].captured != EMPTY &&
-               game_history[pos.game_ply - 2].to == now.to &&
-               piece_value[now.captured] - piece_value[game_history[pos.game_ply - 2].captured] <=
+    } else if (now.captured != EMPTY && t.pos.game_ply >= 2 &&
+               t.pos.history[t.pos.game_ply - 2].captured != EMPTY &&
+               t.pos.history[t.pos.game_ply - 2].to == now.to &&
+               piece_value[now.captured] - piece_value[t.pos.history[t.pos.game_ply - 2].captured] <=
                    RECAPTURE_MAX_GAIN) {
         ext = RECAPTURE_EXTENSION.at(n.pv_node);
     } else if (endgame && pawn_moved && (row == 1 || row == 6)) {
@@ -183,7 +183,7 @@ int extension(const Node& n, bool gives_check) {
     }
 
     // Trading the last piece into a pawn ending decides the game: look deeper.
-    if (endgame && pos.piece_material[WHITE] == 0 && pos.piece_material[BLACK] == 0) {
+    if (endgame && t.pos.piece_material[WHITE] == 0 && t.pos.piece_material[BLACK] == 0) {
         switch (now.captured) {
             case KNIGHT:
             case BISHOP: ext = PAWN_ENDING_MINOR_EXTENSION.at(n.pv_node); break;
@@ -212,83 +212,83 @@ bool move_is_pruned(const Node& n, Move m, int legal, int ext) {
 // Whether a move might earn an extension, told before it is made and erring toward yes: every
 // move under a mate threat, checks, the special moves, recaptures, trades of the last piece, and
 // pawn moves in an ending.
-bool may_be_extended(const Node& n, Move m) {
+bool may_be_extended(SearchThread& t, const Node& n, Move m) {
     if (n.mate_threat || m.type == MOVE_CASTLE || m.type == MOVE_EN_PASSANT || m.type >= MOVE_PROMOTE_QUEEN)
         return true;
-    const int me = pos.side;
-    const int captured = pos.piece[m.to];
+    const int me = t.pos.side;
+    const int captured = t.pos.piece[m.to];
     if (captured != EMPTY) {
-        const HistoryEntry* last = pos.game_ply >= 1 ? &game_history[pos.game_ply - 1] : nullptr;
+        const HistoryEntry* last = t.pos.game_ply >= 1 ? &t.pos.history[t.pos.game_ply - 1] : nullptr;
         if (last != nullptr && last->captured != EMPTY && last->to == m.to) return true;
-        if (captured != PAWN && pos.piece_material[me] == 0 && pos.piece_material[1 - me] == piece_value[captured])
+        if (captured != PAWN && t.pos.piece_material[me] == 0 && t.pos.piece_material[1 - me] == piece_value[captured])
             return true;
     }
-    if (pos.piece[m.from] == PAWN) {
-        const int material_after = pos.piece_material[WHITE] + pos.piece_material[BLACK] +
-                                   pos.pawn_material[WHITE] + pos.pawn_material[BLACK] - piece_value[captured];
+    if (t.pos.piece[m.from] == PAWN) {
+        const int material_after = t.pos.piece_material[WHITE] + t.pos.piece_material[BLACK] +
+                                   t.pos.pawn_material[WHITE] + t.pos.pawn_material[BLACK] - piece_value[captured];
         if (material_after < ENDGAME_MATERIAL) return true;
     }
-    return gives_check(m);
+    return gives_check(t.pos, m);
 }
 
 // Late-move reduction, in quarter plies: none for the first moves, extended moves, checks, the
 // previous line and well-tried quiet moves; two plies for the latest moves of a deep middlegame
 // node, one otherwise.
-int reduction(const Node& n, Move m, int legal, int ext) {
+int reduction(SearchThread& t, const Node& n, Move m, int legal, int ext) {
     if (n.depth < REDUCTION_MIN_DEPTH || legal < REDUCTION_MIN_MOVES || ext != 0 || n.in_check ||
-        follow_pv || m.score >= ordering.history_max * UNREDUCED_HISTORY_SHARE / 100)
+        t.follow_pv || m.score >= t.ordering.history_max * UNREDUCED_HISTORY_SHARE / 100)
         return 0;
     const bool one_ply = n.depth < TWO_PLY_REDUCTION_DEPTH || legal <= TWO_PLY_REDUCTION_MOVES ||
-                         total_material <= MIDDLEGAME_MATERIAL ||
-                         m.score >= ordering.history_max * ONE_PLY_HISTORY_SHARE / 100;
+                         t.total_material <= MIDDLEGAME_MATERIAL ||
+                         m.score >= t.ordering.history_max * ONE_PLY_HISTORY_SHARE / 100;
     return one_ply ? ONE_PLY : 2 * ONE_PLY;
 }
 
 // The score of the move just made: the first move with the full window, later ones with a null
 // window (reduced first where allowed), re-searched with the full window when they land inside.
-int search_move(const Node& n, Move m, int legal, int ext) {
+int search_move(SearchThread& t, const Node& n, Move m, int legal, int ext) {
     const int depth = n.depth - ONE_PLY + ext;
-    if (legal == 1) return -search(-n.beta, -n.alpha, depth);
+    if (legal == 1) return -search(t, -n.beta, -n.alpha, depth);
 
-    const int r = reduction(n, m, legal, ext);
+    const int r = reduction(t, n, m, legal, ext);
     if (r > 0) {
-        const int score = -search(-n.alpha - 1, -n.alpha, n.depth - ONE_PLY - r);
+        const int score = -search(t, -n.alpha - 1, -n.alpha, n.depth - ONE_PLY - r);
         if (score <= n.alpha) return score;
     }
-    int score = -search(-n.alpha - 1, -n.alpha, depth);
-    if (score > n.alpha && score < n.beta && !stop_search) score = -search(-n.beta, -n.alpha, depth);
+    int score = -search(t, -n.alpha - 1, -n.alpha, depth);
+    if (score > n.alpha && score < n.beta && !stop_search) score = -search(t, -n.beta, -n.alpha, depth);
     return score;
 }
 
-void reward_history(Move m, int depth) {
-    int& counter = ordering.history[m.from][m.to];
+void reward_history(SearchThread& t, Move m, int depth) {
+    int& counter = t.ordering.history[m.from][m.to];
     counter += depth / ONE_PLY;
-    if (counter > ordering.history_max) ordering.history_max = counter;
-    if (ordering.history_max > HISTORY_LIMIT) {
+    if (counter > t.ordering.history_max) t.ordering.history_max = counter;
+    if (t.ordering.history_max > HISTORY_LIMIT) {
         // Halving keeps the counters below the ordering scores of captures and killers.
-        for (auto& row : ordering.history)
+        for (auto& row : t.ordering.history)
             for (int& c : row) c /= 2;
-        ordering.history_max /= 2;
+        t.ordering.history_max /= 2;
     }
 }
 
-void remember_cutoff(Move m, int score, int ply) {
-    if (score < MATE_SCORE_MIN && pos.piece[m.to] == EMPTY && m.type < MOVE_PROMOTE_QUEEN) {
-        if (!same_move(m, ordering.killer1[ply])) {
-            ordering.killer2[ply] = ordering.killer1[ply];
-            ordering.killer1[ply] = m;
+void remember_cutoff(SearchThread& t, Move m, int score, int ply) {
+    if (score < MATE_SCORE_MIN && t.pos.piece[m.to] == EMPTY && m.type < MOVE_PROMOTE_QUEEN) {
+        if (!same_move(m, t.ordering.killer1[ply])) {
+            t.ordering.killer2[ply] = t.ordering.killer1[ply];
+            t.ordering.killer1[ply] = m;
         }
     }
-    if (score >= MATE_SCORE_MIN) ordering.mate_killer[ply] = m;
+    if (score >= MATE_SCORE_MIN) t.ordering.mate_killer[ply] = m;
 }
 
 // The move loop: each move made, extended, perhaps pruned, searched, and the best kept; a cutoff
 // ends it. Then mate, stalemate, the fifty-move rule, and the table store.
-int search_moves(Node& n) {
-    pv_length[n.ply] = n.ply;
+int search_moves(SearchThread& t, Node& n) {
+    t.pv_length[n.ply] = n.ply;
     Move list[MAX_MOVES];
     int hash_index;
-    const int count = ordered_moves(list, n, &hash_index);
+    const int count = ordered_moves(t, list, n, &hash_index);
     int best = -SCORE_INF;
     Move best_move = NO_MOVE;
     int flag = HASH_UPPER;
@@ -299,7 +299,7 @@ int search_moves(Node& n) {
     // the position it leads to load while the move before is searched.
     auto pick = [&](int j) {
         pick_next_move(list, count, j, ceiling);
-        prefetch_child(key_after(list[j]), n.depth - ONE_PLY);
+        prefetch_child(t, key_after(t.pos, list[j]), n.depth - ONE_PLY);
     };
     // The table move's bonus lifts it above every other score, the previous line's included: it
     // is the first pick without a look at the rest (its slots were asked for after the probe).
@@ -314,23 +314,23 @@ int search_moves(Node& n) {
         if (pruned_unless_extended(n, m, legal + 1)) {
             if (extendable < 0) {
                 extendable = 0;
-                for (int j = i; j < count; j++) extendable += may_be_extended(n, list[j]);
+                for (int j = i; j < count; j++) extendable += may_be_extended(t, n, list[j]);
             }
             if (extendable == 0) break;
-            if (!may_be_extended(n, m)) continue;
+            if (!may_be_extended(t, n, m)) continue;
             extendable--;
         }
-        if (!make_move(m)) continue;
+        if (!make_move(t.pos, m)) continue;
         legal++;
-        const bool gives_check = in_check(pos.side) != 0;
-        recompute_total_material();
-        const int ext = extension(n, gives_check);
+        const bool gives_check = in_check(t.pos, t.pos.side) != 0;
+        recompute_total_material(t);
+        const int ext = extension(t, n, gives_check);
         if (move_is_pruned(n, m, legal, ext)) {
-            unmake_move();
+            unmake_move(t.pos);
             continue;
         }
-        const int score = search_move(n, m, legal, ext);
-        unmake_move();
+        const int score = search_move(t, n, m, legal, ext);
+        unmake_move(t.pos);
         if (stop_search) return 0;
 
         // A new best; above alpha it earns history and joins the line, at beta it cuts off.
@@ -338,77 +338,77 @@ int search_moves(Node& n) {
         best = score;
         best_move = m;
         if (score <= n.alpha) continue;
-        reward_history(m, n.depth);
+        reward_history(t, m, n.depth);
         if (score >= n.beta) {
-            remember_cutoff(m, score, n.ply);
-            hash_store(HASH_LOWER, n.depth + pos.game_ply, n.beta, m);
+            remember_cutoff(t, m, score, n.ply);
+            hash_store(t.pos, HASH_LOWER, n.depth + t.pos.game_ply, n.beta, m);
             return score;
         }
         flag = HASH_EXACT;
-        update_pv(m);
+        update_pv(t, m);
         n.alpha = score;
-        if (n.ply == 0) show_thinking(score);
+        if (n.ply == 0 && t.is_main()) show_thinking(t, score);
     }
 
     // Mate, stalemate, the fifty-move rule, then the store.
     if (legal == 0) {
         best = n.in_check ? n.ply - SCORE_INF : 0;
-    } else if (pos.fifty >= FIFTY_MOVE_PLIES) {
+    } else if (t.pos.fifty >= FIFTY_MOVE_PLIES) {
         return 0;
     }
-    hash_store(flag, n.depth + pos.game_ply, best, best_move);
+    hash_store(t.pos, flag, n.depth + t.pos.game_ply, best, best_move);
     return best;
 }
 
 }  // namespace
 
-int search(int alpha, int beta, int depth) {
-    Node n{alpha, beta, depth, pos.ply, beta - alpha > 1};
+int search(SearchThread& t, int alpha, int beta, int depth) {
+    Node n{alpha, beta, depth, t.pos.ply, beta - alpha > 1};
     const int ply = n.ply;
 
     // The horizon, the end of the per-ply tables, or a full history stack.
-    if (depth < ONE_PLY || ply >= MAX_PLY - 1 || pos.game_ply >= MAX_GAME_PLY) return quiesce(alpha, beta);
+    if (depth < ONE_PLY || ply >= MAX_PLY - 1 || t.pos.game_ply >= MAX_GAME_PLY) return quiesce(t, alpha, beta);
     // No early return below may leave an older line in this row.
-    pv_length[ply] = ply;
+    t.pv_length[ply] = ply;
 
     // Time and input.
-    nodes++;
-    if (ply > sel_depth) sel_depth = ply;
-    if (nodes >= next_check_nodes) check_time(alpha);
+    t.count_node();
+    if (ply > t.sel_depth) t.sel_depth = ply;
+    if (t.nodes >= t.next_check_nodes) check_time(t, alpha);
     if (stop_search) return 0;
 
     // Mate distance, then repetition: a repeated position is a draw.
     if (ply > 0) {
         if (mate_distance_closes(n)) return n.alpha;
-        if (repetition_count(1) != 0) return 0;
+        if (repetition_count(t.pos, 1) != 0) return 0;
     }
 
     // Table probe: the move to try first, whether a null move is worth trying, and a bound
     // when the stored search went deep enough.
-    const HashMoveProbe probe = probe_hash_move(depth + pos.game_ply, n.beta);
+    const HashMoveProbe probe = probe_hash_move(t.pos, depth + t.pos.game_ply, n.beta, t.null_depth);
     n.hash_move = probe.move;
     n.null_ok = probe.null_ok;
     if (ply > 0) {
         if (const std::optional<int> score = table_cutoff(n, probe)) return *score;
-        prefetch_table_move(n.hash_move, depth - ONE_PLY);
+        prefetch_table_move(t, n.hash_move, depth - ONE_PLY);
         // Away from the PV a null move is likely: its position's slots load meanwhile too.
         if (!n.pv_node && n.beta < MATE_BOUND)
-            prefetch_child(key_after_null_move(), depth - ONE_PLY * NULL_MOVE_REDUCTION);
+            prefetch_child(t, key_after_null_move(t.pos), depth - ONE_PLY * NULL_MOVE_REDUCTION);
         // The bitbases know small endings exactly.
         int bitbase_score;
-        if (probe_bitbases_here(depth, &bitbase_score)) return bitbase_score;
+        if (probe_bitbases_here(t, depth, &bitbase_score)) return bitbase_score;
     }
 
     // Internal iterative deepening, then pruning on the static evaluation away from the PV.
-    n.in_check = in_check(pos.side) != 0;
+    n.in_check = in_check(t.pos, t.pos.side) != 0;
     if (ply > 0) {
         const bool no_hash_move = n.hash_move.from == 0 && n.hash_move.to == 0;
-        if (n.pv_node && !n.in_check && no_hash_move && depth >= IID_MIN_DEPTH) internal_iterative_deepening(n);
+        if (n.pv_node && !n.in_check && no_hash_move && depth >= IID_MIN_DEPTH) internal_iterative_deepening(t, n);
         if (!n.pv_node && !n.in_check && n.beta < MATE_BOUND) {
-            if (const std::optional<int> score = prune_on_static_eval(n)) return *score;
+            if (const std::optional<int> score = prune_on_static_eval(t, n)) return *score;
         }
     }
 
     // The moves.
-    return search_moves(n);
+    return search_moves(t, n);
 }

@@ -1,6 +1,7 @@
 // Choosing a move: root search, alpha-beta, quiescence, hash tables, time control, thinking output.
 #pragma once
 
+#include <atomic>
 #include <climits>
 #include <cstdint>
 
@@ -11,8 +12,7 @@ constexpr int MATE_BOUND = 32703;  // beyond this in absolute value a score is a
 
 enum HashFlag { HASH_EXACT = 0, HASH_UPPER = 1, HASH_LOWER = 2, HASH_NONE = 3 };
 enum SearchMode { MODE_THINK = 1, MODE_PONDER = 2, MODE_ANALYZE = 3 };
-// Why the search stopped, kept in stop_search: any value but STOP_NONE makes every level return.
-// The driver decides what a stop means (the xboard driver leaves the game when input stopped
+// Why the search stopped, kept in stop_search. The driver decides what a stop means (the xboard driver leaves the game when input stopped
 // its own move).
 enum StopReason { STOP_NONE = 0, STOP_TIME = 1, STOP_INPUT = 2, STOP_NODES = 3 };
 
@@ -25,6 +25,9 @@ constexpr int MAX_ITERATION = MAX_PLY;
 #endif
 
 constexpr int DEFAULT_HASH_MB = 32;
+// Above 4095 MB a 32-bit address space cannot hold the table; a 64-bit one can hold 65536 MB.
+constexpr int MAX_HASH_MB = sizeof(void*) >= 8 ? 65536 : MAX_TABLE_MEGABYTES;
+constexpr bool hash_megabytes_valid(int megabytes) { return megabytes >= 1 && megabytes <= MAX_HASH_MB; }
 constexpr uint32_t DEFAULT_HASH_ENTRIES = 838860;  // DEFAULT_HASH_MB
 
 constexpr int MIDDLEGAME_CHECK_INTERVAL = 16384;  // nodes between time checks
@@ -39,9 +42,16 @@ struct TranspositionEntry {
     Move best_move;  // its squares only: a table move is matched by them
 };
 
-// A table slot as stored: 16 bytes, four to a cache line.
+// A table slot as stored: two 64-bit words, four slots to a cache line. The first word is the
+// key XORed with the second, so that a slot torn by two threads writing it at once fails the key
+// check instead of giving one position's score or move to another.
 struct HashSlot {
-    uint64_t key;
+    std::atomic<uint64_t> check;  // key ^ data
+    std::atomic<uint64_t> data;   // score (32 bits), depth (16), move_and_flag (16) from the low bits up
+};
+
+// The data word unpacked.
+struct HashData {
     int32_t score;
     int16_t depth;
     uint16_t move_and_flag;  // from | to << 6 | flag << 12
@@ -68,76 +78,113 @@ struct TimeControl {
     int mate_moves;      // the search ends once it has found a mate in this many moves; 0: never
 };
 
-// --- Hash tables -----------------------------------------------------------------------------
+// --- Hash tables (shared by every search thread) ----------------------------------------------
 extern HashSlot* hash_table;
 extern uint32_t hash_entries;  // slots; at least 1 when allocated
 extern int hash_mb;            // the size the table was given, for messages
 
-uint32_t hash_entries_for_mb(int megabytes);  // (N x 2^20) / 40 in 32 bits; the default outside the range
+uint32_t hash_entries_for_mb(int megabytes);  // (N x 2^20) / 40; the default outside 1..MAX_HASH_MB
 bool set_hash_mb(int megabytes);              // false (and nothing changed) outside the range
-void alloc_tables();   // the transposition table and the evaluation cache; exits with status 1 on failure
+void alloc_tables();   // the transposition table and the threads' evaluation caches; exits with status 1 on failure
 bool resize_hash_table(int megabytes);  // a new, empty table; false (the old one kept) without memory
 void free_tables();
-void clear_tables();   // zero both
+void clear_tables();   // zero the table and every thread's cache
 int  hash_full_permill();  // used slots per thousand, sampled from the start of the table
-void hash_store(int flag, int depth, int score, Move move);     // store rule with mate conversion
-bool hash_probe(TranspositionEntry* entry);                      // copy of the slot on a key match
-HashMoveProbe probe_hash_move(int wanted_depth, int beta);
-void prefetch_slots(uint64_t key);  // a hint that both tables will soon be probed for key
-void prefetch_eval_slot(uint64_t key);  // the same for the evaluation cache alone
-int score_to_hash(int score);    // mate scores made node-relative (uses pos.ply)
-int score_from_hash(int score);
+void hash_store(const Position& pos, int flag, int depth, int score, Move move);  // store rule with mate conversion
+bool hash_probe(const Position& pos, TranspositionEntry* entry);  // copy of the slot on a key match
+HashMoveProbe probe_hash_move(const Position& pos, int wanted_depth, int beta, int null_depth);
+void prefetch_slots(const EvalCache& cache, uint64_t key);  // both tables will soon be probed for key
+void prefetch_eval_slot(const EvalCache& cache, uint64_t key);  // the same for the evaluation cache alone
+int score_to_hash(const Position& pos, int score);    // mate scores made node-relative (uses pos.ply)
+int score_from_hash(const Position& pos, int score);
 
-// --- Search state ----------------------------------------------------------------------------
-extern int64_t nodes;
-extern int stop_search;  // a StopReason
-extern int follow_pv;
-extern Move pv[MAX_PLY][MAX_PLY];
-extern int pv_length[MAX_PLY];
-extern OrderingMemory ordering;  // killers and history, read by the move generator
-extern int null_depth;
-extern int total_material;  // both sides' material, pawns included, where the search last asked
-extern int iteration;
-extern int iteration_score[MAX_PLY + 1];
-extern int sel_depth;             // the deepest ply a node of this search has reached
-extern int root_move_count;       // moves the root may search; 0: every legal move
+// --- Search threads ----------------------------------------------------------------------------
+// What one search thread writes: its own copy of the root position and everything its search
+// learns. Thread 0 is the main thread: it alone looks at the clock and the input, prints and
+// plays. The others only search, sharing the hash table, the stop request and the limits.
+struct SearchThread {
+    explicit SearchThread(int thread_id) : id(thread_id), eval(pos) {}
+    SearchThread(const SearchThread&) = delete;
+    SearchThread& operator=(const SearchThread&) = delete;
 
-void update_pv(Move move);
-int  recompute_total_material();  // stores and returns total_material
-void reset_search_state();        // what the root search clears, the root material, the first check
-int  men_on_board();              // pawns and pieces of both sides, kings included
-bool probe_bitbases_from_root(int* score);  // a bitbase hit, as a score counted from the root
+    const int id;
+    Position pos;
+    Evaluator eval;             // evaluates pos, with this thread's caches
+    OrderingMemory ordering;    // killers and history, read by the move generator
+    Move pv[MAX_PLY][MAX_PLY];
+    int pv_length[MAX_PLY];
+    // Read by the main thread while this one searches (the node total), hence atomic; the thread
+    // itself adds with a plain load and store.
+    std::atomic<int64_t> nodes{0};  // 64 bits: a long analysis passes 2^31 nodes within the hour
+    int64_t next_check_nodes = 0;   // the node count at which the searches call check_time next
+    int follow_pv = 0;
+    int null_depth = 0;
+    int total_material = 0;  // both sides' material, pawns included, where the search last asked
+    int iteration = 0;
+    int iteration_score[MAX_PLY + 1];
+    int sel_depth = 0;       // the deepest ply a node of this search has reached
+
+    bool is_main() const { return id == 0; }
+    void count_node() { nodes.store(nodes.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed); }
+};
+
+constexpr int MAX_THREADS = 256;
+extern int search_threads;  // the threads setting: how many search from the next root_search on
+bool set_search_threads(int count);  // false (nothing changed) outside 1..MAX_THREADS
+SearchThread& main_thread();          // thread 0, which exists from the start
+int  active_search_threads();         // the threads of the last or current search
+int64_t searched_nodes();             // the nodes of those threads
+bool resize_eval_caches();            // every thread's cache at the ecache setting; false without memory
+void release_eval_caches();
+void clear_eval_caches();
+// The pool (threads.cpp): the helpers are started once and wait between searches.
+void start_helpers(int own_side);  // the threads setting's helpers search the game position
+void stop_helpers();               // ends their search and waits for it; stop_search is kept
+void stop_all_threads();           // ends the helper threads themselves, as the program ends
+
+// Why the search stopped, seen by every thread: any value but STOP_NONE makes every level return.
+extern std::atomic<int> stop_search;  // a StopReason
+extern int root_move_count;           // moves the root may search; 0: every legal move
+
+void update_pv(SearchThread& t, Move move);
+int  recompute_total_material(SearchThread& t);  // stores and returns total_material
+void reset_search_state(SearchThread& t);  // what the root search clears, the root material, the first check
+int  men_on_board(const Position& pos);    // pawns and pieces of both sides, kings included
+bool probe_bitbases_from_root(const Position& pos, int* score);  // a bitbase hit, as a score counted from the root
 bool same_move(Move a, Move b);   // equal from and to squares
 // The first of the best remaining ordering scores to index, the move there taking its place. No
 // remaining score exceeds `ceiling` (the previous pick's): the first move at it is the pick.
 void pick_next_move(Move* list, int count, int index, int ceiling = INT_MAX);
-void mark_pv_move(Move* list, int count);               // the previous line's move, while followed
+void mark_pv_move(SearchThread& t, Move* list, int count);  // the previous line's move, while followed
 void set_root_moves(const Move* moves, int count);  // only these at the root (matched by squares
                                                     // and kind) until set again; 0: all of them
 int  keep_root_moves(Move* list, int count);        // the allowed ones of a root list, in order
-int  count_root_moves();                            // legal moves the root may search
+int  count_root_moves(Position& pos);               // legal moves the root may search
 
 // --- Search ----------------------------------------------------------------------------------
 void clear_game_memory();  // what a new position must not inherit: both tables, the book's misses
-// own_side: the colour the engine plays (EMPTY when none); the lazy-evaluation rule weighs its material.
+// The game position searched by every thread; the main thread's move is played. own_side: the
+// colour the engine plays (EMPTY when none); the lazy-evaluation rule weighs its material.
 Move root_search(int own_side);
-int  search(int alpha, int beta, int depth);
-int  quiesce(int alpha, int beta);
+void start_thread_search(SearchThread& t);  // the game position and a fresh state, tables kept
+Move iterative_deepening(SearchThread& t, int own_side);  // one thread's search: its best move
+int  search(SearchThread& t, int alpha, int beta, int depth);
+int  quiesce(SearchThread& t, int alpha, int beta);
 
 // --- Thinking output -----------------------------------------------------------------------------
-// What the search shows while it thinks; a driver may replace either printer with its own.
-extern void (*show_thinking)(int score);    // each new best root move; default print_thinking
+// What the search shows while it thinks; a driver may replace either printer with its own. Only
+// the main thread shows anything.
+extern void (*show_thinking)(const SearchThread& t, int score);  // each new best root move; default print_thinking
 extern void (*show_book_move)(Move move);   // a book answer at the root; default print_book_move
-void print_thinking(int score);             // the xboard thinking line
+void print_thinking(const SearchThread& t, int score);  // the xboard thinking line
 void print_book_move(Move move);            // the xboard book line
 
-// --- Time control and input polling ---------------------------------------------------------
+// --- Time control and input polling (the main thread's) ------------------------------------------
 extern TimeControl time_control;
 extern int search_mode;
 extern int64_t search_start_ms;
 extern int time_check_armed;
 extern int check_interval;
-extern int64_t next_check_nodes;  // the node count at which the searches call check_time next
 // Whether a waiting line stops the search; input_pending by default. It is asked at every check
 // of a pondering or analysing search, and of a thinking one once its time check is armed, so a
 // driver may also answer or swallow lines here (the xboard analysis answers ".") and report
@@ -156,4 +203,4 @@ void set_fixed_limits(int ms, int max_depth); // move time and the three limits,
 // The pondering search under way goes on as a thinking one, its clock started at since_ms (a
 // driver that sees the interface's word only at a check starts it when the word may have come).
 void ponder_hit(int64_t since_ms);
-void check_time(int alpha);
+void check_time(SearchThread& t, int alpha);  // the main thread's look at the clock, the input and the node limit

@@ -1,4 +1,5 @@
-// The search-wide state shared by the searches and the move generator, and the principal variation.
+// The search state: the stop request, the root moves, and what each thread clears and keeps.
+#include <cstdint>
 #include <cstring>
 
 #include "egbb/egbb.h"
@@ -6,17 +7,7 @@
 #include "search/parameters.h"
 #include "search/search.h"
 
-int64_t nodes;  // 64 bits: a long analysis passes 2^31 nodes within the hour
-int stop_search;
-int follow_pv;
-Move pv[MAX_PLY][MAX_PLY];
-int pv_length[MAX_PLY];
-OrderingMemory ordering;
-int null_depth;
-int total_material;
-int iteration;
-int iteration_score[MAX_PLY + 1];
-int sel_depth;
+std::atomic<int> stop_search{STOP_NONE};
 int root_move_count;
 
 namespace {
@@ -25,58 +16,58 @@ Move root_moves[MAX_MOVES];  // what the root may search, when root_move_count i
 
 }  // namespace
 
-void reset_search_state() {
-    nodes = 0;
-    // The first look at the clock comes an interval in, or at the node limit if that is sooner.
-    next_check_nodes = check_interval;
+void reset_search_state(SearchThread& t) {
+    t.nodes = 0;
+    // The main thread's first look at the clock comes an interval in, or at the node limit if that
+    // is sooner; the other threads never look.
+    t.next_check_nodes = t.is_main() ? check_interval : INT64_MAX;
     const int64_t limit = time_control.node_limit;
-    if (limit > 0 && limit < next_check_nodes) next_check_nodes = limit;
-    sel_depth = 0;
-    stop_search = 0;
-    follow_pv = 0;
-    memset(pv, 0, sizeof(pv));
-    memset(pv_length, 0, sizeof(pv_length));
-    memset(&ordering, 0, sizeof(ordering));
-    memset(iteration_score, 0, sizeof(iteration_score));
-    iteration = 0;
-    set_root_material();
+    if (t.is_main() && limit > 0 && limit < t.next_check_nodes) t.next_check_nodes = limit;
+    t.sel_depth = 0;
+    t.follow_pv = 0;
+    memset(t.pv, 0, sizeof(t.pv));
+    memset(t.pv_length, 0, sizeof(t.pv_length));
+    memset(&t.ordering, 0, sizeof(t.ordering));
+    memset(t.iteration_score, 0, sizeof(t.iteration_score));
+    t.iteration = 0;
+    set_root_material(t.eval);
 }
 
 // The child's line follows the move; the child set its own length before it searched.
-void update_pv(Move move) {
-    int ply = pos.ply;
+void update_pv(SearchThread& t, Move move) {
+    int ply = t.pos.ply;
     if (ply < 0 || ply >= MAX_PLY) return;
-    pv[ply][ply] = move;
+    t.pv[ply][ply] = move;
     if (ply + 1 >= MAX_PLY) {
-        pv_length[ply] = ply + 1;
+        t.pv_length[ply] = ply + 1;
         return;
     }
-    int end = pv_length[ply + 1];
+    int end = t.pv_length[ply + 1];
     if (end > MAX_PLY) end = MAX_PLY;
-    for (int j = ply + 1; j < end; j++) pv[ply][j] = pv[ply + 1][j];
-    pv_length[ply] = end > ply + 1 ? end : ply + 1;
+    for (int j = ply + 1; j < end; j++) t.pv[ply][j] = t.pv[ply + 1][j];
+    t.pv_length[ply] = end > ply + 1 ? end : ply + 1;
 }
 
-int recompute_total_material() {
-    total_material = pos.piece_material[WHITE] + pos.piece_material[BLACK] +
-                     pos.pawn_material[WHITE] + pos.pawn_material[BLACK];
-    return total_material;
+int recompute_total_material(SearchThread& t) {
+    t.total_material = t.pos.piece_material[WHITE] + t.pos.piece_material[BLACK] +
+                     t.pos.pawn_material[WHITE] + t.pos.pawn_material[BLACK];
+    return t.total_material;
 }
 
 // A bitbase score is a distance from this node; the search counts from the root.
 // Counted from the root, a bitbase score must still be neither a mate score nor infinity.
 static_assert(EGBB_SCORE_LIMIT + MAX_PLY < MATE_BOUND);
 
-bool probe_bitbases_from_root(int* score) {
+bool probe_bitbases_from_root(const Position& pos, int* score) {
     int found = 0;
-    if (!probe_bitbases(&found)) return false;
+    if (!probe_bitbases(pos, &found)) return false;
     if (found > 0) *score = found - pos.ply;
     else if (found < 0) *score = found + pos.ply;
     else *score = 0;
     return true;
 }
 
-int men_on_board() {
+int men_on_board(const Position& pos) {
     int men = 2;
     for (int c = 0; c < 2; c++) {
         for (int p = PAWN; p <= QUEEN; p++) men += pos.piece_count[c][p];
@@ -106,13 +97,13 @@ void pick_next_move(Move* list, int count, int index, int ceiling) {
     }
 }
 
-void mark_pv_move(Move* list, int count) {
-    if (!follow_pv) return;
-    follow_pv = 0;
+void mark_pv_move(SearchThread& t, Move* list, int count) {
+    if (!t.follow_pv) return;
+    t.follow_pv = 0;
     for (int i = 0; i < count; i++) {
-        if (same_move(list[i], pv[0][pos.ply])) {
+        if (same_move(list[i], t.pv[0][t.pos.ply])) {
             list[i].score += PV_MOVE_BONUS;
-            follow_pv = 1;
+            t.follow_pv = 1;
             return;
         }
     }
@@ -140,14 +131,14 @@ int keep_root_moves(Move* list, int count) {
     return kept;
 }
 
-int count_root_moves() {
-    if (root_move_count == 0) return count_legal_moves();
+int count_root_moves(Position& pos) {
+    if (root_move_count == 0) return count_legal_moves(pos);
     Move list[MAX_MOVES];
-    int count = keep_root_moves(list, generate_moves(list));
+    int count = keep_root_moves(list, generate_moves(pos, list));
     int legal = 0;
     for (int i = 0; i < count; i++) {
-        if (!make_move(list[i])) continue;
-        unmake_move();
+        if (!make_move(pos, list[i])) continue;
+        unmake_move(pos);
         legal++;
     }
     return legal;

@@ -8,7 +8,6 @@ int search_mode = MODE_THINK;
 int64_t search_start_ms;
 int time_check_armed;
 int check_interval = MIDDLEGAME_CHECK_INTERVAL;
-int64_t next_check_nodes = MIDDLEGAME_CHECK_INTERVAL;
 bool (*poll_input)() = input_pending;
 
 namespace {
@@ -62,7 +61,7 @@ void set_time_remaining(int centiseconds, int own_side) {
     int moves_to_go = 0;
     if (time_control.moves_per_session > 0) {
         int mps = time_control.moves_per_session;
-        moves_to_go = mps - pos.game_ply / 2 - (own_side == WHITE ? 1 : 0);
+        moves_to_go = mps - game.game_ply / 2 - (own_side == WHITE ? 1 : 0);
         // Past the end of a period the next one begins: add whole periods.
         if (moves_to_go <= 0) moves_to_go += (-moves_to_go / mps + 1) * mps;
     }
@@ -112,19 +111,23 @@ void ponder_hit(int64_t since_ms) {
     search_start_ms = since_ms;
     // Iterations completed while pondering count: a deep iteration under way must not run past
     // the hard limit only because the first two were searched before the clock started.
-    time_check_armed = iteration > 2 ? 1 : 0;
+    time_check_armed = main_thread().iteration > 2 ? 1 : 0;
 }
 
-void check_time(int alpha) {
-    // The next check comes an interval later, or exactly at the node limit.
-    next_check_nodes = nodes + check_interval;
+void check_time(SearchThread& t, int alpha) {
+    // The next check comes an interval later, or once the node limit may be reached: with other
+    // threads adding to the total, when this thread has searched its share of what is left.
+    t.next_check_nodes = t.nodes + check_interval;
     const int64_t node_limit = time_control.node_limit;
     if (node_limit > 0) {
-        if (nodes >= node_limit) {
+        const int64_t total = searched_nodes();
+        if (total >= node_limit) {
             stop_search = STOP_NODES;
             return;
         }
-        if (next_check_nodes > node_limit) next_check_nodes = node_limit;
+        int64_t share = (node_limit - total) / active_search_threads();
+        if (share < 1) share = 1;
+        if (t.next_check_nodes > t.nodes + share) t.next_check_nodes = t.nodes + share;
     }
 
     int64_t elapsed = now_ms() - search_start_ms;
@@ -132,7 +135,7 @@ void check_time(int alpha) {
         case MODE_THINK: {
             // The first two iterations always complete.
             if (!time_check_armed) return;
-            int previous = iteration >= 1 && iteration <= MAX_PLY ? iteration_score[iteration - 1] : 0;
+            int previous = t.iteration >= 1 && t.iteration <= MAX_PLY ? t.iteration_score[t.iteration - 1] : 0;
             if (poll_input()) {
                 // The interface wants something: the best move so far is played at once.
                 stop_search = STOP_INPUT;

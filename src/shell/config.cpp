@@ -36,7 +36,7 @@ void read_setting(const char* line) {
     read_word(rest, value, sizeof value);
     if (key[0] == '\0') return;
 
-    static const char* const known[] = {"ownbook", "mainbook", "tourbook", "hash", "ecache",
+    static const char* const known[] = {"ownbook", "mainbook", "tourbook", "hash", "ecache", "threads",
                                         "path", "men", "cache_size", "load_type", "castling"};
     bool is_known = false;
     for (const char* k : known) is_known = is_known || strcmp(key, k) == 0;
@@ -61,7 +61,7 @@ void read_setting(const char* line) {
         if (!number_value(key, value, &n)) return;
         if (!set_hash_mb(n)) {
             printf("Table hash size %d Mb is out of range (%d to %d): keeping %d Mb.\n", n,
-                   1, MAX_TABLE_MEGABYTES, hash_mb);
+                   1, MAX_HASH_MB, hash_mb);
             return;
         }
         printf("Table hash size %d Mb.\n", n);
@@ -73,6 +73,13 @@ void read_setting(const char* line) {
             return;
         }
         printf("Eval cache size %d Mb.\n", n);
+    } else if (strcmp(key, "threads") == 0) {
+        if (!number_value(key, value, &n)) return;
+        if (!set_search_threads(n)) {
+            printf("Search threads %d is out of range (%d to %d): keeping %d.\n", n, 1, MAX_THREADS, search_threads);
+            return;
+        }
+        printf("Search threads: %d\n", n);
     } else if (strcmp(key, "path") == 0) {
         printf("Bitbases path: %s\n", value);
         copy_setting(egbb_path, value, EGBB_PATH_SIZE);
@@ -99,6 +106,7 @@ void read_setting(const char* line) {
 void read_config() {
     set_hash_mb(DEFAULT_HASH_MB);
     set_ecache_mb(DEFAULT_ECACHE_MB);
+    set_search_threads(1);
 
     FILE* file = fopen(CONFIG_FILE, "r");
     if (file == nullptr) {
@@ -106,6 +114,7 @@ void read_config() {
         printf("Ownbook: %s\n", ownbook);
         printf("Table hash size: %d Mb.\n", DEFAULT_HASH_MB);
         printf("Eval cache size: %d Mb.\n", DEFAULT_ECACHE_MB);
+        printf("Search threads: %d\n", search_threads);
         printf("Bitbases path: %s\n", egbb_path);
         printf("Bitbases men: %d\n", egbb_men);
         printf("Bitbases cache size: %d\n", egbb_cache_size);

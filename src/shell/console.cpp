@@ -26,7 +26,7 @@ void apply_options(int argc, char** argv) {
             // A size the table cannot take keeps the configured one.
             if (!read_int(argv[i], &n) || !set_hash_mb(n)) {
                 printf("Option hash %s is out of range (%d to %d Mb): keeping %d Mb.\n", argv[i],
-                       1, MAX_TABLE_MEGABYTES, hash_mb);
+                       1, MAX_HASH_MB, hash_mb);
             }
         }
         if (strcmp(argv[i], "ownbook") == 0 && i + 1 < argc) {
@@ -38,6 +38,7 @@ void apply_options(int argc, char** argv) {
 }
 
 void release_all() {
+    stop_all_threads();
     if (egbb_loaded) unload_bitbases();
     egbb_loaded = 0;
     if (book_loaded) free_book();
@@ -66,7 +67,7 @@ void console_loop() {
             perft_command(line);
             printf("\n");
         } else if (strcmp(command, "bench") == 0) {
-            bench_command();
+            bench_command(line);
             printf("\n");
         } else if (strcmp(command, "test") == 0) {
             test_command();
@@ -85,7 +86,7 @@ void console_loop() {
             printf("\n");
             printf("perft number - Total nodes account for a given depth from the position Start\n");
             printf("test - Test 25 positions 20 s, used to build a profile guided optimization\n");
-            printf("bench - Run the built-in benchmark\n");
+            printf("bench [threads] - Run the built-in benchmark\n");
             printf("quit - Exit the program\n");
             printf("xboard - Switch to XBoard mode\n");
             printf("uci - Switch to UCI mode\n");

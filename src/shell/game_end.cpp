@@ -12,7 +12,7 @@ constexpr int ROOK_MATERIAL = 500;    // from here on mate can be forced
 
 int bishop_square(int colour) {
     for (int s = 0; s < 64; s++) {
-        if (pos.piece[s] == BISHOP && pos.color[s] == colour) return s;
+        if (game.piece[s] == BISHOP && game.color[s] == colour) return s;
     }
     return NO_SQUARE;
 }
@@ -20,9 +20,9 @@ int bishop_square(int colour) {
 }  // namespace
 
 int insufficient_material() {
-    if (pos.pawn_material[WHITE] != 0 || pos.pawn_material[BLACK] != 0) return 0;
-    int w = pos.piece_material[WHITE];
-    int b = pos.piece_material[BLACK];
+    if (game.pawn_material[WHITE] != 0 || game.pawn_material[BLACK] != 0) return 0;
+    int w = game.piece_material[WHITE];
+    int b = game.piece_material[BLACK];
     if (w >= ROOK_MATERIAL || b >= ROOK_MATERIAL) return 0;
     if (w == KNIGHT_MATERIAL) return b == 0 ? 1 : 0;
     if (w == BISHOP_MATERIAL) {
@@ -40,10 +40,10 @@ int insufficient_material() {
 
 void check_game_end() {
     // Draws, in the order the claims are tested.
-    if (has_legal_move()) {
-        if (repetition_count(MAX_GAME_PLY) == 2) {
+    if (has_legal_move(game)) {
+        if (repetition_count(game, MAX_GAME_PLY) == 2) {
             printf("1/2-1/2 {Draw by repetition}\n");
-        } else if (pos.fifty >= FIFTY_MOVE_PLIES) {
+        } else if (game.fifty >= FIFTY_MOVE_PLIES) {
             printf("1/2-1/2 {Draw by 50 move rule}\n");
         } else if (insufficient_material() == 1) {
             printf("1/2-1/2 {Draw by insufficient material}\n");
@@ -52,8 +52,8 @@ void check_game_end() {
     }
 
     // No legal move: mate or stalemate.
-    if (in_check(pos.side)) {
-        printf(pos.side == WHITE ? "0-1 {Black mates}\n" : "1-0 {White mates}\n");
+    if (in_check(game, game.side)) {
+        printf(game.side == WHITE ? "0-1 {Black mates}\n" : "1-0 {White mates}\n");
     } else {
         printf("1/2-1/2 {Stalemate}\n");
     }

@@ -13,7 +13,7 @@ bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
 void print_move(Move m) {
     char text[MOVE_TEXT_SIZE];
-    format_move(text, m, NOTATION_MOVE_LINE);
+    format_move(game, text, m, NOTATION_MOVE_LINE);
     printf("move %s\n", text);
 }
 
@@ -23,8 +23,8 @@ void parse_user_move(const char* word) {
     int type = MOVE_NORMAL;
     if (strcmp(word, "O-O") == 0 || strcmp(word, "O-O-O") == 0) {
         bool is_short = strcmp(word, "O-O") == 0;
-        from = pos.king_square[pos.side];
-        if (pos.side == WHITE) to = is_short ? G1 : C1;
+        from = game.king_square[game.side];
+        if (game.side == WHITE) to = is_short ? G1 : C1;
         else to = is_short ? G8 : C8;
         type = MOVE_CASTLE;
     } else {
@@ -36,22 +36,22 @@ void parse_user_move(const char* word) {
         }
         from = square_from_text(word);
         to = square_from_text(word + 2);
-        int special = move_type_from_text(from, to, word);
+        int special = move_type_from_text(game, from, to, word);
         if (special != 0) type = special;
     }
 
     // Every search needs free history entries above the game: a longer game is not played on.
-    if (pos.game_ply >= GAME_PLY_LIMIT) {
+    if (game.game_ply >= GAME_PLY_LIMIT) {
         printf("Illegal move (game too long): %s\n", word);
         return;
     }
 
-    pos.ply = 0;
+    game.ply = 0;
     MoveList list;
-    const int n = generate_moves(list);
+    const int n = generate_moves(game, list);
     for (int i = 0; i < n; i++) {
         if (list[i].from != from || list[i].to != to || list[i].type != type) continue;
-        if (make_move(list[i]) == 0) break;
+        if (make_move(game, list[i]) == 0) break;
         return;
     }
     printf("Illegal move: %s\n", word);

@@ -62,7 +62,7 @@ void apply_pending_options();  // table sizes, book and bitbases changed since: 
 extern bool uci_chess960;      // UCI_Chess960: positions are read and moves written for Chess960
 // Lines (uci_info.cpp). The text of an "info string" is cut to keep one short line.
 void info_string(const char* format, ...);
-void print_search_info(int score);  // a new best root move: depth, score, time, nodes and the line
+void print_search_info(const SearchThread& t, int score);  // a new best root move: depth, score, time, nodes and the line
 void print_search_progress();       // depth, time, nodes, speed and table use, without a line
 void print_book_info(Move move);
 extern int64_t go_start_ms;         // when the interface said "go": the clock of the info lines

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <deque>
 #include <string>
 #include <string_view>
@@ -108,11 +109,11 @@ int to_int(int64_t n) { return n > INT32_MAX ? INT32_MAX : n < -INT32_MAX ? -INT
 // The generated move with these squares and kind when it is legal here; NO_MOVE otherwise.
 Move legal_move(int from, int to, int type) {
     MoveList list;
-    const int n = generate_moves(list);
+    const int n = generate_moves(game, list);
     for (int i = 0; i < n; i++) {
         if (list[i].from != from || list[i].to != to || list[i].type != type) continue;
-        if (!make_move(list[i])) return NO_MOVE;
-        unmake_move();
+        if (!make_move(game, list[i])) return NO_MOVE;
+        unmake_move(game);
         return list[i];
     }
     return NO_MOVE;
@@ -120,12 +121,12 @@ Move legal_move(int from, int to, int type) {
 
 // In Chess960 the king castles by taking its own rook; the move lands on the usual squares.
 bool castles_onto_rook(int from, int to, int* king_to) {
-    const int side = pos.side;
-    if (pos.piece[from] != KING || pos.color[from] != side) return false;
-    if (pos.piece[to] != ROOK || pos.color[to] != side) return false;
+    const int side = game.side;
+    if (game.piece[from] != KING || game.color[from] != side) return false;
+    if (game.piece[to] != ROOK || game.color[to] != side) return false;
     for (int long_side = 0; long_side < 2; long_side++) {
         const int right = (side == WHITE ? 0 : 2) + long_side;
-        if ((pos.castle & castle_right_bit[right]) && pos.castle_rook[right] == to) {
+        if ((game.castle & castle_right_bit[right]) && game.castle_rook[right] == to) {
             if (side == WHITE) *king_to = long_side ? C1 : G1;
             else *king_to = long_side ? C8 : G8;
             return true;
@@ -149,7 +150,7 @@ Move move_from_text(std::string_view word) {
     if (variant_kind == VARIANT_FISCHERANDOM && word.size() == 4 && castles_onto_rook(from, to, &king_to)) {
         to = king_to;
         type = MOVE_CASTLE;
-    } else if (int special = move_type_from_text(from, to, text); special != 0) {
+    } else if (int special = move_type_from_text(game, from, to, text); special != 0) {
         type = special;
     }
     // A fifth letter only names a promotion.
@@ -236,10 +237,10 @@ void book_move_found(Move move) {
 }
 
 // An iteration cut short starts its line afresh: the reply to ponder on is the last one shown.
-void line_found(int score) {
-    shown_line[0] = pv[0][0];
-    shown_line[1] = pv_length[0] >= 2 ? pv[0][1] : NO_MOVE;
-    print_search_info(score);
+void line_found(const SearchThread& t, int score) {
+    shown_line[0] = t.pv[0][0];
+    shown_line[1] = t.pv_length[0] >= 2 ? t.pv[0][1] : NO_MOVE;
+    print_search_info(t, score);
 }
 
 // --- Commands ------------------------------------------------------------------------------------
@@ -282,19 +283,16 @@ void setoption_command(const Words& words, size_t at) {
     set_uci_option(name.c_str(), value.c_str());
 }
 
+// A whole position with its history is too large for the stack of every system: it is kept on the heap.
 struct Snapshot {
-    Position position;
-    std::vector<HistoryEntry> history;
+    std::unique_ptr<Position> position;
     std::string variant;
 };
 
-Snapshot take_snapshot() {
-    return {pos, std::vector<HistoryEntry>(game_history, game_history + pos.game_ply), Variant};
-}
+Snapshot take_snapshot() { return {std::make_unique<Position>(game), Variant}; }
 
 void restore(const Snapshot& s) {
-    pos = s.position;
-    std::copy(s.history.begin(), s.history.end(), game_history);
+    game = *s.position;
     set_variant(s.variant.c_str());
 }
 
@@ -339,27 +337,27 @@ void position_command(const Words& words, size_t at) {
 
     const Snapshot before = take_snapshot();
     set_variant(uci_chess960 ? "fischerandom" : "normal");
-    if (!setup_position(text.c_str())) {
+    if (!setup_position(game, text.c_str())) {
         restore(before);
         info_string("Illegal position: %s", echo(text).c_str());
         return;
     }
     // Past the draw line the counter changes nothing more.
-    pos.fifty = static_cast<int>(halfmoves < FIFTY_MOVE_PLIES ? halfmoves : FIFTY_MOVE_PLIES);
-    pos.ply = 0;
+    game.fifty = static_cast<int>(halfmoves < FIFTY_MOVE_PLIES ? halfmoves : FIFTY_MOVE_PLIES);
+    game.ply = 0;
     for (; i < n; i++) {
-        if (pos.game_ply >= GAME_PLY_LIMIT) {
+        if (game.game_ply >= GAME_PLY_LIMIT) {
             restore(before);
             info_string("Position refused: longer than %d half-moves", GAME_PLY_LIMIT);
             return;
         }
         const Move m = move_from_text(words[i]);
-        if (is_no_move(m) || !make_move(m)) {
+        if (is_no_move(m) || !make_move(game, m)) {
             restore(before);
             info_string("Illegal move %s: the position stays as it was", echo(words[i]).c_str());
             return;
         }
-        pos.ply = 0;
+        game.ply = 0;
     }
 }
 
@@ -428,7 +426,7 @@ void read_go(const Words& words, size_t at, GoRequest* go) {
 // increment, with "movestogo" as the moves left in the period. "movetime" is "st" in
 // milliseconds and caps the clock's limits; "depth" D searches D plies; "infinite" has no limit.
 void set_go_limits(const GoRequest& go) {
-    const int side = pos.side;
+    const int side = game.side;
     if (go.infinite) {
         set_fixed_limits(NO_TIME_LIMIT_MS, MAX_PLY);
     } else if (go.has_clock[side]) {
@@ -459,10 +457,10 @@ void set_go_limits(const GoRequest& go) {
 
 Move first_root_move() {
     MoveList list;
-    const int n = keep_root_moves(list, generate_moves(list));
+    const int n = keep_root_moves(list, generate_moves(game, list));
     for (int i = 0; i < n; i++) {
-        if (!make_move(list[i])) continue;
-        unmake_move();
+        if (!make_move(game, list[i])) continue;
+        unmake_move(game);
         return list[i];
     }
     return NO_MOVE;
@@ -472,10 +470,10 @@ Move first_root_move() {
 Move expected_reply(Move best) {
     if (book_answered || is_no_move(shown_line[1])) return NO_MOVE;
     if (!same_move(shown_line[0], best) || shown_line[0].type != best.type) return NO_MOVE;
-    if (!make_move(best)) return NO_MOVE;
+    if (!make_move(game, best)) return NO_MOVE;
     const Move reply = legal_move(shown_line[1].from, shown_line[1].to, shown_line[1].type);
-    unmake_move();
-    pos.ply = 0;
+    unmake_move(game);
+    game.ply = 0;
     return reply;
 }
 
@@ -485,14 +483,14 @@ void print_best_move(Move best) {
         return;
     }
     char text[MOVE_TEXT_SIZE];
-    format_move(text, best, NOTATION_UCI);
+    format_move(game, text, best, NOTATION_UCI);
     const Move reply = expected_reply(best);
     if (is_no_move(reply)) {
         printf("bestmove %s\n", text);
         return;
     }
     char reply_text[MOVE_TEXT_SIZE];
-    format_move(reply_text, reply, NOTATION_UCI);
+    format_move(game, reply_text, reply, NOTATION_UCI);
     printf("bestmove %s ponder %s\n", text, reply_text);
 }
 
@@ -511,10 +509,10 @@ bool go_command(const Words& words, size_t at) {
     Move best = NO_MOVE;
     // Every search plays up to MAX_PLY moves above the game on the history: a game at its end
     // gets a legal move without one.
-    if (pos.game_ply < GAME_PLY_LIMIT && count_root_moves() > 0) {
+    if (game.game_ply < GAME_PLY_LIMIT && count_root_moves(game) > 0) {
         search_mode = go.infinite ? MODE_ANALYZE : go.ponder ? MODE_PONDER : MODE_THINK;
-        best = root_search(pos.side);
-        pos.ply = 0;
+        best = root_search(game.side);
+        game.ply = 0;
         if (!book_answered) print_search_progress();
     }
     // Also when a search stopped before any root move was searched through.
@@ -538,9 +536,9 @@ void uci_begin() {
     show_thinking = line_found;
     show_book_move = book_move_found;
     set_variant("normal");
-    setup_position(START_POSITION);
+    setup_position(game, START_POSITION);
     clear_game_memory();
-    pos.ply = 0;
+    game.ply = 0;
     if (book_enabled) load_book_reporting(INFO_PREFIX);
     load_bitbases_reporting(INFO_PREFIX);
 }

@@ -41,8 +41,10 @@ void add_counts(Line* line, bool with_table) {
     int64_t ms = now_ms() - go_start_ms;
     if (ms < 0) ms = 0;
     // A search inside one clock tick is counted as one millisecond rather than divided by zero.
+    const SearchThread& t = main_thread();
+    const int64_t nodes = searched_nodes();
     long long nps = static_cast<long long>(nodes * 1000 / (ms > 0 ? ms : 1));
-    line->add("info depth %d seldepth %d", iteration, sel_depth);
+    line->add("info depth %d seldepth %d", t.iteration, t.sel_depth);
     if (with_table) line->add(" hashfull %d", hash_full_permill());
     line->add(" time %lld nodes %lld nps %lld", static_cast<long long>(ms),
               static_cast<long long>(nodes), nps);
@@ -63,8 +65,8 @@ void info_string(const char* format, ...) {
 
 // Scores are the mover's: the root side is the engine's own in every UCI search. A mate is
 // counted in moves, negative when the engine is being mated.
-void print_search_info(int score) {
-    int n = pv_length[0];
+void print_search_info(const SearchThread& t, int score) {
+    int n = t.pv_length[0];
     if (n <= 0) return;
     if (n > MAX_PLY) n = MAX_PLY;
     Line line;
@@ -78,10 +80,10 @@ void print_search_info(int score) {
     }
     line.add(" pv");
     for (int i = 0; i < n; i++) {
-        Move m = pv[0][i];
+        Move m = t.pv[0][i];
         if (m.from == 0 && m.to == 0) break;
         char text[MOVE_TEXT_SIZE];
-        format_move(text, m, NOTATION_UCI);
+        format_move(game, text, m, NOTATION_UCI);
         line.add(" %s", text);
     }
     line.print();
@@ -95,6 +97,6 @@ void print_search_progress() {
 
 void print_book_info(Move move) {
     char text[MOVE_TEXT_SIZE];
-    format_move(text, move, NOTATION_UCI);
+    format_move(game, text, move, NOTATION_UCI);
     info_string("book move %s", text);
 }

@@ -18,7 +18,7 @@ constexpr const char* EMPTY_TEXT = "<empty>";  // how UCI writes an empty string
 
 enum OptionKind { SPIN, CHECK, BUTTON, STRING };
 enum OptionId {
-    HASH, CLEAR_HASH, PONDER, OWN_BOOK, MAIN_BOOK, TOUR_BOOK, EVAL_CACHE,
+    HASH, THREADS, CLEAR_HASH, PONDER, OWN_BOOK, MAIN_BOOK, TOUR_BOOK, EVAL_CACHE,
     BITBASE_PATH, BITBASE_MEN, BITBASE_CACHE, BITBASE_LOAD_TYPE, CHESS960,
 };
 
@@ -30,7 +30,8 @@ struct Option {
 };
 
 const Option OPTIONS[] = {
-    {HASH, "Hash", SPIN, 1, MAX_TABLE_MEGABYTES},
+    {HASH, "Hash", SPIN, 1, MAX_HASH_MB},
+    {THREADS, "Threads", SPIN, 1, MAX_THREADS},
     {CLEAR_HASH, "Clear Hash", BUTTON, 0, 0},
     {PONDER, "Ponder", CHECK, 0, 0},
     {OWN_BOOK, "OwnBook", CHECK, 0, 0},
@@ -66,6 +67,7 @@ int spin_value(OptionId id) {
     switch (id) {
         case HASH: return pending_hash_mb != 0 ? pending_hash_mb : hash_mb;
         case EVAL_CACHE: return pending_ecache_mb != 0 ? pending_ecache_mb : ecache_mb;
+        case THREADS: return search_threads;
         case BITBASE_MEN: return egbb_men;
         case BITBASE_CACHE: return egbb_cache_size;
         case BITBASE_LOAD_TYPE: return egbb_load_type;
@@ -110,6 +112,7 @@ void set_spin(const Option& option, int n) {
     switch (option.id) {
         case HASH: pending_hash_mb = n == hash_mb ? 0 : n; break;
         case EVAL_CACHE: pending_ecache_mb = n == ecache_mb ? 0 : n; break;
+        case THREADS: set_search_threads(n); break;  // the next search starts or ends helpers
         case BITBASE_MEN: egbb_men = n; break;  // read by the search at every probe
         case BITBASE_CACHE: egbb_cache_size = n; bitbases_pending = true; break;
         case BITBASE_LOAD_TYPE: egbb_load_type = n; bitbases_pending = true; break;
@@ -216,10 +219,10 @@ void apply_pending_options() {
         set_ecache_mb(pending_ecache_mb);
         // Without memory for the new size, the old one again; without even that, no cache:
         // the evaluation is then made in full every time.
-        if (!alloc_eval_cache()) {
+        if (!resize_eval_caches()) {
             info_string("No memory for an evaluation cache of %d MB: keeping %d MB", ecache_mb, old);
             set_ecache_mb(old);
-            alloc_eval_cache();
+            resize_eval_caches();
         }
         pending_ecache_mb = 0;
     }

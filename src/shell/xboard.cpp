@@ -16,6 +16,8 @@ namespace {
 constexpr const char* FEATURE_LINE =
     "feature myname=\"%s\" ping=1 setboard=1 draw=0 sigint=0 sigterm=0 "
     "variants=\"normal,nocastle,fischerandom\" colors=0 ics=1\n";
+// What the engine offers beyond the line above: several search threads, set by "cores".
+constexpr const char* EXTRA_FEATURE_LINE = "feature smp=1\n";
 
 constexpr int HINT_TIME_MS = 5000;
 constexpr int HINT_DEPTH = 100;
@@ -33,18 +35,18 @@ int moved_since_read = 0;   // the engine moved after the last line was read
 int side_while_thinking = EMPTY;
 
 // Every search plays up to MAX_PLY moves above the game on the history.
-bool room_to_search() { return pos.game_ply < GAME_PLY_LIMIT; }
+bool room_to_search() { return game.game_ply < GAME_PLY_LIMIT; }
 
 // No legal move has from and to both on a8.
 bool is_no_move(Move m) { return m.from == 0 && m.to == 0; }
 
 // Sets up a position text as a new game; false (and nothing changed) when the board refuses it.
 bool set_position(const char* text) {
-    if (!setup_position(text)) return false;
+    if (!setup_position(game, text)) return false;
     clear_game_memory();
     engine_side = EMPTY;
     ponder_pending = 0;
-    pos.ply = 0;
+    game.ply = 0;
     return true;
 }
 
@@ -63,17 +65,17 @@ void play_engine_move() {
     side_while_thinking = engine_side;
     search_mode = MODE_THINK;
     Move m = root_search(engine_side);
-    pos.ply = 0;
+    game.ply = 0;
     // A line that arrived while the engine thought made it move at once; it leaves the game
     // (the line is served next, and a harmless one brings the engine back).
     if (stop_search == STOP_INPUT) engine_side = EMPTY;
-    if (is_no_move(m)) m = first_legal_move();
-    if (is_no_move(m) || make_move(m) == 0) {
+    if (is_no_move(m)) m = first_legal_move(game);
+    if (is_no_move(m) || make_move(game, m) == 0) {
         // Nothing playable: leave the game to the interface rather than print a non-move.
         engine_side = EMPTY;
         return;
     }
-    pos.ply = 0;
+    game.ply = 0;
     print_move(m);
     check_game_end();
     ponder_pending = 1;
@@ -83,7 +85,7 @@ void play_engine_move() {
 void ponder() {
     search_mode = MODE_PONDER;
     root_search(engine_side);
-    pos.ply = 0;
+    game.ply = 0;
     ponder_pending = 0;
 }
 
@@ -111,7 +113,7 @@ void analyze() {
     poll_input = analysis_input_stops;
     root_search(EMPTY);
     poll_input = saved_poll;
-    pos.ply = 0;
+    game.ply = 0;
     time_control = saved;
     engine_side = EMPTY;
     // Ended by its own limits rather than by a line: analyse again only once the interface
@@ -120,20 +122,20 @@ void analyze() {
 }
 
 void hint() {
-    if (!room_to_search() || !has_legal_move()) return;
+    if (!room_to_search() || !has_legal_move(game)) return;
     // The hint must not change the game's clock settings; a line that stops it does not send
     // the engine into force mode.
     TimeControl saved = time_control;
     set_fixed_limits(HINT_TIME_MS, HINT_DEPTH);
     search_mode = MODE_THINK;
     Move m = root_search(engine_side);
-    pos.ply = 0;
+    game.ply = 0;
     time_control = saved;
     // The returned move is the variation's first one, or the book's, which leaves the
     // variation of an earlier search in place.
     if (is_no_move(m)) return;
     char text[MOVE_TEXT_SIZE];
-    format_move(text, m, NOTATION_MOVE_LINE);
+    format_move(game, text, m, NOTATION_MOVE_LINE);
     printf("Hint: %s\n", text);
 }
 
@@ -209,11 +211,11 @@ void setboard_command(const char* line) {
 // keeps the move: handing it to the other side would leave a king to be taken, which no game
 // reaches and no search may start from.
 bool set_side_to_move(int side) {
-    if (pos.side == side) return true;
-    if (in_check(pos.side)) return false;
-    pos.side = side;
-    pos.ep = NO_SQUARE;
-    pos.hash_key = compute_hash_key();
+    if (game.side == side) return true;
+    if (in_check(game, game.side)) return false;
+    game.side = side;
+    game.ep = NO_SQUARE;
+    game.hash_key = compute_hash_key(game);
     return true;
 }
 
@@ -221,7 +223,7 @@ bool set_side_to_move(int side) {
 // has moved at once (the search stops on any input), and should go on playing.
 bool is_harmless_during_thinking(const char* command) {
     static const char* const harmless[] = {"?", "ping", ".", "post", "nopost", "hard", "easy",
-                                           "otim", "computer", "name", "rating", "accepted"};
+                                           "otim", "computer", "name", "rating", "accepted", "cores"};
     for (const char* h : harmless) {
         if (strcmp(command, h) == 0) return true;
     }
@@ -234,6 +236,7 @@ bool run_command(const char* line, const char* command) {
     if (strcmp(command, "xboard") == 0) {
     } else if (strcmp(command, "protover") == 0) {
         printf(FEATURE_LINE, ENGINE_NAME);
+        printf("%s", EXTRA_FEATURE_LINE);
         printf("feature done=1\n");
     } else if (strcmp(command, "accepted") == 0) {
     } else if (strcmp(command, "rejected") == 0) {
@@ -253,7 +256,7 @@ bool run_command(const char* line, const char* command) {
         engine_side = EMPTY;
     } else if (strcmp(command, "go") == 0) {
         analyzing = 0;
-        engine_side = pos.side;
+        engine_side = game.side;
     } else if (strcmp(command, "white") == 0 || strcmp(command, "black") == 0) {
         int side = strcmp(command, "white") == 0 ? WHITE : BLACK;
         if (set_side_to_move(side)) engine_side = 1 - side;
@@ -269,6 +272,9 @@ bool run_command(const char* line, const char* command) {
             set_time_remaining(clamp(n, 0, MAX_CLOCK_CENTISECONDS), engine_side);
         }
     } else if (strcmp(command, "otim") == 0) {
+    } else if (strcmp(command, "cores") == 0) {
+        // The interface's share of the machine; the next search uses it.
+        if (number_argument(line, command, &n)) set_search_threads(clamp(n, 1, MAX_THREADS));
     } else if (strcmp(command, "ping") == 0) {
         if (number_argument(line, command, &n)) printf("pong %d\n", n);
     } else if (strcmp(command, "result") == 0) {
@@ -286,14 +292,14 @@ bool run_command(const char* line, const char* command) {
         hint();
     } else if (strcmp(command, "bk") == 0) {
     } else if (strcmp(command, "undo") == 0) {
-        if (pos.game_ply > 0) unmake_move();
-        pos.ply = 0;
+        if (game.game_ply > 0) unmake_move(game);
+        game.ply = 0;
     } else if (strcmp(command, "remove") == 0) {
-        if (pos.game_ply >= 2) {
-            unmake_move();
-            unmake_move();
+        if (game.game_ply >= 2) {
+            unmake_move(game);
+            unmake_move(game);
         }
-        pos.ply = 0;
+        game.ply = 0;
     } else if (strcmp(command, "hard") == 0) {
         ponder_enabled = 1;
     } else if (strcmp(command, "easy") == 0) {
@@ -326,24 +332,24 @@ void xboard_loop() {
     char command[INPUT_LINE_SIZE];
     for (;;) {
         // The engine's turn. Without a legal move it waits for the interface's verdict.
-        if (pos.side == engine_side && !analyzing) {
+        if (game.side == engine_side && !analyzing) {
             if (!room_to_search()) {
                 printf("tellusererror Game too long: Tolvane stops playing\n");
                 engine_side = EMPTY;
-            } else if (has_legal_move()) {
+            } else if (has_legal_move(game)) {
                 play_engine_move();
                 continue;
             }
         }
         // One pondering search on the opponent's time after each engine move.
         if (engine_side != EMPTY && ponder_enabled && ponder_pending && !analyzing) {
-            if (room_to_search() && has_legal_move()) ponder();
+            if (room_to_search() && has_legal_move(game)) ponder();
             ponder_pending = 0;
             continue;
         }
         // Analysis runs until "exit"; a line that stopped it is served below, then it goes on.
         // Without a legal move it waits for a line that changes the position.
-        if (analyzing && !analysis_idle && !input_pending() && room_to_search() && has_legal_move()) {
+        if (analyzing && !analysis_idle && !input_pending() && room_to_search() && has_legal_move(game)) {
             analyze();
             continue;
         }

@@ -17,14 +17,14 @@ constexpr int MAX_PERFT_DEPTH = MAX_PLY - 1;
 uint64_t perft(int depth) {
     if (depth <= 0) return 1;
     // The last ply only needs the number of legal moves, not the moves.
-    if (depth == 1) return static_cast<uint64_t>(count_legal_moves());
+    if (depth == 1) return static_cast<uint64_t>(count_legal_moves(game));
     Move list[MAX_MOVES];
-    const int n = generate_moves(list);
+    const int n = generate_moves(game, list);
     uint64_t total = 0;
     for (int i = 0; i < n; ++i)
-        if (make_move(list[i])) {
+        if (make_move(game, list[i])) {
             total += perft(depth - 1);
-            unmake_move();
+            unmake_move(game);
         }
     return total;
 }
@@ -39,7 +39,7 @@ void perft_command(const char* line) {
 
     set_variant("normal");
     std::printf("variante = %s\n", Variant);
-    if (setup_position(START_POSITION)) clear_game_memory();
+    if (setup_position(game, START_POSITION)) clear_game_memory();
     std::printf("Performance Test\n");
     std::printf("Ply\tSeconds\tNodes\n");
     std::fflush(stdout);

@@ -9,6 +9,7 @@
 //   tolvane-speed perft N                   perft N from the start position alone
 //   tolvane-speed search FEN DEPTH          one search to a fixed depth
 //   tolvane-speed train                     the profile-guided build's training run
+//   ... threads N                           with N search threads (default 1)
 #include <chrono>
 #include <cinttypes>
 #include <cstdio>
@@ -66,14 +67,15 @@ bool set_fen(const std::string& fen) {
     std::string placement, side, rights = "-", ep = "-";
     fields >> placement >> side >> rights >> ep;
     set_variant_for(rights);
-    return setup_position((placement + " " + side + " " + rights + " " + ep).c_str());
+    return setup_position(game, (placement + " " + side + " " + rights + " " + ep).c_str());
 }
 
 // Every corpus position evaluated in full (no cache, no lazy exits), as the corpus test does. The
 // rounds run through the whole corpus, so each evaluation follows another position, as in a search.
 void eval_speed() {
+    // The board without its history: the evaluation reads nothing else.
     struct Line {
-        Position position;
+        unsigned char board[POSITION_BOARD_BYTES];
         int root[4];
     };
     std::vector<Line> corpus;
@@ -83,26 +85,24 @@ void eval_speed() {
         std::string placement, side, tag;
         fields >> placement >> side >> tag >> c.root[0] >> c.root[1] >> c.root[2] >> c.root[3];
         if (!set_fen(placement + " " + side + " - -")) continue;
-        c.position = pos;
+        std::memcpy(c.board, &game, sizeof c.board);
         corpus.push_back(c);
     }
-    EvalCacheEntry* saved_cache = eval_cache;
-    eval_cache = nullptr;
-    lazy_eval = 0;
+    Evaluator evaluator(game);  // without a cache
+    evaluator.lazy_eval = 0;
     int64_t checksum = 0, evaluations = 0;
     const auto start = std::chrono::steady_clock::now();
     for (int r = 0; r < EVAL_ROUNDS; r++)
         for (const Line& c : corpus) {
-            pos = c.position;
-            root_piece_material[WHITE] = c.root[0];
-            root_pawn_material[WHITE] = c.root[1];
-            root_piece_material[BLACK] = c.root[2];
-            root_pawn_material[BLACK] = c.root[3];
-            checksum += evaluate(-SCORE_INF, SCORE_INF);
+            std::memcpy(static_cast<void*>(&game), c.board, sizeof c.board);
+            evaluator.root_piece_material[WHITE] = c.root[0];
+            evaluator.root_pawn_material[WHITE] = c.root[1];
+            evaluator.root_piece_material[BLACK] = c.root[2];
+            evaluator.root_pawn_material[BLACK] = c.root[3];
+            checksum += evaluate(evaluator, -SCORE_INF, SCORE_INF);
             evaluations++;
         }
     const double seconds = seconds_since(start);
-    eval_cache = saved_cache;
     std::printf("eval    %8" PRId64 " evaluations  %7.3f s  %10.0f evaluations/s  (checksum %" PRId64 ")\n",
                 evaluations, seconds, evaluations / seconds, checksum);
 }
@@ -149,7 +149,7 @@ int64_t search_to_depth(const std::string& fen, int depth) {
     set_fixed_limits(NO_TIME_LIMIT_MS, depth);
     search_mode = MODE_THINK;
     root_search(EMPTY);
-    return nodes;
+    return searched_nodes();
 }
 
 // The broad signature's positions, each to its depth from cleared tables.
@@ -166,7 +166,7 @@ void search_speed() {
     std::printf("search  %12" PRId64 " nodes   %7.3f s  %10.0f nodes/s\n", total, seconds, total / seconds);
 }
 
-void quiet_thinking(int) {}
+void quiet_thinking(const SearchThread&, int) {}
 
 // What a profile-guided build learns from: the test positions at a short time each, the bench
 // position at a fixed depth, and one pass of the perft and evaluation work.
@@ -176,7 +176,7 @@ constexpr int TRAIN_BENCH_DEPTH = 11;
 void train() {
     for (int i = 0; i < TEST_POSITION_COUNT; i++) {
         set_variant("normal");
-        if (!setup_position(test_position(i))) continue;
+        if (!setup_position(game, test_position(i))) continue;
         clear_game_memory();
         set_fixed_limits(TRAIN_TIME_MS, MAX_PLY);
         search_mode = MODE_THINK;
@@ -194,6 +194,17 @@ void train() {
 
 int main(int argc, char** argv) {
     poll_input = no_input;  // no console: nothing typed may stop a search
+    // "threads N" anywhere: the searches' thread count.
+    for (int i = 1; i + 1 < argc; i++) {
+        if (std::strcmp(argv[i], "threads") != 0) continue;
+        if (!set_search_threads(std::atoi(argv[i + 1]))) {
+            std::fprintf(stderr, "threads: 1 to %d\n", MAX_THREADS);
+            return 1;
+        }
+        for (int j = i; j + 2 < argc + 1; j++) argv[j] = argv[j + 2];
+        argc -= 2;
+        break;
+    }
     show_thinking = quiet_thinking;
     init_hash_keys();
     alloc_tables();
@@ -221,6 +232,7 @@ int main(int argc, char** argv) {
         if (wanted("perft")) perft_speed();
         if (wanted("search")) search_speed();
     }
+    stop_all_threads();
     if (egbb_loaded) unload_bitbases();
     free_tables();
     return 0;

@@ -49,7 +49,7 @@ void test_command() {
     for (int n = 1; n <= TEST_POSITION_COUNT; n++) {
         // The title is Latin-1: 0xF3 is the o with acute accent.
         printf("Posici\xF3n %d:\n", n);
-        if (!setup_position(test_positions[n - 1])) {
+        if (!setup_position(game, test_positions[n - 1])) {
             printf("Error: test position %d could not be set up.\n", n);
             continue;
         }

@@ -5,7 +5,7 @@
 
 uint64_t perft(int depth);
 void perft_command(const char* line);
-void bench_command();
+void bench_command(const char* line);  // "bench [threads]"
 void test_command();
 
 // The benchmark's and the test suite's setups, for tests that run their searches without the console.

@@ -5,7 +5,7 @@ using namespace board_test;
 
 namespace {
 
-constexpr int KING_OF_DEFENDER = -2;  // as a square: ask in_check(defender) instead
+constexpr int KING_OF_DEFENDER = -2;  // as a square: ask in_check(game, defender) instead
 
 class Attacks : public BoardTest {};
 
@@ -32,7 +32,7 @@ TEST_F(Attacks, IsAttackedAndInCheck) {
     };
     for (const auto& c : cases) {
         setup(c.fen);
-        const int got = c.square == KING_OF_DEFENDER ? in_check(c.defender) : is_attacked(c.square, c.defender);
+        const int got = c.square == KING_OF_DEFENDER ? in_check(game, c.defender) : is_attacked(game, c.square, c.defender);
         EXPECT_EQ(got, c.expected) << c.fen << " square " << c.square;
     }
 }

@@ -26,12 +26,23 @@ inline void reset_engine_state() {
     init_hash_keys();
     set_variant("normal");
     std::memset(&ordering_memory, 0, sizeof ordering_memory);
-    pos.ply = 0;
+    game.ply = 0;
 }
 
-// Position has no padding, so comparing its bytes compares every field.
+// A position's board and counters without the history below them: what make and unmake must
+// restore, small enough to keep at every node of a walk. Position has no padding, so comparing
+// its bytes compares every field.
 static_assert(std::has_unique_object_representations_v<Position>);
-inline bool same_position(const Position& a, const Position& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+struct BoardBytes {
+    unsigned char bytes[POSITION_BOARD_BYTES];
+};
+inline BoardBytes board_of(const Position& p) {
+    BoardBytes b;
+    std::memcpy(b.bytes, &p, sizeof b.bytes);
+    return b;
+}
+inline void restore_board(Position& p, const BoardBytes& b) { std::memcpy(static_cast<void*>(&p), b.bytes, sizeof b.bytes); }
+inline bool same_position(const BoardBytes& a, const Position& b) { return std::memcmp(a.bytes, &b, sizeof a.bytes) == 0; }
 
 class BoardTest : public ::testing::Test {
 protected:
@@ -41,8 +52,8 @@ protected:
     // Sets up a text in a variant; the test fails if the text is refused.
     static void setup(const std::string& text, const char* variant = "normal") {
         set_variant(variant);
-        ASSERT_TRUE(setup_position(text.c_str())) << text;
-        ASSERT_TRUE(position_is_ok()) << text;
+        ASSERT_TRUE(setup_position(game, text.c_str())) << text;
+        ASSERT_TRUE(position_is_ok(game)) << text;
     }
 };
 
@@ -75,7 +86,7 @@ inline std::vector<PerftCase> read_perft_suite() {
 
 inline void setup_case(const PerftCase& c) {
     set_variant(c.chess960 ? "fischerandom" : "normal");
-    ASSERT_TRUE(setup_position(c.fen.c_str())) << c.fen;
+    ASSERT_TRUE(setup_position(game, c.fen.c_str())) << c.fen;
 }
 
 // Perft that checks position_is_ok after every make and unmake, that a refused move changes
@@ -85,19 +96,20 @@ struct CheckingPerft {
 
     uint64_t run(int depth) {
         Move list[MAX_MOVES];
-        const int n = depth > 0 ? generate_moves(list) : 0;
+        const int n = depth > 0 ? generate_moves(game, list) : 0;
         uint64_t total = depth == 0;
         for (int i = 0; i < n && fault.empty(); ++i) {
-            const Position before = pos;
-            if (!make_move(list[i])) {
-                if (!same_position(before, pos)) fault = "refused move changed the position";
+            const BoardBytes before = board_of(game);
+            const int game_ply = game.game_ply, ply = game.ply;
+            if (!make_move(game, list[i])) {
+                if (!same_position(before, game)) fault = "refused move changed the position";
                 continue;
             }
-            if (!position_is_ok() || pos.game_ply != before.game_ply + 1 || pos.ply != before.ply + 1)
+            if (!position_is_ok(game) || game.game_ply != game_ply + 1 || game.ply != ply + 1)
                 fault = "inconsistent position after make";
             total += run(depth - 1);
-            unmake_move();
-            if (!same_position(before, pos) || !position_is_ok()) fault = "unmake did not restore every field";
+            unmake_move(game);
+            if (!same_position(before, game) || !position_is_ok(game)) fault = "unmake did not restore every field";
             if (!fault.empty()) fault += " (" + std::to_string(list[i].from) + "-" + std::to_string(list[i].to) + ")";
         }
         return total;

@@ -12,16 +12,16 @@ protected:
     // Makes a move that must be admitted or refused. A refusal must change nothing; an admitted
     // move must leave a consistent position that unmake restores exactly. Leaves the move made.
     static void try_move(Move m, bool admitted) {
-        const Position before = pos;
-        ASSERT_EQ(make_move(m), admitted ? 1 : 0) << m.from << "-" << m.to;
+        const BoardBytes before = board_of(game);
+        ASSERT_EQ(make_move(game, m), admitted ? 1 : 0) << m.from << "-" << m.to;
         if (!admitted) {
-            EXPECT_TRUE(same_position(before, pos));
+            EXPECT_TRUE(same_position(before, game));
             return;
         }
-        EXPECT_TRUE(position_is_ok());
-        unmake_move();
-        EXPECT_TRUE(same_position(before, pos));
-        ASSERT_EQ(make_move(m), 1);
+        EXPECT_TRUE(position_is_ok(game));
+        unmake_move(game);
+        EXPECT_TRUE(same_position(before, game));
+        ASSERT_EQ(make_move(game, m), 1);
     }
 };
 
@@ -49,13 +49,13 @@ TEST_F(MakeMove, CastlingAdmissionAndPlacement) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.fen);
         setup(c.fen, c.chess960 ? "fischerandom" : "normal");
-        const int mover = pos.side;
+        const int mover = game.side;
         try_move({c.from, c.to, MOVE_CASTLE, 0}, c.king >= 0);
         if (c.king < 0) continue;
-        EXPECT_EQ(std::make_tuple(pos.piece[c.king], pos.piece[c.rook], pos.color[c.rook]),
+        EXPECT_EQ(std::make_tuple(game.piece[c.king], game.piece[c.rook], game.color[c.rook]),
                   std::make_tuple(int(KING), int(ROOK), mover));
-        EXPECT_EQ(pos.castle & (mover == WHITE ? 3 : 12), 0);
-        EXPECT_EQ(game_history[0].captured, EMPTY);  // the own rook is never taken
+        EXPECT_EQ(game.castle & (mover == WHITE ? 3 : 12), 0);
+        EXPECT_EQ(game.history[0].captured, EMPTY);  // the own rook is never taken
     }
 }
 
@@ -64,46 +64,46 @@ TEST_F(MakeMove, EnPassantAndCapturePromotion) {
     try_move({25, 18, MOVE_EN_PASSANT, 0}, false);
     setup("4k3/8/8/3Pp3/8/8/8/4K3w-e6");
     try_move({27, 20, MOVE_EN_PASSANT, 0}, true);
-    EXPECT_EQ(std::make_tuple(pos.piece[28], pos.fifty, game_history[0].captured),
+    EXPECT_EQ(std::make_tuple(game.piece[28], game.fifty, game.history[0].captured),
               std::make_tuple(int(EMPTY), 0, int(EMPTY)));
     setup("1r2k3/2P5/8/8/8/8/8/4K3w-");
-    const uint64_t before_key = pos.hash_key;
+    const uint64_t before_key = game.hash_key;
     try_move({10, 1, MOVE_PROMOTE_KNIGHT, 0}, true);
-    EXPECT_EQ(std::make_tuple(pos.piece[1], pos.piece_material[WHITE], pos.piece_material[BLACK], pos.fifty),
+    EXPECT_EQ(std::make_tuple(game.piece[1], game.piece_material[WHITE], game.piece_material[BLACK], game.fifty),
               std::make_tuple(int(KNIGHT), 315, 0, 0));
-    EXPECT_EQ(game_history[0].captured, ROOK);
-    EXPECT_EQ(game_history[0].hash_key, before_key);
+    EXPECT_EQ(game.history[0].captured, ROOK);
+    EXPECT_EQ(game.history[0].hash_key, before_key);
 }
 
 TEST_F(MakeMove, HistoryEntryCountersAndRights) {
     setup("r3k2r/8/8/8/8/8/8/R3K2RwKQkq-");
-    ASSERT_EQ(make_move({63, 55, MOVE_NORMAL, 123}), 1);  // h1-h2
-    const HistoryEntry& e = game_history[0];
+    ASSERT_EQ(make_move(game, {63, 55, MOVE_NORMAL, 123}), 1);  // h1-h2
+    const HistoryEntry& e = game.history[0];
     EXPECT_EQ(std::tie(e.from, e.to, e.type, e.score, e.captured, e.castle, e.ep, e.fifty),
               std::make_tuple(63, 55, int(MOVE_NORMAL), 123, int(EMPTY), 15, NO_SQUARE, 0));
-    EXPECT_EQ(std::tie(pos.fifty, pos.castle, pos.ply, pos.game_ply, pos.side),
+    EXPECT_EQ(std::tie(game.fifty, game.castle, game.ply, game.game_ply, game.side),
               std::make_tuple(1, 15 & ~CASTLE_WHITE_SHORT, 1, 1, int(BLACK)));
-    ASSERT_EQ(make_move({0, 56, MOVE_NORMAL, 0}), 1);  // a8xa1 ends White's long right too
-    EXPECT_EQ(std::tie(pos.fifty, pos.castle), std::make_tuple(0, int(CASTLE_BLACK_SHORT)));
+    ASSERT_EQ(make_move(game, {0, 56, MOVE_NORMAL, 0}), 1);  // a8xa1 ends White's long right too
+    EXPECT_EQ(std::tie(game.fifty, game.castle), std::make_tuple(0, int(CASTLE_BLACK_SHORT)));
 }
 
 // The interface may hand the move to the other side between moves ("white", "black"): taking
 // moves back afterwards must still return each man to its owner and the move to its mover.
 TEST_F(MakeMove, UnmakeAfterTheSideToMoveWasHandedOver) {
     setup(START_POSITION);
-    const Position start = pos;
-    ASSERT_EQ(make_move({52, 36, MOVE_NORMAL, 0}), 1);  // e2e4, then White is given the move again
-    pos.side = WHITE;
-    pos.ep = NO_SQUARE;
-    pos.hash_key = compute_hash_key();
-    const Position handed_over = pos;
-    ASSERT_EQ(make_move({51, 35, MOVE_NORMAL, 0}), 1);  // d2d4
+    const BoardBytes start = board_of(game);
+    ASSERT_EQ(make_move(game, {52, 36, MOVE_NORMAL, 0}), 1);  // e2e4, then White is given the move again
+    game.side = WHITE;
+    game.ep = NO_SQUARE;
+    game.hash_key = compute_hash_key(game);
+    const BoardBytes handed_over = board_of(game);
+    ASSERT_EQ(make_move(game, {51, 35, MOVE_NORMAL, 0}), 1);  // d2d4
 
-    unmake_move();
-    EXPECT_TRUE(same_position(handed_over, pos));
-    unmake_move();
-    EXPECT_TRUE(position_is_ok());
-    EXPECT_TRUE(same_position(start, pos));
+    unmake_move(game);
+    EXPECT_TRUE(same_position(handed_over, game));
+    unmake_move(game);
+    EXPECT_TRUE(position_is_ok(game));
+    EXPECT_TRUE(same_position(start, game));
 }
 
 // The history stack has MAX_GAME_PLY entries; a move that would need one more is refused.
@@ -111,12 +111,12 @@ TEST_F(MakeMove, FullHistoryRefusesFurtherMoves) {
     setup("4k3/8/8/8/8/8/8/4K1N1w-");
     const Move shuttle[4] = {
         {62, 45, MOVE_NORMAL, 0}, {4, 5, MOVE_NORMAL, 0}, {45, 62, MOVE_NORMAL, 0}, {5, 4, MOVE_NORMAL, 0}};
-    for (int i = 0; i < MAX_GAME_PLY; ++i) ASSERT_EQ(make_move(shuttle[i % 4]), 1) << "move " << i;
+    for (int i = 0; i < MAX_GAME_PLY; ++i) ASSERT_EQ(make_move(game, shuttle[i % 4]), 1) << "move " << i;
     try_move(shuttle[0], false);
-    EXPECT_EQ(count_legal_moves(), 0);
-    for (int i = 0; i < MAX_GAME_PLY; ++i) unmake_move();
-    EXPECT_EQ(pos.game_ply, 0);
-    EXPECT_TRUE(position_is_ok());
+    EXPECT_EQ(count_legal_moves(game), 0);
+    for (int i = 0; i < MAX_GAME_PLY; ++i) unmake_move(game);
+    EXPECT_EQ(game.game_ply, 0);
+    EXPECT_TRUE(position_is_ok(game));
 }
 
 }  // namespace

@@ -12,7 +12,7 @@ class MoveGen : public BoardTest {};
 
 std::vector<Move> generated(bool captures_only = false) {
     Move list[MAX_MOVES];
-    const int n = captures_only ? gen_captures(list) : generate_moves(list, &ordering_memory);
+    const int n = captures_only ? gen_captures(game, list) : generate_moves(game, list, &ordering_memory);
     return std::vector<Move>(list, list + n);
 }
 
@@ -38,9 +38,9 @@ TEST_F(MoveGen, StartPositionOrderAndScores) {
         EXPECT_EQ(std::make_tuple(moves[i].from, moves[i].to, moves[i].score),
                   std::make_tuple(order[i][0], order[i][1], i == 20 ? 3000095 : i == 21 ? 3000195 : 0));
     EXPECT_EQ(std::make_tuple(moves[1].type, moves[20].type), std::make_tuple(int(MOVE_DOUBLE_PUSH), int(MOVE_CASTLE)));
-    EXPECT_EQ(count_legal_moves(), 20);  // both castlings are blocked
+    EXPECT_EQ(count_legal_moves(game), 20);  // both castlings are blocked
     set_variant("nocastle");
-    ASSERT_TRUE(setup_position("r3k2r/8/8/8/8/8/8/R3K2RwKQkq-"));
+    ASSERT_TRUE(setup_position(game, "r3k2r/8/8/8/8/8/8/R3K2RwKQkq-"));
     for (const Move& m : generated()) EXPECT_NE(m.type, MOVE_CASTLE);
     setup("4k3/8/8/8/8/8/8/5KR1wG-", "fischerandom");  // king f1 castles onto its g1 rook
     EXPECT_EQ(score_of(61, 62), 3000295);
@@ -65,9 +65,9 @@ TEST_F(MoveGen, PromotionsInOrderWithFixedScores) {
     ordering_memory.history[52][44] = 5;  // add_move scores as the generator does
     Move list[3];
     int n = 0;
-    add_move(52, 44, MOVE_NORMAL, list, &n, &ordering_memory);
-    add_move(52, 44, MOVE_PROMOTE_KNIGHT, list, &n, &ordering_memory);
-    add_move(52, 44, MOVE_NORMAL, list, &n);  // without ordering memory a quiet move scores 0
+    add_move(game, 52, 44, MOVE_NORMAL, list, &n, &ordering_memory);
+    add_move(game, 52, 44, MOVE_PROMOTE_KNIGHT, list, &n, &ordering_memory);
+    add_move(game, 52, 44, MOVE_NORMAL, list, &n);  // without ordering memory a quiet move scores 0
     EXPECT_EQ(std::make_tuple(n, list[0].score, list[1].score, list[2].score), std::make_tuple(3, 5, 2300000, 0));
 }
 
@@ -89,7 +89,7 @@ TEST_F(MoveGen, KillerAndHistoryScores) {
         {MAX_PLY + 3, 57, 42, 77}, {MAX_PLY + 3, 52, 36, 0}, {-1, 57, 42, 77}, {-1, 52, 36, 0},
     };
     for (const auto& c : cases) {
-        pos.ply = c[0];
+        game.ply = c[0];
         EXPECT_EQ(score_of(c[1], c[2]), c[3]) << "ply " << c[0] << " move " << c[1] << "-" << c[2];
     }
 }
@@ -107,7 +107,7 @@ TEST_F(MoveGen, CaptureScoresGoodAndBad) {
         ordering_memory.mate_killer[0] = {c.from, c.to, MOVE_NORMAL, 0};  // the mate killer does not touch a capture
         EXPECT_EQ(score_of(c.from, c.to), c.score);
         EXPECT_EQ(score_of(c.from, c.to, true), c.captures_score);
-        EXPECT_EQ(is_bad_capture(c.from, c.to), c.bad);
+        EXPECT_EQ(is_bad_capture(game, c.from, c.to), c.bad);
     }
     // En passant is scored as a quiet move (0 in captures only) and comes last, ep + 7 before ep + 9.
     setup("4k3/8/8/3PpP2/8/8/8/4K3w-e6");
@@ -132,7 +132,7 @@ std::vector<Listed> walked_moves(bool captures_only) {
     const Step knight[8] = {{-1, 2}, {-1, -2}, {-2, 1}, {-2, -1}, {1, -2}, {1, 2}, {2, -1}, {2, 1}};
     const Step king[8] = {{0, -1}, {0, 1}, {-1, 0}, {1, 0}, {-1, -1}, {-1, 1}, {1, -1}, {1, 1}};
     const Step rays[8] = {{-1, -1}, {-1, 1}, {1, 1}, {1, -1}, {0, -1}, {0, 1}, {-1, 0}, {1, 0}};
-    const int me = pos.side, opp = 1 - me;
+    const int me = game.side, opp = 1 - me;
     std::vector<Listed> out;
     auto add = [&](int from, int r, int f, bool promotes) {
         const int to = r * 8 + f;
@@ -140,11 +140,11 @@ std::vector<Listed> walked_moves(bool captures_only) {
         for (int type = MOVE_PROMOTE_QUEEN; type <= (captures_only ? MOVE_PROMOTE_QUEEN : MOVE_PROMOTE_KNIGHT); ++type)
             out.emplace_back(from, to, type);
     };
-    auto colour_at = [](int r, int f) { return on_board(r, f) ? pos.color[r * 8 + f] : -1; };
+    auto colour_at = [](int r, int f) { return on_board(r, f) ? game.color[r * 8 + f] : -1; };
     for (int s = 0; s < 64; ++s) {
-        if (pos.color[s] != me) continue;
+        if (game.color[s] != me) continue;
         const int r = s / 8, f = s % 8;
-        switch (pos.piece[s]) {
+        switch (game.piece[s]) {
             case PAWN: {
                 const int ahead = me == WHITE ? r - 1 : r + 1;
                 const bool promotes = ahead == 0 || ahead == 7;
@@ -161,13 +161,13 @@ std::vector<Listed> walked_moves(bool captures_only) {
             }
             case KNIGHT:
             case KING:
-                for (const Step& step : pos.piece[s] == KNIGHT ? knight : king) {
+                for (const Step& step : game.piece[s] == KNIGHT ? knight : king) {
                     const int c = colour_at(r + step.rows, f + step.files);
                     if (c == opp || (c == EMPTY && !captures_only)) add(s, r + step.rows, f + step.files, false);
                 }
                 break;
             default:
-                for (int d = pos.piece[s] == ROOK ? 4 : 0; d < (pos.piece[s] == BISHOP ? 4 : 8); ++d)
+                for (int d = game.piece[s] == ROOK ? 4 : 0; d < (game.piece[s] == BISHOP ? 4 : 8); ++d)
                     for (int tr = r + rays[d].rows, tf = f + rays[d].files; on_board(tr, tf);
                          tr += rays[d].rows, tf += rays[d].files) {
                         const int c = colour_at(tr, tf);
@@ -188,7 +188,7 @@ struct OrderWalk {
     void run(int depth) {
         for (bool captures_only : {false, true}) {
             Move list[MAX_MOVES];
-            const int n = captures_only ? gen_captures(list) : generate_moves(list, &ordering_memory);
+            const int n = captures_only ? gen_captures(game, list) : generate_moves(game, list, &ordering_memory);
             std::vector<Listed> listed;
             for (int i = 0; i < n; ++i) {
                 const Move& m = list[i];
@@ -196,17 +196,17 @@ struct OrderWalk {
                 listed.emplace_back(m.from, m.to, m.type);
                 Move scored[1];
                 int k = 0;
-                add_move(m.from, m.to, m.type, scored, &k, &ordering_memory);
+                add_move(game, m.from, m.to, m.type, scored, &k, &ordering_memory);
                 if (!captures_only && scored[0].score != m.score) fault = "score differs from add_move's";
             }
             if (listed != walked_moves(captures_only)) fault = captures_only ? "capture order differs" : "move order differs";
         }
         Move list[MAX_MOVES];
-        const int n = generate_moves(list);
+        const int n = generate_moves(game, list);
         for (int i = 0; i < n && depth > 0 && fault.empty(); ++i)
-            if (make_move(list[i])) {
+            if (make_move(game, list[i])) {
                 run(depth - 1);
-                unmake_move();
+                unmake_move(game);
             }
     }
 };
@@ -238,9 +238,9 @@ TEST_F(MoveGen, OrderOfTheSquareBySquareWalks) {
 
 TEST_F(MoveGen, MostMovesOfAnyPositionFitTheList) {
     setup("R6R/3Q4/1Q4Q1/4Q3/2Q4Q/Q4Q2/pp1Q4/kBNN1KB1w--");
-    EXPECT_EQ(count_legal_moves(), 218);
+    EXPECT_EQ(count_legal_moves(game), 218);
     Move list[MAX_MOVES];
-    EXPECT_LE(generate_moves(list), MAX_MOVES);
+    EXPECT_LE(generate_moves(game, list), MAX_MOVES);
 }
 
 }  // namespace

@@ -33,17 +33,17 @@ TEST_F(Notation, EachNotationWritesTheMovesItsProtocolReads) {
         SCOPED_TRACE(std::string(c.fen) + " " + c.uci);
         setup(c.fen, c.variant);
         MoveList list;
-        const int n = generate_moves(list);
+        const int n = generate_moves(game, list);
         const Move* found = nullptr;
         for (int i = 0; i < n; i++)
             if (list[i].from == c.from && list[i].to == c.to && list[i].type == c.type) found = &list[i];
         ASSERT_NE(found, nullptr);
         char text[MOVE_TEXT_SIZE];
-        format_move(text, *found, NOTATION_MOVE_LINE);
+        format_move(game, text, *found, NOTATION_MOVE_LINE);
         EXPECT_STREQ(text, c.move_line);
-        format_move(text, *found, NOTATION_THINKING);
+        format_move(game, text, *found, NOTATION_THINKING);
         EXPECT_STREQ(text, c.thinking);
-        format_move(text, *found, NOTATION_UCI);
+        format_move(game, text, *found, NOTATION_UCI);
         EXPECT_STREQ(text, c.uci);
     }
 }

@@ -25,7 +25,7 @@ TEST_F(PerftSuite, QuickDepthsMatchPublishedCounts) {
     for (const auto& c : cases) {
         EXPECT_GE(c.counts.size(), 4u) << c.fen;
         setup_case(c);
-        const Position root = pos;
+        const BoardBytes root = board_of(game);
         for (size_t d = 1; d <= c.counts.size() && c.counts[d - 1] <= QUICK_NODE_BUDGET; ++d) {
             CheckingPerft walk;
             const int depth = static_cast<int>(d);
@@ -33,7 +33,7 @@ TEST_F(PerftSuite, QuickDepthsMatchPublishedCounts) {
                 << c.fen << " depth " << d;
             EXPECT_TRUE(walk.fault.empty()) << c.fen << ": " << walk.fault;
         }
-        EXPECT_TRUE(same_position(root, pos)) << c.fen;
+        EXPECT_TRUE(same_position(root, game)) << c.fen;
         reset_engine_state();
     }
 }
@@ -42,7 +42,7 @@ TEST_F(PerftSuite, QuickDepthsMatchPublishedCounts) {
 TEST_F(PerftSuite, EdgeCounts) {
     setup("rnb1kbnr/pppp1ppp/8/4p3/6Pq/5P2/PPPPP2P/RNBQKBNRw KQkq -");  // fool's mate
     EXPECT_EQ(perft(1), 0u);
-    EXPECT_EQ(count_legal_moves(), 0);
+    EXPECT_EQ(count_legal_moves(game), 0);
     setup("7k/5Q2/6K1/8/8/8/8/8b--");  // stalemate
     EXPECT_EQ(perft(1), 0u);
 }
@@ -54,11 +54,11 @@ struct CaptureSubsetWalk {
 
     void run(int depth) {
         Move all[MAX_MOVES], caps[MAX_MOVES];
-        const int n = generate_moves(all), k = gen_captures(caps);
+        const int n = generate_moves(game, all), k = gen_captures(game, caps);
         std::vector<std::tuple<int, int, int, int>> expected, got;
         for (int i = 0; i < n; ++i) {
             const Move& m = all[i];
-            if (m.type == MOVE_NORMAL && pos.color[m.to] == 1 - pos.side)
+            if (m.type == MOVE_NORMAL && game.color[m.to] == 1 - game.side)
                 expected.emplace_back(m.from, m.to, m.type, m.score > 0 ? m.score : -1);
             else if (m.type == MOVE_PROMOTE_QUEEN || m.type == MOVE_EN_PASSANT)
                 expected.emplace_back(m.from, m.to, m.type, m.type == MOVE_EN_PASSANT ? 0 : m.score);
@@ -72,9 +72,9 @@ struct CaptureSubsetWalk {
         std::sort(got.begin(), got.end());
         if (expected != got) fault = "capture lists differ";
         for (int i = 0; i < n && depth > 0 && fault.empty(); ++i)
-            if (make_move(all[i])) {
+            if (make_move(game, all[i])) {
                 run(depth - 1);
-                unmake_move();
+                unmake_move(game);
             }
     }
 };
@@ -86,30 +86,30 @@ struct LegalityWalk {
     std::string fault;
 
     void run(int depth) {
-        const Position start = pos;
-        const uint64_t pass_key = key_after_null_move();
-        make_null_move();
-        if (pos.hash_key != pass_key || pos.hash_key != compute_hash_key()) fault = "key_after_null_move differs";
-        unmake_move();
-        if (!same_position(start, pos)) fault = "a null move was not taken back";
+        const BoardBytes start = board_of(game);
+        const uint64_t pass_key = key_after_null_move(game);
+        make_null_move(game);
+        if (game.hash_key != pass_key || game.hash_key != compute_hash_key(game)) fault = "key_after_null_move differs";
+        unmake_move(game);
+        if (!same_position(start, game)) fault = "a null move was not taken back";
         Move list[MAX_MOVES];
-        const int n = generate_moves(list);
+        const int n = generate_moves(game, list);
         for (int i = 0; i < n && fault.empty(); ++i) {
-            const Position before = pos;
-            const int predicted = is_legal(list[i]);
-            const bool check_predicted = gives_check(list[i]);
-            const uint64_t key_predicted = key_after(list[i]);
-            if (!same_position(before, pos)) fault = "is_legal, gives_check or key_after changed the position";
+            const BoardBytes before = board_of(game);
+            const int predicted = is_legal(game, list[i]);
+            const bool check_predicted = gives_check(game, list[i]);
+            const uint64_t key_predicted = key_after(game, list[i]);
+            if (!same_position(before, game)) fault = "is_legal, gives_check or key_after changed the position";
             const std::string move = " (" + std::to_string(list[i].from) + "-" + std::to_string(list[i].to) + ")";
-            const int made = make_move(list[i]);
+            const int made = make_move(game, list[i]);
             if (predicted != made)
                 fault = "is_legal " + std::to_string(predicted) + ", make_move " + std::to_string(made) + move;
             if (!made) continue;
-            if (check_predicted != (in_check(pos.side) != 0))
+            if (check_predicted != (in_check(game, game.side) != 0))
                 fault = "gives_check " + std::to_string(check_predicted) + " after" + move;
-            if (key_predicted != pos.hash_key) fault = "key_after differs from the key after" + move;
+            if (key_predicted != game.hash_key) fault = "key_after differs from the key after" + move;
             if (depth > 1) run(depth - 1);
-            unmake_move();
+            unmake_move(game);
         }
     }
 };
@@ -119,9 +119,9 @@ std::string placement() {
     std::string text;
     for (int s = 0; s < 64; ++s) {
         if (s > 0 && s % 8 == 0) text += '/';
-        text += pos.piece[s] == EMPTY ? '.' : "pnbrqk"[pos.piece[s]] - (pos.color[s] == WHITE ? 32 : 0);
+        text += game.piece[s] == EMPTY ? '.' : "pnbrqk"[game.piece[s]] - (game.color[s] == WHITE ? 32 : 0);
     }
-    return text + (pos.side == WHITE ? " w " : " b ") + std::to_string(pos.castle) + " " + std::to_string(pos.ep);
+    return text + (game.side == WHITE ? " w " : " b ") + std::to_string(game.castle) + " " + std::to_string(game.ep);
 }
 
 // At every node of a walk, count_legal_moves equals the moves of generate_moves that is_legal
@@ -132,20 +132,20 @@ struct CountWalk {
 
     void run(int depth) {
         Move list[MAX_MOVES];
-        const int n = generate_moves(list);
+        const int n = generate_moves(game, list);
         int legal = 0;
-        for (int i = 0; i < n; ++i) legal += is_legal(list[i]);
-        const Position before = pos;
-        const int counted = count_legal_moves();
+        for (int i = 0; i < n; ++i) legal += is_legal(game, list[i]);
+        const BoardBytes before = board_of(game);
+        const int counted = count_legal_moves(game);
         ++nodes;
-        if (!same_position(before, pos)) fault = "count_legal_moves changed the position";
+        if (!same_position(before, game)) fault = "count_legal_moves changed the position";
         if (counted != legal) {
             fault = "counted " + std::to_string(counted) + ", legal " + std::to_string(legal) + " at " + placement();
         }
         for (int i = 0; i < n && depth > 0 && fault.empty(); ++i)
-            if (make_move(list[i])) {
+            if (make_move(game, list[i])) {
                 run(depth - 1);
-                unmake_move();
+                unmake_move(game);
             }
     }
 };
@@ -186,7 +186,7 @@ TEST_F(PerftSuite, LegalMoveCountAgreesWithTheGenerator) {
     walks.insert(walks.end(), std::begin(tricky), std::end(tricky));
     for (const auto& w : walks) {
         set_variant(w.variant);
-        ASSERT_TRUE(setup_position(w.fen.c_str())) << w.fen;
+        ASSERT_TRUE(setup_position(game, w.fen.c_str())) << w.fen;
         CountWalk walk;
         walk.run(w.depth);
         EXPECT_TRUE(walk.fault.empty()) << w.fen << ": " << walk.fault;
@@ -217,7 +217,7 @@ TEST_F(PerftSuite, LegalityAndCheckTestsAgreeWithMakeMove) {
     };
     for (const auto& [fen, variant] : checks) {
         set_variant(variant);
-        ASSERT_TRUE(setup_position(fen)) << fen;
+        ASSERT_TRUE(setup_position(game, fen)) << fen;
         LegalityWalk walk;
         walk.run(3);
         EXPECT_TRUE(walk.fault.empty()) << fen << ": " << walk.fault;
@@ -257,13 +257,13 @@ TEST_F(PerftSuite, CommandOutputAndState) {
     for (const auto& [line, expected] : cases) EXPECT_EQ(run_command(line), expected) << '"' << line << '"';
     // Whatever came before, perft counts from the orthodox start position.
     set_variant("fischerandom");
-    ASSERT_TRUE(setup_position("4k3/8/8/8/8/8/8/4K3w--"));
+    ASSERT_TRUE(setup_position(game, "4k3/8/8/8/8/8/8/4K3w--"));
     search_start_ms = -12345;
     run_command("perft 1");
     EXPECT_STREQ(Variant, "normal");
     EXPECT_EQ(variant_kind, VARIANT_NORMAL);
-    EXPECT_EQ(pos.hash_key, 0x1d0b07bbcf64539dULL);
-    EXPECT_EQ(pos.game_ply, 0);
+    EXPECT_EQ(game.hash_key, 0x1d0b07bbcf64539dULL);
+    EXPECT_EQ(game.game_ply, 0);
     EXPECT_NE(search_start_ms, -12345);
 }
 

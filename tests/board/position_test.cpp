@@ -20,26 +20,26 @@ TEST_F(PositionState, ZobristKeysBitForBit) {
     EXPECT_EQ(std::make_tuple(zobrist_piece[0], zobrist_castle[15], zobrist_ep[63]),
               std::make_tuple(0x039b11bf4890d6a4ULL, castle15, ep63));
     setup(START);
-    EXPECT_EQ(pos.hash_key, 0x1d0b07bbcf64539dULL);
+    EXPECT_EQ(game.hash_key, 0x1d0b07bbcf64539dULL);
     for (int c = BLACK; c <= WHITE; ++c)
-        EXPECT_EQ(std::make_tuple(pos.piece_material[c], pos.pawn_material[c]), std::make_tuple(3220, 800));
+        EXPECT_EQ(std::make_tuple(game.piece_material[c], game.pawn_material[c]), std::make_tuple(3220, 800));
     EXPECT_EQ(std::make_tuple(flip[0], flip[63], distance[0][63], distance[36][21]), std::make_tuple(56, 7, 7, 2));
 }
 
 TEST_F(PositionState, EnPassantCastlingAndSideEachChangeTheKey) {
     setup(START);
-    ASSERT_EQ(make_move({52, 36, MOVE_DOUBLE_PUSH, 0}), 1);  // e2-e4 sets e3 even with no capturer
-    EXPECT_EQ(pos.ep, 44);
-    EXPECT_EQ(pos.hash_key, compute_hash_key());
-    pos.ep = NO_SQUARE;
-    EXPECT_EQ(pos.hash_key ^ compute_hash_key(), zobrist_ep[44]);
-    pos.ep = 44;
+    ASSERT_EQ(make_move(game, {52, 36, MOVE_DOUBLE_PUSH, 0}), 1);  // e2-e4 sets e3 even with no capturer
+    EXPECT_EQ(game.ep, 44);
+    EXPECT_EQ(game.hash_key, compute_hash_key(game));
+    game.ep = NO_SQUARE;
+    EXPECT_EQ(game.hash_key ^ compute_hash_key(game), zobrist_ep[44]);
+    game.ep = 44;
     const std::string after_e5 = "rnbqkbnr/pppp1ppp/8/4p3/4P3/8/PPPP1PPP/RNBQKBNR";
     const char* tails[4] = {"wKQkq-", "wKQkqe6", "wKQk-", "bKQkq-"};
     uint64_t key[4];
     for (int i = 0; i < 4; ++i) {
         setup(after_e5 + tails[i]);
-        key[i] = pos.hash_key;
+        key[i] = game.hash_key;
     }
     EXPECT_NE(key[1], key[0]);
     EXPECT_NE(key[2], key[0]);
@@ -48,24 +48,24 @@ TEST_F(PositionState, EnPassantCastlingAndSideEachChangeTheKey) {
 
 TEST_F(PositionState, ConsistencyCheckSeesEachKindOfFault) {
     const std::function<void()> faults[] = {
-        [] { pos.hash_key ^= 1; },
-        [] { pos.piece_count[WHITE][KNIGHT]++; },
-        [] { pos.piece_material[BLACK] -= 1; },
-        [] { pos.king_square[WHITE] = 59; },
-        [] { pos.color[27] = WHITE; },    // a colour without a piece
-        [] { pos.piece[0] = EMPTY; },     // a piece vanished from one array only
-        [] { pos.castle_rook[0] = 62; },  // a right whose rook is not there
-        [] { pos.men[BLACK][KNIGHT] ^= 1; },   // a bitboard out of step with the mailbox
-        [] { pos.occupied[WHITE] ^= 1ull << 40; },
+        [] { game.hash_key ^= 1; },
+        [] { game.piece_count[WHITE][KNIGHT]++; },
+        [] { game.piece_material[BLACK] -= 1; },
+        [] { game.king_square[WHITE] = 59; },
+        [] { game.color[27] = WHITE; },    // a colour without a piece
+        [] { game.piece[0] = EMPTY; },     // a piece vanished from one array only
+        [] { game.castle_rook[0] = 62; },  // a right whose rook is not there
+        [] { game.men[BLACK][KNIGHT] ^= 1; },   // a bitboard out of step with the mailbox
+        [] { game.occupied[WHITE] ^= 1ull << 40; },
     };
     setup(START);
-    const Position good = pos;
+    const BoardBytes good = board_of(game);
     for (size_t i = 0; i < std::size(faults); ++i) {
         faults[i]();
-        EXPECT_FALSE(position_is_ok()) << "fault " << i;
-        pos = good;
+        EXPECT_FALSE(position_is_ok(game)) << "fault " << i;
+        restore_board(game, good);
     }
-    EXPECT_TRUE(position_is_ok());
+    EXPECT_TRUE(position_is_ok(game));
 }
 
 }  // namespace

@@ -29,8 +29,8 @@ TEST_F(Setup, EnPassantField) {
     };
     for (const auto& c : cases) {
         setup(c.fen, c.hah ? "fischerandom" : "normal");
-        EXPECT_EQ(pos.ep, c.ep) << c.fen;
-        EXPECT_EQ(pos.castle, c.castle) << c.fen;
+        EXPECT_EQ(game.ep, c.ep) << c.fen;
+        EXPECT_EQ(game.castle, c.castle) << c.fen;
     }
 }
 
@@ -57,27 +57,27 @@ TEST_F(Setup, CastlingRightsRooksAndMasks) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.fen);
         setup(c.fen, c.chess960 ? "fischerandom" : "normal");
-        EXPECT_EQ(pos.castle, c.castle);
+        EXPECT_EQ(game.castle, c.castle);
         int marked = 2;
         for (int r = 0; r < 4; ++r) {
-            if (!(pos.castle & (1 << r))) continue;
+            if (!(game.castle & (1 << r))) continue;
             ++marked;
-            EXPECT_EQ(pos.castle_rook[r], c.rook[r]) << "right " << r;
-            EXPECT_EQ(pos.castle_mask[c.rook[r]], rook_mask[r]) << "right " << r;
+            EXPECT_EQ(game.castle_rook[r], c.rook[r]) << "right " << r;
+            EXPECT_EQ(game.castle_mask[c.rook[r]], rook_mask[r]) << "right " << r;
         }
-        EXPECT_EQ(pos.castle_mask[pos.king_square[WHITE]], 12);
-        EXPECT_EQ(pos.castle_mask[pos.king_square[BLACK]], 3);
-        EXPECT_EQ(std::count_if(pos.castle_mask, pos.castle_mask + 64, [](int m) { return m != 15; }), marked);
+        EXPECT_EQ(game.castle_mask[game.king_square[WHITE]], 12);
+        EXPECT_EQ(game.castle_mask[game.king_square[BLACK]], 3);
+        EXPECT_EQ(std::count_if(game.castle_mask, game.castle_mask + 64, [](int m) { return m != 15; }), marked);
     }
 }
 
 // Setup sets up a position and nothing else: the counters restart, `ply` is kept.
 TEST_F(Setup, SuccessResetsTheCountersOnly) {
     setup(START);
-    ASSERT_EQ(make_move({52, 36, MOVE_DOUBLE_PUSH, 0}), 1);
-    pos.ply = 5;
-    ASSERT_TRUE(setup_position("4k3/8/8/8/8/8/8/4K3b--"));
-    EXPECT_EQ(std::make_tuple(pos.game_ply, pos.fifty, pos.ply, pos.side), std::make_tuple(0, 0, 5, int(BLACK)));
+    ASSERT_EQ(make_move(game, {52, 36, MOVE_DOUBLE_PUSH, 0}), 1);
+    game.ply = 5;
+    ASSERT_TRUE(setup_position(game, "4k3/8/8/8/8/8/8/4K3b--"));
+    EXPECT_EQ(std::make_tuple(game.game_ply, game.fifty, game.ply, game.side), std::make_tuple(0, 0, 5, int(BLACK)));
 }
 
 // Each refusal leaves the position, the history and the variant exactly as they were.
@@ -102,15 +102,15 @@ TEST_F(Setup, RefusedTextsLeaveEverythingIntact) {
         nullptr,
     };
     setup(KIWIPETE);
-    ASSERT_EQ(make_move({48, 40, MOVE_NORMAL, 0}), 1);  // a2-a3: a history entry to keep
-    const Position before = pos;
+    ASSERT_EQ(make_move(game, {48, 40, MOVE_NORMAL, 0}), 1);  // a2-a3: a history entry to keep
+    const BoardBytes before = board_of(game);
     HistoryEntry history_before[4];
-    std::memcpy(history_before, game_history, sizeof history_before);
+    std::memcpy(history_before, game.history, sizeof history_before);
     for (const char* text : refused) {
         SCOPED_TRACE(text ? text : "(null)");
-        EXPECT_FALSE(setup_position(text));
-        EXPECT_TRUE(same_position(before, pos));
-        EXPECT_EQ(std::memcmp(history_before, game_history, sizeof history_before), 0);
+        EXPECT_FALSE(setup_position(game, text));
+        EXPECT_TRUE(same_position(before, game));
+        EXPECT_EQ(std::memcmp(history_before, game.history, sizeof history_before), 0);
         EXPECT_STREQ(Variant, "normal");
     }
 }
@@ -118,14 +118,14 @@ TEST_F(Setup, RefusedTextsLeaveEverythingIntact) {
 TEST_F(Setup, MissingSideKeepsThePreviousSide) {
     setup("4k3/8/8/8/8/8/8/4K3b--");
     setup("4k3/8/8/8/8/8/8/4K3");
-    EXPECT_EQ(std::make_tuple(pos.side, pos.castle, pos.ep), std::make_tuple(int(BLACK), 0, NO_SQUARE));
+    EXPECT_EQ(std::make_tuple(game.side, game.castle, game.ep), std::make_tuple(int(BLACK), 0, NO_SQUARE));
 }
 
 TEST_F(Setup, VariantTextIsReadAgainAtSetup) {
     std::strcpy(Variant, "fischerandom");  // written as text, as a shell might
-    ASSERT_TRUE(setup_position("4k3/8/8/8/8/8/8/1R1K2R1wBG-"));
+    ASSERT_TRUE(setup_position(game, "4k3/8/8/8/8/8/8/1R1K2R1wBG-"));
     EXPECT_EQ(variant_kind, VARIANT_FISCHERANDOM);
-    EXPECT_EQ(pos.castle_rook[0], 62);
+    EXPECT_EQ(game.castle_rook[0], 62);
 }
 
 }  // namespace

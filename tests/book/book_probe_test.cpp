@@ -158,7 +158,7 @@ TEST_F(BookProbeTest, BookStepPlaysOnlyMovesTheBoardAllows) {
     Move move = NO_MOVE;
     // e2e5 is no move; e1e2 is, but not with the pawn still on e2. The book did answer: no miss.
     install(&main_book, &main_book_size, book_of_lines({{"e2e5"}, {"e1e2"}}));
-    ASSERT_TRUE(setup_position("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNRwKQkq-"));
+    ASSERT_TRUE(setup_position(game, "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNRwKQkq-"));
     for (int (*draw)() : {+[] { return 0; }, +[] { return 9; }}) {
         book_draw = draw;
         testing::internal::CaptureStdout();
@@ -169,14 +169,14 @@ TEST_F(BookProbeTest, BookStepPlaysOnlyMovesTheBoardAllows) {
     // Castling comes back as the generator's castling move.
     install(&main_book, &main_book_size,
             book_of_lines({{"e2e4", "e7e5", "g1f3", "b8c6", "f1c4", "f8c5", "e1g1"}}));
-    ASSERT_TRUE(setup_position("r1bqk1nr/pppp1ppp/2n5/2b1p3/2B1P3/5N2/PPPP1PPP/RNBQK2RwKQkq-"));
+    ASSERT_TRUE(setup_position(game, "r1bqk1nr/pppp1ppp/2n5/2b1p3/2B1P3/5N2/PPPP1PPP/RNBQK2RwKQkq-"));
     testing::internal::CaptureStdout();
     ASSERT_TRUE(book_step(&move));
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");  // the search shows the book move
     EXPECT_EQ(move.type, MOVE_CASTLE);
     EXPECT_EQ(move.to, 62);
     // Out of the book: three misses in a row switch it off.
-    ASSERT_TRUE(setup_position("rnbqkbnr/pppppppp/8/8/3P4/8/PPP1PPPP/RNBQKBNRbKQkq-"));
+    ASSERT_TRUE(setup_position(game, "rnbqkbnr/pppppppp/8/8/3P4/8/PPP1PPPP/RNBQKBNRbKQkq-"));
     for (int i = 0; i < 4; i++) EXPECT_FALSE(book_step(&move));
     EXPECT_EQ(book_misses, BOOK_MAX_MISSES);
     book_loaded = book_misses = 0;

@@ -24,13 +24,13 @@ struct Built {
     Bytes book;
 };
 
-// The legal moves of pos, promotions left out.
+// The legal moves of game, promotions left out.
 std::vector<Move> legal_moves() {
     MoveList list;
     std::vector<Move> legal;
-    for (int i = 0, n = generate_moves(list); i < n; i++) {
-        if (list[i].type >= MOVE_PROMOTE_QUEEN || !make_move(list[i])) continue;
-        unmake_move();
+    for (int i = 0, n = generate_moves(game, list); i < n; i++) {
+        if (list[i].type >= MOVE_PROMOTE_QUEEN || !make_move(game, list[i])) continue;
+        unmake_move(game);
         legal.push_back(list[i]);
     }
     return legal;
@@ -38,7 +38,7 @@ std::vector<Move> legal_moves() {
 
 std::string move_text(Move move) {
     char text[MOVE_TEXT_SIZE];
-    format_move(text, move, NOTATION_THINKING);
+    format_move(game, text, move, NOTATION_THINKING);
     return text;
 }
 
@@ -63,13 +63,13 @@ Noise noise_games(int count, uint32_t seed) {
     play("a6");
     int made = 0;
     for (Move x : legal_moves()) {
-        make_move(x);
+        make_move(game, x);
         for (Move y : legal_moves()) {
             if (made == count) break;
-            make_move(y);
+            make_move(game, y);
             const std::string opening = "1. a3 a6 2. " + move_text(x) + " " + move_text(y);
             noise.openings += repeat(2, opening + " 1/2-1/2");
-            std::string game = opening;
+            std::string record = opening;
             for (int ply = 4; ply < 24; ply++) {
                 char text[BOOK_TEXT_SIZE];
                 book_position_text(text);
@@ -78,17 +78,17 @@ Noise noise_games(int count, uint32_t seed) {
                 auto fresh = std::find_if(moves.begin(), moves.end(),
                                           [&](Move m) { return played.insert(text + move_text(m)).second; });
                 if (fresh == moves.end()) break;
-                game += ' ';
-                game += move_text(*fresh);
-                make_move(*fresh);
+                record += ' ';
+                record += move_text(*fresh);
+                make_move(game, *fresh);
             }
-            noise.games += game + " 1/2-1/2\n\n";
-            while (pos.game_ply > 3) unmake_move();
+            noise.games += record + " 1/2-1/2\n\n";
+            while (game.game_ply > 3) unmake_move(game);
             made++;
         }
-        unmake_move();
+        unmake_move(game);
     }
-    while (pos.game_ply > 0) unmake_move();
+    while (game.game_ply > 0) unmake_move(game);
     return noise;
 }
 
@@ -122,7 +122,7 @@ protected:
 
     // The candidates the engine finds after the moves, in its order, with draw r's choice first.
     static Moves after(const char* moves, int r = 0) {
-        EXPECT_EQ(pos.game_ply, 0);  // the tally leaves the board at the start
+        EXPECT_EQ(game.game_ply, 0);  // the tally leaves the board at the start
         char word[PGN_WORD_SIZE];
         for (const char* c = moves; std::sscanf(c, "%63s", word) == 1; c = std::strstr(c, word) + std::strlen(word)) {
             Move move;
@@ -134,7 +134,7 @@ protected:
         probe_book_with_draw(text, r, &probe);
         Moves found = candidates(probe);
         if (probe.count) found.insert(found.begin(), std::string(probe.from_text) + probe.to_text);
-        while (pos.game_ply > 0) unmake_move();
+        while (game.game_ply > 0) unmake_move(game);
         return found;
     }
 };

@@ -83,21 +83,21 @@ TEST_F(SanMove, EveryFormFindsItsMove) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.position) + " : " + c.word);
-        ASSERT_TRUE(setup_position(c.position));
-        const uint64_t key = pos.hash_key;
+        ASSERT_TRUE(setup_position(game, c.position));
+        const uint64_t key = game.hash_key;
         Move move = NO_MOVE;
         EXPECT_EQ(play_san_move(c.word, &move), c.status);
         if (c.status != SAN_OK) {
-            EXPECT_EQ(pos.game_ply, 0);  // nothing was played
-            EXPECT_EQ(pos.hash_key, key);
+            EXPECT_EQ(game.game_ply, 0);  // nothing was played
+            EXPECT_EQ(game.hash_key, key);
             continue;
         }
         EXPECT_EQ(move.from, square(c.move));
         EXPECT_EQ(move.to, square(c.move + 2));
         EXPECT_EQ(move.type, c.type);
-        ASSERT_EQ(pos.game_ply, 1);  // the move was played
-        EXPECT_EQ(game_history[0].from, move.from);
-        EXPECT_TRUE(position_is_ok());
+        ASSERT_EQ(game.game_ply, 1);  // the move was played
+        EXPECT_EQ(game.history[0].from, move.from);
+        EXPECT_TRUE(position_is_ok(game));
     }
 }
 
@@ -117,26 +117,26 @@ TEST_F(SanMove, FindsExactlyTheGeneratorsLegalMoves) {
     const char letters[] = "PNBRQK";  // by PieceType
     int checked = 0;
     for (const char* start : positions) {
-        ASSERT_TRUE(setup_position(start));
+        ASSERT_TRUE(setup_position(game, start));
         for (int walk = 0; walk < 24; walk++) {
             MoveList list;
-            const int n = generate_moves(list);
+            const int n = generate_moves(game, list);
             std::vector<Move> legal;
             for (int i = 0; i < n; i++)
-                if (make_move(list[i])) {
-                    unmake_move();
+                if (make_move(game, list[i])) {
+                    unmake_move(game);
                     legal.push_back(list[i]);
                 }
             if (legal.empty()) break;
             for (int from = 0; from < 64; from++)
                 for (int to = 0; to < 64; to++)
                     for (int lettered = 0; lettered < 2; lettered++) {
-                        if (lettered && pos.color[from] != pos.side) continue;
+                        if (lettered && game.color[from] != game.side) continue;
                         const Move* expected = nullptr;
                         for (const Move& m : legal)
                             if (m.from == from && m.to == to && m.type <= MOVE_PROMOTE_QUEEN) expected = &m;
                         if (lettered && expected && expected->type == MOVE_CASTLE) expected = nullptr;  // O-O only
-                        std::string word = std::string(lettered ? 1 : 0, letters[pos.piece[from] % 6]) +
+                        std::string word = std::string(lettered ? 1 : 0, letters[game.piece[from] % 6]) +
                                            char('a' + from % 8) + char('8' - from / 8) + char('a' + to % 8) +
                                            char('8' - to / 8) +
                                            (expected && expected->type == MOVE_PROMOTE_QUEEN ? "q" : "");
@@ -145,11 +145,11 @@ TEST_F(SanMove, FindsExactlyTheGeneratorsLegalMoves) {
                         ASSERT_EQ(status, expected ? SAN_OK : SAN_ILLEGAL) << start << " ply " << walk << ": " << word;
                         if (!expected) continue;
                         EXPECT_TRUE(move.from == from && move.to == to && move.type == expected->type) << word;
-                        unmake_move();
+                        unmake_move(game);
                         checked++;
                     }
             // On along a fixed path: the walk visits captures, promotions and castling on its way.
-            ASSERT_TRUE(make_move(legal[(walk * 7 + 3) % legal.size()]));
+            ASSERT_TRUE(make_move(game, legal[(walk * 7 + 3) % legal.size()]));
         }
     }
     EXPECT_GT(checked, 5000);

@@ -25,17 +25,17 @@ int fake_probe(int a0, int a1, int a2, int a3, int a4, int a5, int a6, int a7, i
 
 // Men like "Ke1 ke8 Ra1" (White in upper case) on an otherwise empty board.
 void place(const char* men, int side) {
-    pos = Position{};
-    std::fill(std::begin(pos.piece), std::end(pos.piece), EMPTY);
-    std::fill(std::begin(pos.color), std::end(pos.color), EMPTY);
-    pos.side = side;
-    pos.ep = NO_SQUARE;
+    game = Position{};
+    std::fill(std::begin(game.piece), std::end(game.piece), EMPTY);
+    std::fill(std::begin(game.color), std::end(game.color), EMPTY);
+    game.side = side;
+    game.ep = NO_SQUARE;
     std::istringstream in(men);
     for (std::string m; in >> m;) {
         int s = (8 - (m[2] - '0')) * 8 + (m[1] - 'a'), colour = std::isupper(m[0]) ? WHITE : BLACK;
-        pos.piece[s] = int(std::string("pnbrqk").find(char(std::tolower(m[0]))));
-        pos.color[s] = colour;
-        if (pos.piece[s] == KING) pos.king_square[colour] = s;
+        game.piece[s] = int(std::string("pnbrqk").find(char(std::tolower(m[0]))));
+        game.color[s] = colour;
+        if (game.piece[s] == KING) game.king_square[colour] = s;
     }
 }
 
@@ -61,15 +61,15 @@ TEST(BitbaseBinding, ProbeArgumentsFollowTheLibrarysCoding) {
         place(c.men, c.side);
         last_args.clear();
         fake_answer = -29990;
-        EXPECT_EQ(probe_bitbases(&score), c.args.empty() ? 0 : 1) << c.men;
+        EXPECT_EQ(probe_bitbases(game, &score), c.args.empty() ? 0 : 1) << c.men;
         EXPECT_EQ(score, c.args.empty() ? EGBB_NOT_FOUND : fake_answer) << c.men;
         EXPECT_EQ(last_args, c.args) << c.men;
     }
     // The library's miss is a miss, and so is an entry not bound: never a call through null.
     fake_answer = EGBB_NOT_FOUND;
-    EXPECT_EQ(probe_bitbases(&score), 0);
+    EXPECT_EQ(probe_bitbases(game, &score), 0);
     EgbbProbe = nullptr;
-    EXPECT_EQ(probe_bitbases(&score), 0);
+    EXPECT_EQ(probe_bitbases(game, &score), 0);
 }
 
 TEST(BitbaseBinding, CacheSizeFitsTheLibrarysInteger) {
@@ -106,15 +106,15 @@ TEST(BitbaseBinding, LoadsOurLibraryOnlyFromAPathThatFits) {
     EXPECT_EQ(egbb_loaded, 1);
     int score = 0;
     place("Ke4 kd6 Rh1", WHITE);
-    ASSERT_EQ(probe_bitbases(&score), 1);
+    ASSERT_EQ(probe_bitbases(game, &score), 1);
     EXPECT_GT(score, 10000);
-    pos.side = BLACK;
-    ASSERT_EQ(probe_bitbases(&score), 1);
+    game.side = BLACK;
+    ASSERT_EQ(probe_bitbases(game, &score), 1);
     EXPECT_LT(score, -10000);
     unload_bitbases();
     unload_bitbases();  // a second release is harmless
     EXPECT_EQ(EgbbProbe, nullptr);
-    EXPECT_EQ(probe_bitbases(&score), 0);
+    EXPECT_EQ(probe_bitbases(game, &score), 0);
 }
 
 TEST(BitbaseBinding, ImpossibleScoresAreMissesNamedOnce) {
@@ -125,12 +125,12 @@ TEST(BitbaseBinding, ImpossibleScoresAreMissesNamedOnce) {
     testing::internal::CaptureStdout();
     for (int answer : {EGBB_SCORE_LIMIT, -EGBB_SCORE_LIMIT, INT_MAX, INT_MIN, 32767, -99999}) {
         fake_answer = answer;
-        EXPECT_EQ(probe_bitbases(&score), 0) << answer;
+        EXPECT_EQ(probe_bitbases(game, &score), 0) << answer;
         EXPECT_EQ(score, EGBB_NOT_FOUND) << answer;
     }
     for (int answer : {EGBB_SCORE_LIMIT - 1, -(EGBB_SCORE_LIMIT - 1), 0}) {
         fake_answer = answer;
-        EXPECT_EQ(probe_bitbases(&score), 1) << answer;
+        EXPECT_EQ(probe_bitbases(game, &score), 1) << answer;
         EXPECT_EQ(score, answer);
     }
     std::string said = testing::internal::GetCapturedStdout();

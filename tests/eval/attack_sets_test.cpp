@@ -14,14 +14,15 @@ namespace {
 // After each phase's loop: the pieces' sets and the pawns' captures of each colour are exactly
 // the squares attacked_by_non_king finds for that colour.
 void expect_sets_agree(const std::string& fen) {
-    build_working_tables();
-    for (void (*loop)() : {piece_terms_middlegame, piece_terms_transition, piece_terms_endgame}) {
-        piece_attacks[WHITE] = piece_attacks[BLACK] = ~uint64_t{0};  // stale sets would show
-        loop();
+    static Evaluator ev(game);
+    build_working_tables(ev);
+    for (void (*loop)(Evaluator&) : {piece_terms_middlegame, piece_terms_transition, piece_terms_endgame}) {
+        ev.piece_attacks[WHITE] = ev.piece_attacks[BLACK] = ~uint64_t{0};  // stale sets would show
+        loop(ev);
         for (int colour = BLACK; colour <= WHITE; colour++) {
-            const uint64_t set = piece_attacks[colour] | pawn_attacks(pos.men[colour][PAWN], colour);
+            const uint64_t set = ev.piece_attacks[colour] | pawn_attacks(game.men[colour][PAWN], colour);
             for (int s = 0; s < 64; s++)
-                ASSERT_EQ((set >> s) & 1, uint64_t(attacked_by_non_king(s, 1 - colour) != 0))
+                ASSERT_EQ((set >> s) & 1, uint64_t(attacked_by_non_king(game, s, 1 - colour) != 0))
                     << fen << " colour " << colour << " square " << s;
         }
     }
@@ -39,7 +40,7 @@ TEST(AttackSets, AgreeWithTheSquareTestOnTheCorpus) {
         std::string placement, side;
         fields >> placement >> side;
         const std::string fen = placement + " " + side + " - -";
-        ASSERT_TRUE(setup_position(fen.c_str())) << fen;
+        ASSERT_TRUE(setup_position(game, fen.c_str())) << fen;
         expect_sets_agree(fen);
         positions++;
     }
@@ -52,7 +53,7 @@ TEST(AttackSets, EdgesAndBlockers) {
     set_variant("normal");
     for (const char* fen : {"k7/P6p/8/8/8/8/p6P/K7 w - -", "7k/8/2b5/3P4/8/1Q3r2/8/K5R1 w - -",
                             "r3k2r/8/q7/3Pp2Q/8/8/8/R3K2R b - -", "4k3/8/8/8/8/8/8/4K2B w - -"}) {
-        ASSERT_TRUE(setup_position(fen)) << fen;
+        ASSERT_TRUE(setup_position(game, fen)) << fen;
         expect_sets_agree(fen);
     }
 }

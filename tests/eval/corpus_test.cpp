@@ -37,34 +37,34 @@ std::string placement_and_side() {
         int empty = 0;
         for (int file = 0; file < 8; file++) {
             const int s = row * 8 + file;
-            if (pos.piece[s] == EMPTY) {
+            if (game.piece[s] == EMPTY) {
                 empty++;
                 continue;
             }
             if (empty) text += char('0' + empty);
             empty = 0;
-            text += letters[pos.color[s]][pos.piece[s]];
+            text += letters[game.color[s]][game.piece[s]];
         }
         if (empty) text += char('0' + empty);
         if (row < 7) text += '/';
     }
-    return text + (pos.side == WHITE ? " w" : " b");
+    return text + (game.side == WHITE ? " w" : " b");
 }
 
 // The stated settings: full window, no lazy exits, no cache, the given root material.
 int corpus_eval(const int root[4]) {
-    eval_cache = nullptr;
-    lazy_eval = 0;
-    root_piece_material[WHITE] = root[0];
-    root_pawn_material[WHITE] = root[1];
-    root_piece_material[BLACK] = root[2];
-    root_pawn_material[BLACK] = root[3];
-    return evaluate(-SCORE_INF, SCORE_INF);
+    static Evaluator ev(game);  // without a cache
+    ev.lazy_eval = 0;
+    ev.root_piece_material[WHITE] = root[0];
+    ev.root_pawn_material[WHITE] = root[1];
+    ev.root_piece_material[BLACK] = root[2];
+    ev.root_pawn_material[BLACK] = root[3];
+    return evaluate(ev, -SCORE_INF, SCORE_INF);
 }
 
 bool set_line(const CorpusLine& c) {
     set_variant("normal");
-    return setup_position((c.fen + " - -").c_str());
+    return setup_position(game, (c.fen + " - -").c_str());
 }
 
 std::vector<CorpusLine> read_corpus() {
@@ -84,21 +84,20 @@ std::vector<CorpusLine> read_corpus() {
 }
 
 int phase_of_position() {
-    const int total = pos.piece_material[WHITE] + pos.piece_material[BLACK] + pos.pawn_material[WHITE] +
-                      pos.pawn_material[BLACK];
+    const int total = game.piece_material[WHITE] + game.piece_material[BLACK] + game.pawn_material[WHITE] +
+                      game.pawn_material[BLACK];
     return total > MIDDLEGAME_MATERIAL ? 0 : total >= ENDGAME_MATERIAL ? 1 : 2;
 }
 
 TEST(EvalCorpus, EveryScoreAsRecorded) {
     init_hash_keys();
-    EvalCacheEntry* saved_cache = eval_cache;
     const auto corpus = read_corpus();
     ASSERT_GE(corpus.size(), 3000u) << CORPUS_FILE;
     int by_phase[3] = {0, 0, 0}, by_side[2] = {0, 0}, wrong = 0;
     for (const CorpusLine& c : corpus) {
         ASSERT_TRUE(set_line(c)) << c.fen;
         by_phase[phase_of_position()]++;
-        by_side[pos.side]++;
+        by_side[game.side]++;
         const int score = corpus_eval(c.root);
         if (score != c.score && ++wrong <= 10) ADD_FAILURE() << c.fen << ": " << score << ", recorded " << c.score;
     }
@@ -106,14 +105,12 @@ TEST(EvalCorpus, EveryScoreAsRecorded) {
     // The corpus covers every phase and both sides to move.
     for (int n : by_phase) EXPECT_GE(n, 300);
     for (int n : by_side) EXPECT_GE(n, 1000);
-    eval_cache = saved_cache;
 }
 
 // Pawn structures met before are looked up, not scored again: the corpus backwards, twice (the
 // second pass meets every structure again), must give the recorded scores.
 TEST(EvalCorpus, SameScoresInAnyOrder) {
     init_hash_keys();
-    EvalCacheEntry* saved_cache = eval_cache;
     auto corpus = read_corpus();
     ASSERT_GE(corpus.size(), 3000u) << CORPUS_FILE;
     int wrong = 0;
@@ -125,7 +122,6 @@ TEST(EvalCorpus, SameScoresInAnyOrder) {
         }
     }
     EXPECT_EQ(wrong, 0) << "evaluations that moved";
-    eval_cache = saved_cache;
 }
 
 // --- Writing the corpus -------------------------------------------------------------------------
@@ -139,10 +135,10 @@ uint32_t next_random(uint64_t* state) {
 std::vector<Move> legal_moves() {
     Move list[MAX_MOVES];
     std::vector<Move> legal;
-    const int n = generate_moves(list);
+    const int n = generate_moves(game, list);
     for (int i = 0; i < n; i++)
-        if (make_move(list[i])) {
-            unmake_move();
+        if (make_move(game, list[i])) {
+            unmake_move(game);
             legal.push_back(list[i]);
         }
     return legal;
@@ -158,15 +154,15 @@ std::vector<CorpusLine> play_corpus_games() {
     std::vector<CorpusLine> lines;
     uint64_t state = 20240611;
     for (const std::string& start : starts) {
-        for (int game = 0; game < GAMES_PER_START; game++) {
+        for (int g = 0; g < GAMES_PER_START; g++) {
             set_variant("normal");
-            if (!setup_position(start.c_str())) continue;
-            CorpusLine c = {"", {pos.piece_material[WHITE], pos.pawn_material[WHITE], pos.piece_material[BLACK],
-                                 pos.pawn_material[BLACK]}, 0};
-            for (int ply = 0; ply < MAX_GAME_LENGTH && pos.fifty < 100; ply++) {
+            if (!setup_position(game, start.c_str())) continue;
+            CorpusLine c = {"", {game.piece_material[WHITE], game.pawn_material[WHITE], game.piece_material[BLACK],
+                                 game.pawn_material[BLACK]}, 0};
+            for (int ply = 0; ply < MAX_GAME_LENGTH && game.fifty < 100; ply++) {
                 const auto moves = legal_moves();
                 if (moves.empty()) break;
-                make_move(moves[next_random(&state) % moves.size()]);
+                make_move(game, moves[next_random(&state) % moves.size()]);
                 if (ply % KEEP_EVERY != KEEP_EVERY - 1) continue;
                 c.fen = placement_and_side();
                 lines.push_back(c);

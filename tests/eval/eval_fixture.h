@@ -42,40 +42,34 @@ class EvalTest : public ::testing::Test {
 protected:
     static constexpr uint32_t CACHE_ENTRIES = MIN_ECACHE_ENTRIES;
     EvalCacheEntry cache[CACHE_ENTRIES];
-    EvalCacheEntry* saved_cache = nullptr;
-    uint32_t saved_entries = 0;
+    Evaluator ev{game};
 
     void SetUp() override {
         init_hash_keys();
-        saved_cache = eval_cache;
-        saved_entries = ecache_entries;
-        use_eval_cache(cache, CACHE_ENTRIES);
+        ev.cache.use(cache, CACHE_ENTRIES);
         std::memset(cache, 0, sizeof cache);
-        lazy_eval = 0;
+        ev.lazy_eval = 0;
         set_variant("normal");
-    }
-    void TearDown() override {
-        use_eval_cache(saved_cache, saved_entries);
     }
 
     // Sets up the position as a search root with its working tables; fails the test on a refusal.
     void set(const std::string& fen) {
-        ASSERT_TRUE(setup_position(compact_fen(fen).c_str())) << fen;
+        ASSERT_TRUE(setup_position(game, compact_fen(fen).c_str())) << fen;
         mark_root();
-        build_working_tables();
+        build_working_tables(ev);
     }
-    static void mark_root() {
+    void mark_root() {
         for (int c = 0; c < 2; c++) {
-            root_piece_material[c] = pos.piece_material[c];
-            root_pawn_material[c] = pos.pawn_material[c];
+            ev.root_piece_material[c] = game.piece_material[c];
+            ev.root_pawn_material[c] = game.pawn_material[c];
         }
     }
     // Full-window evaluation that bypasses any cached score.
     int eval_fresh() {
         std::memset(cache, 0, sizeof cache);
-        return evaluate(-SCORE_INF, SCORE_INF);
+        return evaluate(ev, -SCORE_INF, SCORE_INF);
     }
-    EvalCacheEntry& slot() { return cache[pos.hash_key % CACHE_ENTRIES]; }
+    EvalCacheEntry& slot() { return cache[game.hash_key % CACHE_ENTRIES]; }
 };
 
 // Square from its text, "a8" = 0 .. "h1" = 63.

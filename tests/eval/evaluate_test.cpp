@@ -8,12 +8,12 @@ protected:
     // White's minus black's total after the endgame loop alone, for positions whose remaining
     // blocks a test accounts for by hand.
     int endgame_loop_difference() {
-        white_score = pos.piece_material[WHITE] + pos.pawn_material[WHITE];
-        black_score = pos.piece_material[BLACK] + pos.pawn_material[BLACK];
-        piece_terms_endgame();
-        return white_score - black_score;
+        ev.white_score = game.piece_material[WHITE] + game.pawn_material[WHITE];
+        ev.black_score = game.piece_material[BLACK] + game.pawn_material[BLACK];
+        piece_terms_endgame(ev);
+        return ev.white_score - ev.black_score;
     }
-    int full() { return evaluate(-SCORE_INF, SCORE_INF); }
+    int full() { return evaluate(ev, -SCORE_INF, SCORE_INF); }
 };
 
 // Insufficient material scores zero before the cache is read; two bishops or a rook do not.
@@ -23,7 +23,7 @@ TEST_F(Evaluate, PawnlessDraws) {
                             "3bk3/8/8/8/8/8/8/2BBK3 w - -", "3rk3/8/8/8/8/8/8/2NRK3 w - -",
                             "2nbk3/8/8/8/8/8/8/3RK3 w - -", "3rk3/8/8/8/8/8/8/3RK3 b - -"}) {
         set(fen);
-        slot().store(pos.hash_key, 777);
+        slot().store(game.hash_key, 777);
         EXPECT_EQ(full(), 0) << fen;
     }
     set("4k3/8/8/8/8/8/8/2B1KB2 w - -");
@@ -55,14 +55,14 @@ TEST_F(Evaluate, WorkedEndings) {
         set(c.fen);
         const int expected = c.expected(endgame_loop_difference());
         EXPECT_EQ(eval_fresh(), expected) << c.fen;
-        EXPECT_EQ(slot().holds(pos.hash_key), c.cached) << c.fen;
+        EXPECT_EQ(slot().holds(game.hash_key), c.cached) << c.fen;
     }
     set("4k3/p3b3/1p6/8/8/1P1P4/P1P2B2/4K3 w - -");  // four pawns against two: a full evaluation
     eval_fresh();
-    EXPECT_TRUE(slot().holds(pos.hash_key));
+    EXPECT_TRUE(slot().holds(game.hash_key));
     set("r3k3/4p3/8/8/8/8/4P3/R3K3 w - -");  // rook endings with one pawn each are halved twice
     endgame_loop_difference();
-    const int white_total = white_score - 25, black_total = black_score - 25;
+    const int white_total = ev.white_score - 25, black_total = ev.black_score - 25;
     EXPECT_EQ(eval_fresh(), white_total / 4 - black_total / 4 + TEMPO_BONUS);
 }
 
@@ -89,43 +89,43 @@ TEST_F(Evaluate, SideToMoveChangesOnlyTheTempo) {
 
 TEST_F(Evaluate, LazyExitReturnsTheBoundWithoutACacheEntry) {
     set("r2qk3/pppp4/8/8/8/8/PPPPPPPP/R2QK3 w - -");  // 4100 in all, white 400 ahead
-    lazy_eval = 1;
-    EXPECT_EQ(evaluate(0, 50), 50);
+    ev.lazy_eval = 1;
+    EXPECT_EQ(evaluate(ev, 0, 50), 50);
     EXPECT_EQ(slot().word, 0u);
-    lazy_eval = 0;
-    const int exact = evaluate(0, 50);  // the same call without lazy exits evaluates in full
-    EXPECT_TRUE(slot().holds(pos.hash_key));
+    ev.lazy_eval = 0;
+    const int exact = evaluate(ev, 0, 50);  // the same call without lazy exits evaluates in full
+    EXPECT_TRUE(slot().holds(game.hash_key));
     EXPECT_EQ(slot().score(), exact);
     set("r2qk3/pppp4/8/8/8/8/PPPPPPPP/R2QK3 b - -");
-    lazy_eval = 1;
-    EXPECT_EQ(evaluate(-50, 0), -50);  // fail low: the alpha bound
+    ev.lazy_eval = 1;
+    EXPECT_EQ(evaluate(ev, -50, 0), -50);  // fail low: the alpha bound
     EXPECT_EQ(slot().word, 0u);
     set("r5k1/pp3ppp/2n5/3p4/3P4/2N2N2/PP3PPP/R5K1 w - -");  // transition: the margin widens
-    EXPECT_EQ(evaluate(-SCORE_INF, -200), -200);  // a knight (315) + 500 > -200
-    EXPECT_NE(evaluate(-SCORE_INF, 0), 0);         // 315 - 500 < 0: no exit
+    EXPECT_EQ(evaluate(ev, -SCORE_INF, -200), -200);  // a knight (315) + 500 > -200
+    EXPECT_NE(evaluate(ev, -SCORE_INF, 0), 0);         // 315 - 500 < 0: no exit
 }
 
 TEST_F(Evaluate, CacheHitsAndMisses) {
     set("r1bqkb1r/pppp1ppp/2n2n2/4p3/2B1P3/5N2/PPPP1PPP/RNBQK2R w KQkq -");
     const int score = full();
-    EXPECT_TRUE(slot().holds(pos.hash_key));
+    EXPECT_TRUE(slot().holds(game.hash_key));
     EXPECT_EQ(slot().score(), score);
-    slot().store(pos.hash_key, 1234);  // a stored score is returned as it is
+    slot().store(game.hash_key, 1234);  // a stored score is returned as it is
     EXPECT_EQ(full(), 1234);
     slot().word = 0;  // a cleared slot: a miss, then overwritten
     EXPECT_EQ(full(), score);
     EXPECT_EQ(slot().score(), score);
     // Another key of the same slot (the next multiple of the slot count away) reads nothing of
     // this key's score, and its own evaluation takes the slot over.
-    const uint64_t key = pos.hash_key;
+    const uint64_t key = game.hash_key;
     slot().store(key, 1234);
-    pos.hash_key = key + CACHE_ENTRIES;
-    ASSERT_EQ(&slot(), ecache_slot(key));
+    game.hash_key = key + CACHE_ENTRIES;
+    ASSERT_EQ(&slot(), ev.cache.slot(key));
     EXPECT_EQ(full(), score);
-    EXPECT_FALSE(ecache_slot(key)->holds(key));
-    pos.hash_key = key;
+    EXPECT_FALSE(ev.cache.slot(key)->holds(key));
+    game.hash_key = key;
     EXPECT_EQ(full(), score);
-    eval_cache = nullptr;  // and the evaluation does not need a cache at all
+    ev.cache.use(nullptr, 0);  // and the evaluation does not need a cache at all
     EXPECT_EQ(full(), score);
 }
 
@@ -154,54 +154,44 @@ TEST(EvalCacheSlot, ScoresAtTheLimitsAndKeysThatShareASlot) {
 
     // Keys that share a slot in caches of several sizes, each a multiple of the slot count apart.
     static EvalCacheEntry table[3 * MIN_ECACHE_ENTRIES];
-    EvalCacheEntry* const saved = eval_cache;
-    const uint32_t saved_entries = ecache_entries;
+    EvalCache cache;
     uint64_t state = 0x2545f4914f6cdd1dull;
     for (const uint32_t slots : {MIN_ECACHE_ENTRIES, MIN_ECACHE_ENTRIES + 1, 100003u, 3 * MIN_ECACHE_ENTRIES}) {
-        use_eval_cache(table, slots);
+        cache.use(table, slots);
         for (int i = 0; i < 2000; i++) {
             state ^= state << 13, state ^= state >> 7, state ^= state << 17;
             const uint64_t key = state;
             const uint64_t other = key + uint64_t{slots} * (1 + i % 5);
-            ASSERT_EQ(ecache_slot(key), ecache_slot(other)) << slots;
-            ecache_slot(key)->store(key, i);
-            EXPECT_FALSE(ecache_slot(other)->holds(other)) << slots << " " << key;
-            ecache_slot(other)->store(other, -i);
-            EXPECT_FALSE(ecache_slot(key)->holds(key)) << slots << " " << key;
+            ASSERT_EQ(cache.slot(key), cache.slot(other)) << slots;
+            cache.slot(key)->store(key, i);
+            EXPECT_FALSE(cache.slot(other)->holds(other)) << slots << " " << key;
+            cache.slot(other)->store(other, -i);
+            EXPECT_FALSE(cache.slot(key)->holds(key)) << slots << " " << key;
         }
     }
-    use_eval_cache(saved, saved_entries);
 }
 
 // A cache too small to tell its keys apart is not used: a lent one is refused, an allocated one
 // is given the fewest slots that can.
 TEST(EvalCacheSlot, TooSmallACacheIsRefusedOrGrown) {
     static EvalCacheEntry table[MIN_ECACHE_ENTRIES];
-    EvalCacheEntry* const saved = eval_cache;
-    const uint32_t saved_entries = ecache_entries;
-    use_eval_cache(table, MIN_ECACHE_ENTRIES - 1);
-    EXPECT_EQ(eval_cache, nullptr);
-    use_eval_cache(table, MIN_ECACHE_ENTRIES);
-    EXPECT_EQ(eval_cache, table);
-    EXPECT_EQ(ecache_slot(MIN_ECACHE_ENTRIES + 5ull), &table[5]);
+    EvalCache cache;
+    cache.use(table, MIN_ECACHE_ENTRIES - 1);
+    EXPECT_FALSE(cache.present());
+    cache.use(table, MIN_ECACHE_ENTRIES);
+    EXPECT_EQ(cache.slot(MIN_ECACHE_ENTRIES + 5ull), &table[5]);
 
-    if (saved == nullptr) {  // nothing allocated in this program that a new allocation would free
-        use_eval_cache(nullptr, 0);
-        ecache_entries = 1 << 14;
-        ASSERT_TRUE(alloc_eval_cache());
-        EXPECT_EQ(ecache_entries, MIN_ECACHE_ENTRIES);
-        eval_cache[MIN_ECACHE_ENTRIES - 1].store(1, 1);  // all of it is there
-        free_eval_cache();
-    }
-    use_eval_cache(saved, saved_entries);
+    ASSERT_TRUE(cache.allocate(1 << 14));
+    EXPECT_EQ(cache.entries(), MIN_ECACHE_ENTRIES);
+    cache.slot(MIN_ECACHE_ENTRIES - 1)->store(1, 1);  // all of it is there
 }
 
 TEST_F(Evaluate, TradeDownRewardsTradingPiecesWhenAhead) {
     set("4k3/pppp4/8/8/8/8/PPPP4/3RK3 w - -");
     const int even = eval_fresh();
-    root_piece_material[BLACK] = 950;  // black had a queen when the search began
+    ev.root_piece_material[BLACK] = 950;  // black had a queen when the search began
     EXPECT_EQ(eval_fresh(), even + 9);
-    root_pawn_material[WHITE] = pos.pawn_material[WHITE] + 100;  // and white has lost a pawn since
+    ev.root_pawn_material[WHITE] = game.pawn_material[WHITE] + 100;  // and white has lost a pawn since
     EXPECT_EQ(eval_fresh(), even + 9 - 5);
 }
 

@@ -16,7 +16,7 @@ protected:
         set(mirror ? mirror_fen(fen) : fen);
         for (Move m : moves) {
             if (mirror) m = {flip[m.from], flip[m.to], m.type, 0};
-            ASSERT_EQ(make_move(m), 1);
+            ASSERT_EQ(make_move(game, m), 1);
         }
         mark_root();
     }
@@ -29,8 +29,8 @@ protected:
         // The defence test is the attack test without the king's own reach.
         for (int side = BLACK; side <= WHITE; side++)
             for (int sq = 0; sq < 64; sq++) {
-                const int attacked = is_attacked(sq, side), defended = attacked_by_non_king(sq, side);
-                const bool near_king = distance[sq][pos.king_square[1 - side]] <= 1;
+                const int attacked = is_attacked(game, sq, side), defended = attacked_by_non_king(game, sq, side);
+                const bool near_king = distance[sq][game.king_square[1 - side]] <= 1;
                 EXPECT_TRUE(defended == attacked || (near_king && defended < attacked)) << fen << " " << sq;
             }
         positions_checked++;
@@ -43,10 +43,10 @@ protected:
             for (int p = 0; p < plies && !HasFailure(); p++) {
                 check_twin(fen, moves);
                 MoveList list;
-                const int count = generate_moves(list);
+                const int count = generate_moves(game, list);
                 std::vector<Move> legal;
                 for (int i = 0; i < count; i++)
-                    if (make_move(list[i])) legal.push_back(list[i]), unmake_move();
+                    if (make_move(game, list[i])) legal.push_back(list[i]), unmake_move(game);
                 if (legal.empty()) break;
                 moves.push_back(legal[rng() % legal.size()]);
             }

@@ -9,30 +9,30 @@ class Terms : public EvalTest {
 protected:
     int term(Term t, const char* square) {
         const int sq = square[0] ? sq_of(square) : 0;
-        white_score = black_score = 0;
+        ev.white_score = ev.black_score = 0;
         switch (t) {
-            case PAWN_W: return pawn_terms_white(sq);
-            case PAWN_B: return pawn_terms_black(sq);
-            case PAWN_EG_W: return pawn_terms_white_endgame(sq);
-            case PAWN_EG_B: return pawn_terms_black_endgame(sq);
-            case MG: return square_terms_middlegame(sq);
-            case EG: return square_terms_endgame(sq);
-            case KING_W: return king_terms_middlegame(WHITE);
-            case KING_B: return king_terms_middlegame(BLACK);
-            case ATTACK_W: return zone_term(), white_score;
-            case ATTACK_B: return zone_term(), black_score;
-            case MOB_N: return knight_mobility_count(sq);
-            case MOB_B: return bishop_mobility_count(sq);
-            case MOB_R: return rook_mobility_count(sq);
-            case MOB_Q: return queen_mobility(sq);
+            case PAWN_W: return pawn_terms_white(ev, sq);
+            case PAWN_B: return pawn_terms_black(ev, sq);
+            case PAWN_EG_W: return pawn_terms_white_endgame(ev, sq);
+            case PAWN_EG_B: return pawn_terms_black_endgame(ev, sq);
+            case MG: return square_terms_middlegame(ev, sq);
+            case EG: return square_terms_endgame(ev, sq);
+            case KING_W: return king_terms_middlegame(ev, WHITE);
+            case KING_B: return king_terms_middlegame(ev, BLACK);
+            case ATTACK_W: return zone_term(), ev.white_score;
+            case ATTACK_B: return zone_term(), ev.black_score;
+            case MOB_N: return knight_mobility_count(ev, sq);
+            case MOB_B: return bishop_mobility_count(ev, sq);
+            case MOB_R: return rook_mobility_count(ev, sq);
+            case MOB_Q: return queen_mobility(ev, sq);
         }
         return 0;
     }
     // The zone term alone, from the attack sets of the middlegame loop.
-    static void zone_term() {
-        piece_terms_middlegame();
-        white_score = black_score = 0;
-        king_attack_terms();
+    void zone_term() {
+        piece_terms_middlegame(ev);
+        ev.white_score = ev.black_score = 0;
+        king_attack_terms(ev);
     }
     int at(const char* fen, Term t, const char* square) {
         set(fen);

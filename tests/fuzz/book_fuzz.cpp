@@ -90,21 +90,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (tour_book) walk_book_lines(tour_book, tour_book_size, true, no_line, nullptr);
 
     set_variant("normal");
-    FUZZ_CHECK(setup_position(START_POSITION));
+    FUZZ_CHECK(setup_position(game, START_POSITION));
     clear_game_memory();
-    while (pos.game_ply < BOOK_MAX_GAME_PLY && has_legal_move()) {
+    while (game.game_ply < BOOK_MAX_GAME_PLY && has_legal_move(game)) {
         Move move = NO_MOVE;
         if (book_step(&move)) {
-            FUZZ_CHECK(make_move(move));
+            FUZZ_CHECK(make_move(game, move));
         } else {
             if (input.remaining_bytes() == 0) break;
             MoveList list;
-            int n = generate_moves(list);
+            int n = generate_moves(game, list);
             int pick = input.ConsumeIntegralInRange<int>(0, n - 1);
-            if (!make_move(list[pick])) break;
+            if (!make_move(game, list[pick])) break;
         }
-        FUZZ_CHECK(position_is_ok());
-        pos.ply = 0;
+        FUZZ_CHECK(position_is_ok(game));
+        game.ply = 0;
     }
     free_book();
     book_loaded = 0;

@@ -27,19 +27,19 @@ inline bool same_position(const Position& a, const Position& b) {
 inline unsigned long checked_perft(int depth) {
     if (depth == 0) return 1;
     MoveList list;
-    const int n = generate_moves(list);
+    const int n = generate_moves(game, list);
     unsigned long leaves = 0;
-    const Position before = pos;
+    const Position before = game;
     for (int i = 0; i < n; i++) {
-        if (!make_move(list[i])) {
-            FUZZ_CHECK(same_position(pos, before));  // a refused move changes nothing
+        if (!make_move(game, list[i])) {
+            FUZZ_CHECK(same_position(game, before));  // a refused move changes nothing
             continue;
         }
-        FUZZ_CHECK(position_is_ok());
+        FUZZ_CHECK(position_is_ok(game));
         leaves += checked_perft(depth - 1);
-        unmake_move();
-        FUZZ_CHECK(position_is_ok());
-        FUZZ_CHECK(same_position(pos, before));
+        unmake_move(game);
+        FUZZ_CHECK(position_is_ok(game));
+        FUZZ_CHECK(same_position(game, before));
     }
     return leaves;
 }

@@ -21,8 +21,8 @@ constexpr const char* POSITIONS[] = {
 };
 
 bool same_move(const Position& before, int type, int from, int to) {
-    const HistoryEntry& e = game_history[before.game_ply];
-    return pos.game_ply == before.game_ply + 1 && e.from == from && e.to == to && e.type == type;
+    const HistoryEntry& e = game.history[before.game_ply];
+    return game.game_ply == before.game_ply + 1 && e.from == from && e.to == to && e.type == type;
 }
 
 }  // namespace
@@ -44,40 +44,40 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         text = rest.substr(1, end == std::string::npos ? std::string::npos : end - 1);
         rest = end == std::string::npos ? "" : rest.substr(end + 1);
     }
-    if (!setup_position(text.c_str())) return 0;
-    pos.ply = 0;
-    pos.game_ply = 0;
-    const Position start = pos;
+    if (!setup_position(game, text.c_str())) return 0;
+    game.ply = 0;
+    game.game_ply = 0;
+    const Position start = game;
 
     // The interface's word: played only when legal, and then the board still checks out.
     parse_user_move(rest.c_str());
-    FUZZ_CHECK(position_is_ok());
-    if (pos.game_ply > 0) unmake_move();
-    FUZZ_CHECK(same_position(pos, start));
+    FUZZ_CHECK(position_is_ok(game));
+    if (game.game_ply > 0) unmake_move(game);
+    FUZZ_CHECK(same_position(game, start));
 
     // Algebraic notation reads the same words in book files and game collections.
     if (variant_kind == VARIANT_NORMAL) {
         Move played;
         if (play_san_move(rest.c_str(), &played) == SAN_OK) {
-            FUZZ_CHECK(position_is_ok());
-            unmake_move();
+            FUZZ_CHECK(position_is_ok(game));
+            unmake_move(game);
         }
-        FUZZ_CHECK(same_position(pos, start));
+        FUZZ_CHECK(same_position(game, start));
     }
 
     // Every legal move's own text is read back as that very move.
     MoveList list;
-    const int n = generate_moves(list);
+    const int n = generate_moves(game, list);
     for (int i = 0; i < n; i++) {
-        if (!make_move(list[i])) continue;
-        unmake_move();
+        if (!make_move(game, list[i])) continue;
+        unmake_move(game);
         char word[MOVE_TEXT_SIZE];
-        format_move(word, list[i], NOTATION_MOVE_LINE);
+        format_move(game, word, list[i], NOTATION_MOVE_LINE);
         std::string trimmed(word);
         while (!trimmed.empty() && trimmed.back() == ' ') trimmed.pop_back();
         parse_user_move(trimmed.c_str());
         FUZZ_CHECK(same_move(start, list[i].type, list[i].from, list[i].to));
-        unmake_move();
+        unmake_move(game);
     }
     return 0;
 }

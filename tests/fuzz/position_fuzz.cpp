@@ -24,16 +24,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string text(reinterpret_cast<const char*>(data + 1), size - 1);
 
     // A refusal leaves the board as it was; an acceptance leaves a board that checks out.
-    setup_position(START_POSITION);
-    const Position before = pos;
-    if (!setup_position(text.c_str())) {
-        FUZZ_CHECK(same_position(pos, before));
+    setup_position(game, START_POSITION);
+    const Position before = game;
+    if (!setup_position(game, text.c_str())) {
+        FUZZ_CHECK(same_position(game, before));
         return 0;
     }
-    FUZZ_CHECK(position_is_ok());
-    FUZZ_CHECK(pos.hash_key == compute_hash_key());
-    pos.ply = 0;
-    pos.game_ply = 0;
+    FUZZ_CHECK(position_is_ok(game));
+    FUZZ_CHECK(game.hash_key == compute_hash_key(game));
+    game.ply = 0;
+    game.game_ply = 0;
     checked_perft(2);
     return 0;
 }

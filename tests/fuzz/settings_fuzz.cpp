@@ -49,7 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     apply_options(static_cast<int>(words.size()), argv.data());
 
     // Whatever the file said, every setting is one the engine can use.
-    FUZZ_CHECK(table_megabytes_valid(hash_mb));
+    FUZZ_CHECK(hash_megabytes_valid(hash_mb));
     FUZZ_CHECK(table_megabytes_valid(ecache_mb));
     FUZZ_CHECK(memchr(egbb_path, '\0', EGBB_PATH_SIZE) != nullptr);
     FUZZ_CHECK(memchr(mainbook, '\0', SETTING_TEXT_SIZE) != nullptr);

@@ -24,8 +24,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     time_control = TimeControl{};
     memory_input_set(data, size);
     xboard_loop();
-    FUZZ_CHECK(position_is_ok());
-    FUZZ_CHECK(pos.hash_key == compute_hash_key());
-    FUZZ_CHECK(pos.game_ply >= 0 && pos.game_ply <= GAME_PLY_LIMIT);
+    FUZZ_CHECK(position_is_ok(game));
+    FUZZ_CHECK(game.hash_key == compute_hash_key(game));
+    FUZZ_CHECK(game.game_ply >= 0 && game.game_ply <= GAME_PLY_LIMIT);
     return 0;
 }

@@ -36,8 +36,8 @@ inline void use_small_tables() {
 inline bool set_up(const char* text) {
     use_small_tables();
     set_variant("normal");
-    if (text ? !setup_position(text) : !bench_prepare()) return false;
-    pos.ply = 0;  // as the root search leaves it, so snapshots compare
+    if (text ? !setup_position(game, text) : !bench_prepare()) return false;
+    game.ply = 0;  // as the root search leaves it, so snapshots compare
     clear_tables();
     return true;
 }
@@ -58,7 +58,7 @@ inline std::string coord(Move m) {
 
 inline bool find_move(const std::string& text, Move* out) {
     Move list[MAX_MOVES];
-    int n = generate_moves(list);
+    int n = generate_moves(game, list);
     for (int i = 0; i < n; i++)
         if (coord(list[i]) == text) return *out = list[i], true;
     return false;
@@ -68,29 +68,25 @@ inline bool find_move(const std::string& text, Move* out) {
 inline bool play(const std::vector<const char*>& moves) {
     for (const char* text : moves) {
         Move m;
-        if (!find_move(text, &m) || !make_move(m)) return false;
+        if (!find_move(text, &m) || !make_move(game, m)) return false;
     }
-    pos.ply = 0;
+    game.ply = 0;
     return true;
 }
 
 inline bool is_legal_here(Move m) {
     Move found;
-    if (!find_move(coord(m), &found) || found.type != m.type || !make_move(found)) return false;
-    unmake_move();
+    if (!find_move(coord(m), &found) || found.type != m.type || !make_move(game, found)) return false;
+    unmake_move(game);
     return true;
 }
 
-struct Snapshot {
-    Position position;
-    std::vector<HistoryEntry> history;
-};
-
-inline Snapshot take_snapshot() { return {pos, {game_history, game_history + pos.game_ply}}; }
-
-inline bool same_as(const Snapshot& s) {
-    return memcmp(&s.position, &pos, sizeof(Position)) == 0 && int(s.history.size()) == pos.game_ply &&
-           memcmp(s.history.data(), game_history, s.history.size() * sizeof(HistoryEntry)) == 0;
+// The search works on the main thread's copy of the game: after it that copy must be the game
+// again, every move taken back.
+inline bool search_restored_the_root() {
+    const Position& searched = main_thread().pos;
+    return memcmp(&searched, &game, POSITION_BOARD_BYTES) == 0 &&
+           memcmp(searched.history, game.history, game.game_ply * sizeof(HistoryEntry)) == 0;
 }
 
 // Searches to the depth and checks the final score, the move (unless null), and that a mate once found keeps
@@ -98,10 +94,10 @@ inline bool same_as(const Snapshot& s) {
 inline void expect_search(int depth, int score, const char* best) {
     depth_limits(depth);
     Move m = root_search(EMPTY);
-    EXPECT_EQ(iteration_score[depth - 1], score);
+    EXPECT_EQ(main_thread().iteration_score[depth - 1], score);
     EXPECT_TRUE(!best || coord(m) == best) << coord(m);
     for (int it = 1; it < depth && score > MATE_BOUND; it++)
-        EXPECT_TRUE(iteration_score[it] <= MATE_BOUND || iteration_score[it] == score) << "iteration " << it;
+        EXPECT_TRUE(main_thread().iteration_score[it] <= MATE_BOUND || main_thread().iteration_score[it] == score) << "iteration " << it;
 }
 
 }  // namespace search_test

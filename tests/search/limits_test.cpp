@@ -22,14 +22,13 @@ TEST_F(Limits, NodeLimitStopsTheSearchAtItsNode) {
     for (int64_t limit : {1, 700, MIDDLEGAME_CHECK_INTERVAL, 3 * MIDDLEGAME_CHECK_INTERVAL + 5, 100000}) {
         SCOPED_TRACE(limit);
         ASSERT_TRUE(set_up(test_position(4)));
-        Snapshot before = take_snapshot();
         depth_limits(MAX_PLY);
         time_control.node_limit = limit;
         Move m = root_search(WHITE);
-        EXPECT_GE(nodes, limit);
-        EXPECT_LE(nodes, limit + 2);
+        EXPECT_GE(searched_nodes(), limit);
+        EXPECT_LE(searched_nodes(), limit + 2);
         EXPECT_EQ(stop_search, STOP_NODES);
-        EXPECT_TRUE(same_as(before));
+        EXPECT_TRUE(search_restored_the_root());
         // The first root move is not searched through within one node: the driver then picks one.
         if (limit > 1) {
             EXPECT_TRUE(is_legal_here(m)) << coord(m);
@@ -46,15 +45,15 @@ TEST_F(Limits, MateLimitEndsTheIterations) {
     time_control.mate_moves = 2;
     root_search(WHITE);
     EXPECT_EQ(stop_search, STOP_NONE);
-    EXPECT_EQ(iteration_score[iteration], SCORE_INF - 3);
-    EXPECT_LT(iteration, 10);
-    for (int it = 1; it < iteration; it++) EXPECT_LT(iteration_score[it], SCORE_INF - 3) << it;
+    EXPECT_EQ(main_thread().iteration_score[main_thread().iteration], SCORE_INF - 3);
+    EXPECT_LT(main_thread().iteration, 10);
+    for (int it = 1; it < main_thread().iteration; it++) EXPECT_LT(main_thread().iteration_score[it], SCORE_INF - 3) << it;
 
     ASSERT_TRUE(set_up(mate_in_two));
     depth_limits(8);
     time_control.mate_moves = 1;
     root_search(WHITE);
-    EXPECT_EQ(iteration, 7);  // the depth limit, not the mate, ended it
+    EXPECT_EQ(main_thread().iteration, 7);  // the depth limit, not the mate, ended it
 }
 
 // Restricted to a few moves the root searches only those; restricted to all of them, it searches
@@ -63,14 +62,14 @@ TEST_F(Limits, RootMovesRestrictTheSearch) {
     ASSERT_TRUE(set_up(test_position(7)));
     depth_limits(6);
     const Move unrestricted = root_search(WHITE);
-    const int64_t unrestricted_nodes = nodes;
+    const int64_t unrestricted_nodes = searched_nodes();
 
     MoveList all;
-    const int n = generate_moves(all);
+    const int n = generate_moves(game, all);
     ASSERT_TRUE(set_up(test_position(7)));
     set_root_moves(all, n);
     EXPECT_EQ(coord(root_search(WHITE)), coord(unrestricted));
-    EXPECT_EQ(nodes, unrestricted_nodes);
+    EXPECT_EQ(searched_nodes(), unrestricted_nodes);
 
     // The last two legal moves in generation order, neither of them the best.
     std::vector<Move> two;
@@ -82,7 +81,7 @@ TEST_F(Limits, RootMovesRestrictTheSearch) {
     for (int count : {1, 2}) {
         ASSERT_TRUE(set_up(test_position(7)));
         set_root_moves(two.data(), count);
-        EXPECT_EQ(count_root_moves(), count);
+        EXPECT_EQ(count_root_moves(game), count);
         const std::string best = coord(root_search(WHITE));
         EXPECT_TRUE(best == coord(two[0]) || (count == 2 && best == coord(two[1]))) << best;
     }
@@ -103,12 +102,12 @@ TEST_F(Limits, PonderHitTimesTheSearchUnderWay) {
     polls_before_hit = 20;
     poll_input = hit_after_a_while;
     Move m = root_search(WHITE);
-    // Without the hit this search would ponder on to the last iteration; with it, the next
+    // Without the hit this search would ponder on to the last main_thread().iteration; with it, the next
     // check or the end of the iteration under way stops it.
     EXPECT_EQ(search_mode, MODE_THINK);
-    EXPECT_GE(nodes, 20 * int64_t(check_interval));
-    EXPECT_LE(nodes, 21 * int64_t(check_interval));
-    EXPECT_GT(iteration, 2);
+    EXPECT_GE(searched_nodes(), 20 * int64_t(check_interval));
+    EXPECT_LE(searched_nodes(), 21 * int64_t(check_interval));
+    EXPECT_GT(main_thread().iteration, 2);
     EXPECT_TRUE(is_legal_here(m));
 }
 

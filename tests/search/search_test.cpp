@@ -49,17 +49,17 @@ TEST(Search, DrawScoresBelowTheRoot) {
         SCOPED_TRACE(c.fen);
         ASSERT_TRUE(set_up(c.fen));
         ASSERT_TRUE(play(c.moves));
-        reset_search_state();
+        SearchThread& t = main_thread();
+        t.pos = game;
+        reset_search_state(t);
         check_interval = MIDDLEGAME_CHECK_INTERVAL;
-        pos.ply = 1;
-        pos.fifty += c.fifty;
-        EXPECT_EQ(search(-SCORE_INF, SCORE_INF, 12), c.expected);
+        t.pos.ply = 1;
+        t.pos.fifty += c.fifty;
+        EXPECT_EQ(search(t, -SCORE_INF, SCORE_INF, 12), c.expected);
         if (!c.moves.empty()) {
-            EXPECT_EQ(quiesce(-500, 500), 0);
-            EXPECT_EQ(pv_length[1], 1);  // no line is left behind by the early return
+            EXPECT_EQ(quiesce(t, -500, 500), 0);
+            EXPECT_EQ(t.pv_length[1], 1);  // no line is left behind by the early return
         }
-        pos.ply = 0;
-        pos.fifty = 0;
     }
 }
 
@@ -70,14 +70,13 @@ TEST(Search, PositionRestoredAndEveryPrintedLineLegal) {
     for (int i = 0; i < TEST_POSITION_COUNT; i += 3) {
         SCOPED_TRACE(testing::Message() << "test position " << i + 1);
         ASSERT_TRUE(set_up(test_position(i)));
-        Snapshot before = take_snapshot();
         depth_limits(7);
         testing::internal::CaptureStdout();
         Move m = root_search(EMPTY);
         std::istringstream text(testing::internal::GetCapturedStdout());
-        EXPECT_TRUE(same_as(before));
+        EXPECT_TRUE(search_restored_the_root());
         EXPECT_TRUE(is_legal_here(m));
-        EXPECT_TRUE(position_is_ok());
+        EXPECT_TRUE(position_is_ok(game));
         for (std::string line; std::getline(text, line); lines++) {
             std::istringstream words(line);
             int numbers[4];
@@ -87,10 +86,10 @@ TEST(Search, PositionRestoredAndEveryPrintedLineLegal) {
             for (std::string word; words >> word; made++) {
                 Move move;
                 ASSERT_TRUE(find_move(word, &move)) << line;
-                ASSERT_EQ(make_move(move), 1) << line;
+                ASSERT_EQ(make_move(game, move), 1) << line;
             }
             EXPECT_GT(made, 0) << line;
-            while (made-- > 0) unmake_move();
+            while (made-- > 0) unmake_move(game);
         }
     }
     EXPECT_GT(lines, 10);
@@ -102,7 +101,6 @@ TEST(Search, StoppedSearchReturnsBestMoveSoFar) {
     for (const bool time_is_up : {true, false}) {
         SCOPED_TRACE(time_is_up ? "no time left" : "input waiting");
         ASSERT_TRUE(set_up(test_position(0)));
-        Snapshot before = take_snapshot();
         const int hard_limit = time_is_up ? 0 : NO_TIME_LIMIT_MS;
         time_control = {0, 0, 0, 0, NO_TIME_LIMIT_MS, NO_TIME_LIMIT_MS, NO_TIME_LIMIT_MS, hard_limit, MAX_PLY, 0, 0};
         search_mode = MODE_THINK;
@@ -111,15 +109,15 @@ TEST(Search, StoppedSearchReturnsBestMoveSoFar) {
         poll_input = no_input;
         EXPECT_EQ(stop_search, time_is_up ? STOP_TIME : STOP_INPUT);
         if (time_is_up) {
-            EXPECT_EQ(nodes % ENDGAME_CHECK_INTERVAL, 0);
-            EXPECT_LT(nodes, MIDDLEGAME_CHECK_INTERVAL);
+            EXPECT_EQ(searched_nodes() % ENDGAME_CHECK_INTERVAL, 0);
+            EXPECT_LT(searched_nodes(), MIDDLEGAME_CHECK_INTERVAL);
         } else {
-            EXPECT_EQ(nodes, MIDDLEGAME_CHECK_INTERVAL);
+            EXPECT_EQ(searched_nodes(), MIDDLEGAME_CHECK_INTERVAL);
         }
-        EXPECT_GE(iteration, 3);
-        EXPECT_EQ(coord(m), coord(pv[0][0]));
+        EXPECT_GE(main_thread().iteration, 3);
+        EXPECT_EQ(coord(m), coord(main_thread().pv[0][0]));
         EXPECT_NE(coord(m), "a8a8");
-        EXPECT_TRUE(same_as(before));
+        EXPECT_TRUE(search_restored_the_root());
         EXPECT_TRUE(is_legal_here(m));
     }
 }
@@ -127,7 +125,7 @@ TEST(Search, StoppedSearchReturnsBestMoveSoFar) {
 // A driver may take the thinking output: the search then prints nothing of its own, and the
 // driver sees every new best root move, the last one being the move returned.
 std::vector<std::pair<int, std::string>> seen_thinking;
-void record_thinking(int score) { seen_thinking.push_back({score, coord(pv[0][0])}); }
+void record_thinking(const SearchThread& t, int score) { seen_thinking.push_back({score, coord(t.pv[0][0])}); }
 
 TEST(Search, ThinkingGoesWhereTheDriverSays) {
     ASSERT_TRUE(set_up(test_position(2)));
@@ -141,7 +139,7 @@ TEST(Search, ThinkingGoesWhereTheDriverSays) {
     EXPECT_EQ(printed, "");
     ASSERT_FALSE(seen_thinking.empty());
     EXPECT_EQ(seen_thinking.back().second, coord(m));
-    EXPECT_EQ(seen_thinking.back().first, iteration_score[5]);
+    EXPECT_EQ(seen_thinking.back().first, main_thread().iteration_score[5]);
 }
 
 // Depth 1 runs no iteration; a single legal move is played after four iterations.
@@ -149,15 +147,15 @@ TEST(Search, IterationLimits) {
     ASSERT_TRUE(set_up("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNRwKQkq-"));
     depth_limits(1);
     EXPECT_EQ(coord(root_search(EMPTY)), "a8a8");
-    EXPECT_EQ(nodes, 0);
+    EXPECT_EQ(searched_nodes(), 0);
     depth_limits(2);
     EXPECT_TRUE(is_legal_here(root_search(EMPTY)));
-    EXPECT_EQ(iteration, 1);
+    EXPECT_EQ(main_thread().iteration, 1);
 
     ASSERT_TRUE(set_up("6k1/8/8/8/8/8/7P/r6Kw--"));
     depth_limits(MAX_PLY);
     EXPECT_EQ(coord(root_search(EMPTY)), "h1g2");
-    EXPECT_EQ(iteration, 4);
+    EXPECT_EQ(main_thread().iteration, 4);
 }
 
 // Near the end of the history stack the search treats the last free entries as its horizon.
@@ -165,31 +163,32 @@ TEST(Search, FullHistoryStackIsAHorizon) {
     ASSERT_TRUE(set_up(test_position(2)));
     depth_limits(7);
     for (int game_ply : {MAX_GAME_PLY - 3, MAX_GAME_PLY}) {
-        pos.game_ply = game_ply;
-        Snapshot before = take_snapshot();
+        game.game_ply = game_ply;
         Move m = root_search(EMPTY);
-        EXPECT_TRUE(same_as(before));
+        EXPECT_TRUE(search_restored_the_root());
         EXPECT_TRUE(game_ply == MAX_GAME_PLY ? coord(m) == "a8a8" : is_legal_here(m)) << coord(m);
     }
-    pos.game_ply = 0;
+    game.game_ply = 0;
 }
 
 // Deep in the tree the per-ply tables end: nothing is written past their last row.
 TEST(Search, LastPlyHandsOverToEvaluation) {
     ASSERT_TRUE(set_up(test_position(4)));
-    reset_search_state();
+    SearchThread& t = main_thread();
+    t.pos = game;
+    reset_search_state(t);
     check_interval = MIDDLEGAME_CHECK_INTERVAL;
-    pos.ply = MAX_PLY - 4;
-    Snapshot deep = take_snapshot();
-    search(-SCORE_INF, SCORE_INF, 40);
-    EXPECT_TRUE(same_as(deep));
-    for (int p = 0; p < MAX_PLY; p++) EXPECT_LE(pv_length[p], MAX_PLY);
-    pos.ply = MAX_PLY - 1;
-    EXPECT_EQ(quiesce(-SCORE_INF, SCORE_INF), evaluate(-SCORE_INF, SCORE_INF));
-    EXPECT_EQ(search(-SCORE_INF, SCORE_INF, 40), evaluate(-SCORE_INF, SCORE_INF));
-    update_pv({52, 36, MOVE_DOUBLE_PUSH, 0});  // the last row has no child row to copy
-    EXPECT_EQ(pv_length[MAX_PLY - 1], MAX_PLY);
-    pos.ply = 0;
+    t.pos.ply = MAX_PLY - 4;
+    game.ply = t.pos.ply;
+    search(t, -SCORE_INF, SCORE_INF, 40);
+    EXPECT_TRUE(search_restored_the_root());
+    for (int p = 0; p < MAX_PLY; p++) EXPECT_LE(t.pv_length[p], MAX_PLY);
+    t.pos.ply = MAX_PLY - 1;
+    EXPECT_EQ(quiesce(t, -SCORE_INF, SCORE_INF), evaluate(t.eval, -SCORE_INF, SCORE_INF));
+    EXPECT_EQ(search(t, -SCORE_INF, SCORE_INF, 40), evaluate(t.eval, -SCORE_INF, SCORE_INF));
+    update_pv(t, {52, 36, MOVE_DOUBLE_PUSH, 0});  // the last row has no child row to copy
+    EXPECT_EQ(t.pv_length[MAX_PLY - 1], MAX_PLY);
+    game.ply = 0;
 }
 
 // The thinking line: iteration, score, time, nodes, then each move and a space; an empty move
@@ -198,13 +197,14 @@ std::string thinking(int mode, const char* variant, const std::vector<Move>& lin
                      int64_t node_count = 4096) {
     search_mode = mode;
     set_variant(variant);
-    iteration = 7;
-    nodes = node_count;
+    SearchThread& t = main_thread();
+    t.iteration = 7;
+    t.nodes = node_count;
     search_start_ms = now_ms();
-    std::copy(line.begin(), line.end(), pv[0]);
-    pv_length[0] = int(line.size());
+    std::copy(line.begin(), line.end(), t.pv[0]);
+    t.pv_length[0] = int(line.size());
     testing::internal::CaptureStdout();
-    print_thinking(score);
+    print_thinking(t, score);
     return testing::internal::GetCapturedStdout();
 }
 
@@ -267,7 +267,7 @@ TEST(Thinking, LineFormat) {
     const Move e2e4 = {52, 36, MOVE_DOUBLE_PUSH, 0}, e7e5 = {12, 28, MOVE_DOUBLE_PUSH, 0};
     const Move castles[] = {{60, 62, MOVE_CASTLE, 0}, {4, 2, MOVE_CASTLE, 0}};
     const int saved_mode = search_mode;
-    reset_search_state();
+    reset_search_state(main_thread());
     std::string out = thinking(MODE_THINK, "normal",
                                {e2e4, e7e5, {9, 1, MOVE_PROMOTE_QUEEN, 0}, {14, 6, MOVE_PROMOTE_KNIGHT, 0}}, 35);
     EXPECT_TRUE(out.starts_with("7 35 ") && out.ends_with(" 4096 e2e4 e7e5 b7b8=q g7g8=n \n")) << out;

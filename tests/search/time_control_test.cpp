@@ -10,11 +10,11 @@ using namespace search_test;
 class TimeRules : public ::testing::Test {
   protected:
     void SetUp() override {
-        saved = {time_control, pos.game_ply, search_mode};
+        saved = {time_control, game.game_ply, search_mode};
         poll_input = no_input;
     }
     void TearDown() override {
-        std::tie(time_control, pos.game_ply, search_mode) = saved;
+        std::tie(time_control, game.game_ply, search_mode) = saved;
         stop_search = time_check_armed = 0;
         poll_input = no_input;
     }
@@ -56,7 +56,7 @@ TEST_F(TimeRules, ClockFigures) {
         SCOPED_TRACE(testing::Message() << "command " << c.command << " " << c.a << " " << c.inc << " time "
                                         << c.centiseconds << " side " << c.side << " ply " << c.game_ply);
         time_control = TimeControl{};
-        pos.game_ply = c.game_ply;
+        game.game_ply = c.game_ply;
         if (c.command == LEVEL) {
             set_time_level(c.a, c.inc * 1000);
             set_time_remaining(c.centiseconds, c.side);
@@ -124,11 +124,11 @@ TEST_F(TimeRules, WhatStopsTheSearch) {
         time_control.hard_limit_ms = c.hard;
         time_control.extended_limit_ms = c.extended;
         poll_input = c.input ? input_waits : no_input;
-        iteration = 5;
-        iteration_score[4] = 100;
+        main_thread().iteration = 5;
+        main_thread().iteration_score[4] = 100;
         stop_search = STOP_NONE;
         search_start_ms = now_ms();
-        check_time(c.alpha);
+        check_time(main_thread(), c.alpha);
         EXPECT_EQ(stop_search, c.stops);
     }
 }

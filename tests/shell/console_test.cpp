@@ -41,7 +41,7 @@ std::string read_config_from(const std::string& ini, std::vector<std::string> ar
 TEST(Settings, DefaultsAndTheEchoOfEveryKey) {
     EXPECT_EQ(read_config_from(""),
               "Ini file tolvane.ini no found.\nOwnbook: on\nTable hash size: 32 Mb.\n"
-              "Eval cache size: 4 Mb.\nBitbases path: ./egbb/\nBitbases men: 5\n"
+              "Eval cache size: 4 Mb.\nSearch threads: 1\nBitbases path: ./egbb/\nBitbases men: 5\n"
               "Bitbases cache size: 32\nBitbases load type: 0\nChess960 (FRC) - Castling: OO\n");
     EXPECT_EQ(hash_entries, 838860u);
     EXPECT_EQ(ecache_entries, 262144u);
@@ -65,7 +65,7 @@ TEST(Settings, DefaultsAndTheEchoOfEveryKey) {
 
 TEST(Settings, BadLinesKeepTheSettingAndReadNothingOutOfBounds) {
     std::string out = read_config_from(
-        "hash\nmen\necache 0\nhash 4096\nhash -5\ncache_size lots\nownbook " +
+        "hash\nmen\necache 0\nhash " + std::to_string(MAX_HASH_MB + 1) + "\nhash -5\ncache_size lots\nownbook " +
         std::string(5000, 'x') + "\n   men 3\npath " + std::string(300, 'p') +
         "/\nhash 99999999999999999999\n");
     EXPECT_EQ(hash_entries, 838860u);
@@ -126,7 +126,7 @@ TEST(Console, SessionThroughTheProgram) {
                   "tolvane> \n"
                   "perft number - Total nodes account for a given depth from the position Start\n"
                   "test - Test 25 positions 20 s, used to build a profile guided optimization\n"
-                  "bench - Run the built-in benchmark\n"
+                  "bench [threads] - Run the built-in benchmark\n"
                   "quit - Exit the program\n"
                   "xboard - Switch to XBoard mode\n"
                   "uci - Switch to UCI mode\n"

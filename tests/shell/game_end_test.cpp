@@ -10,7 +10,7 @@ namespace {
 
 void set_up(const char* text) {
     set_variant("normal");
-    ASSERT_TRUE(setup_position(text)) << text;
+    ASSERT_TRUE(setup_position(game, text)) << text;
 }
 
 template <typename F>
@@ -54,21 +54,21 @@ TEST(MoveText, PrintedMoveLinesAndTypes) {
         EXPECT_EQ(printed_by([&] { print_move({c.from, c.to, c.type, 0}); }), c.line);
     }
     set_variant("normal");
-    EXPECT_EQ(move_type_from_text(52, 36, "e2e4"), MOVE_DOUBLE_PUSH);
-    EXPECT_EQ(move_type_from_text(52, -4, "e2e9"), 0);  // off the board: never looked up
+    EXPECT_EQ(move_type_from_text(game, 52, 36, "e2e4"), MOVE_DOUBLE_PUSH);
+    EXPECT_EQ(move_type_from_text(game, 52, -4, "e2e9"), 0);  // off the board: never looked up
     set_up("rnbqkbnr/ppp1pppp/8/3pP3/8/8/PPPP1PPP/RNBQKBNRwKQkqd6");
-    EXPECT_EQ(move_type_from_text(28, 19, "e5d6"), MOVE_EN_PASSANT);
+    EXPECT_EQ(move_type_from_text(game, 28, 19, "e5d6"), MOVE_EN_PASSANT);
 }
 
 // Mates are checked through the protocol.
 TEST(GameEnd, StalemateAndFiftyMoves) {
     set_up("7k/5Q2/6K1/8/8/8/8/8b--");
-    pos.fifty = 100;
+    game.fifty = 100;
     EXPECT_EQ(verdict(), "1/2-1/2 {Stalemate}\n");  // stalemate comes before every draw
     set_up("4k3/8/8/8/8/8/8/R3K3w--");
-    pos.fifty = 99;
+    game.fifty = 99;
     EXPECT_EQ(verdict(), "");
-    pos.fifty = 100;
+    game.fifty = 100;
     EXPECT_EQ(verdict(), "1/2-1/2 {Draw by 50 move rule}\n");
 }
 
@@ -78,18 +78,18 @@ TEST(GameEnd, RepetitionOnlyAtTheThirdTime) {
     EXPECT_EQ(play(DANCE), "1/2-1/2 {Draw by repetition}\n");
     // Repetition comes before fifty moves, and a fifty counter beyond the recorded game
     // reaches no entry below the history.
-    int fifty = pos.fifty;
-    pos.fifty = 100;
+    int fifty = game.fifty;
+    game.fifty = 100;
     EXPECT_EQ(verdict(), "1/2-1/2 {Draw by repetition}\n");
-    pos.fifty = fifty;
+    game.fifty = fifty;
     EXPECT_EQ(play(DANCE), "");  // fourth time: no line
-    EXPECT_EQ(repetition_count(MAX_GAME_PLY), 3);
-    EXPECT_EQ(repetition_count(1), 1);  // the search's question: is there any earlier one?
+    EXPECT_EQ(repetition_count(game, MAX_GAME_PLY), 3);
+    EXPECT_EQ(repetition_count(game, 1), 1);  // the search's question: is there any earlier one?
     set_up(START);
     play(DANCE);
     play({"e2e3", "e7e6"});  // irreversible: earlier positions no longer count
     EXPECT_EQ(play(DANCE), "");
-    EXPECT_EQ(repetition_count(MAX_GAME_PLY), 1);
+    EXPECT_EQ(repetition_count(game, MAX_GAME_PLY), 1);
 }
 
 TEST(GameEnd, InsufficientMaterial) {

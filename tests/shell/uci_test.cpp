@@ -85,7 +85,8 @@ TEST(UciEntry, FirstLineUciAnswersWithIdentityAndOptions) {
     const std::string answer =
         "id name Tolvane v.4.88\n"
         "id author the Tolvane team\n"
-        "option name Hash type spin default 32 min 1 max 4095\n"
+        "option name Hash type spin default 32 min 1 max 65536\n"
+        "option name Threads type spin default 1 min 1 max 256\n"
         "option name Clear Hash type button\n"
         "option name Ponder type check default false\n"
         "option name OwnBook type check default true\n"
@@ -115,7 +116,7 @@ TEST(UciEntry, DefaultsFollowTheSettingsAndTheConsoleMayComeFirst) {
     session_send(&s, "uci");
     std::string out = session_until(&s, "uciok");
     EXPECT_NE(out.find("\nid name Tolvane v.4.88\n"), std::string::npos) << out;
-    EXPECT_NE(out.find("option name Hash type spin default 16 min 1 max 4095\n"), std::string::npos);
+    EXPECT_NE(out.find("option name Hash type spin default 16 min 1 max 65536\n"), std::string::npos);
     EXPECT_NE(out.find("option name OwnBook type check default false\n"), std::string::npos);
     EXPECT_NE(out.find("option name Main Book type string default my\n"), std::string::npos);
     EXPECT_NE(out.find("option name Bitbase Men type spin default 4 min 0 max 5\n"), std::string::npos);
@@ -137,15 +138,15 @@ TEST_F(Uci, SmallCommandsAndUnknownWords) {
 
 TEST_F(Uci, OptionsRefusedWithAReason) {
     EXPECT_EQ(talk({"setoption name Foo value 1", "setoption name Hash value 0",
-                    "setoption name Hash value 4096", "setoption name Hash value 64MB",
+                    "setoption name Hash value 65537", "setoption name Hash value 64MB",
                     "setoption name Ponder value maybe", "setoption name Ponder",
                     "setoption name Bitbase Men value 6", "setoption", "setoption name",
                     "setoption name value 3", "setoption value 3",
                     "setoption name Main Book value " + std::string(300, 'b')}),
               "info string No such option: Foo\n"
-              "info string Option Hash needs a number from 1 to 4095: unchanged\n"
-              "info string Option Hash needs a number from 1 to 4095: unchanged\n"
-              "info string Option Hash needs a number from 1 to 4095: unchanged\n"
+              "info string Option Hash needs a number from 1 to 65536: unchanged\n"
+              "info string Option Hash needs a number from 1 to 65536: unchanged\n"
+              "info string Option Hash needs a number from 1 to 65536: unchanged\n"
               "info string Option Ponder needs true or false: unchanged\n"
               "info string Option Ponder needs true or false: unchanged\n"
               "info string Option Bitbase Men needs a number from 0 to 5: unchanged\n"
@@ -168,7 +169,7 @@ TEST_F(Uci, OptionsTakeEffect) {
                     "setoption name Clear Hash", "setoption name Ponder value true"}),
               "");
     std::string out = talk({"uci"});
-    for (const char* line : {"option name Hash type spin default 64 min 1 max 4095\n",
+    for (const char* line : {"option name Hash type spin default 64 min 1 max 65536\n",
                              "option name Main Book type string default my  book.bin\n",
                              "option name OwnBook type check default false\n",
                              "option name UCI_Chess960 type check default true\n",

@@ -31,11 +31,12 @@ TEST_F(Xboard, FeaturesPingAndIgnoredCommands) {
     EXPECT_EQ(out,
               "feature myname=\"Tolvane v.4.88\" ping=1 setboard=1 draw=0 sigint=0 sigterm=0 "
               "variants=\"normal,nocastle,fischerandom\" colors=0 ics=1\n"
+              "feature smp=1\n"
               "feature done=1\n"
               "feature rejected\n");
-    out = talk({"ping 7", "random", "otim 100", "post", "nopost", ".", "bk", "edit", "computer",
+    out = talk({"ping 7", "cores 2", "cores", "cores 0", "random", "otim 100", "post", "nopost", ".", "bk", "edit", "computer",
                 "name someone", "rating 2000 1900", "ics -", "xboard", "accepted", "", "     "});
-    EXPECT_EQ(out, "pong 7\n");
+    EXPECT_EQ(out, "pong 7\nError (missing argument): cores\n");
 }
 
 // Refusals of bad input: nothing guessed, nothing overflowed, nothing read out of bounds.

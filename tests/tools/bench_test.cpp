@@ -34,9 +34,9 @@ TEST(BenchSignature, NodeCountAtFixedDepth) {
     root_search(EMPTY);
     testing::internal::GetCapturedStdout();
     EXPECT_EQ(stop_search, 0);
-    EXPECT_EQ(iteration, BENCH_SIGNATURE_DEPTH - 1);
-    EXPECT_EQ(nodes, BENCH_SIGNATURE_NODES)
-        << "The bench signature changed: Bench: " << nodes;
+    EXPECT_EQ(main_thread().iteration, BENCH_SIGNATURE_DEPTH - 1);
+    EXPECT_EQ(searched_nodes(), BENCH_SIGNATURE_NODES)
+        << "The bench signature changed: Bench: " << searched_nodes();
     free_tables();
 }
 
@@ -49,12 +49,12 @@ TEST(BenchSignature, Repeatable) {
     set_fixed_limits(NO_TIME_LIMIT_MS, 8);
     testing::internal::CaptureStdout();
     root_search(EMPTY);
-    int first = nodes;
+    int first = searched_nodes();
     ASSERT_TRUE(bench_prepare());
     set_fixed_limits(NO_TIME_LIMIT_MS, 8);
     root_search(EMPTY);
     testing::internal::GetCapturedStdout();
-    EXPECT_EQ(nodes, first);
+    EXPECT_EQ(searched_nodes(), first);
     free_tables();
 }
 

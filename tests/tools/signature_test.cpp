@@ -60,7 +60,7 @@ TEST(BroadSignature, SummedNodeCountAtFixedDepths) {
     std::string counts;
     for (const SignatureCase& c : cases) {
         set_variant(c.chess960 ? "fischerandom" : "normal");
-        ASSERT_TRUE(setup_position(c.fen.c_str())) << c.fen;
+        ASSERT_TRUE(setup_position(game, c.fen.c_str())) << c.fen;
         clear_tables();
         set_fixed_limits(NO_TIME_LIMIT_MS, c.depth);
         search_mode = MODE_THINK;
@@ -68,8 +68,8 @@ TEST(BroadSignature, SummedNodeCountAtFixedDepths) {
         root_search(EMPTY);
         testing::internal::GetCapturedStdout();
         EXPECT_EQ(stop_search, 0) << c.fen;
-        total += nodes;
-        counts += c.fen + " ;depth " + std::to_string(c.depth) + ": " + std::to_string(nodes) + "\n";
+        total += searched_nodes();
+        counts += c.fen + " ;depth " + std::to_string(c.depth) + ": " + std::to_string(searched_nodes()) + "\n";
     }
     unload_bitbases();
     free_tables();

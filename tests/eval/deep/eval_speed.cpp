@@ -23,15 +23,15 @@ TEST_F(EvalSpeed, EvaluationsPerSecond) {
         "8/5k2/2p5/1p1p4/1P1P4/2P5/5K2/8 w - -",
     };
     constexpr int ROUNDS = 20000;
-    eval_cache = nullptr;  // every call evaluates in full
+    ev.cache.use(nullptr, 0);  // every call evaluates in full
     long long evaluations = 0, checksum = 0;
     const auto start = std::chrono::steady_clock::now();
     for (const char* fen : positions) {
         set(fen);
-        const int first = evaluate(-SCORE_INF, SCORE_INF);
+        const int first = evaluate(ev, -SCORE_INF, SCORE_INF);
         EXPECT_TRUE(evaluations > 0 || first == TEMPO_BONUS) << first;  // the start position is level
         for (int r = 0; r < ROUNDS; r++) {
-            const int score = evaluate(-SCORE_INF, SCORE_INF);
+            const int score = evaluate(ev, -SCORE_INF, SCORE_INF);
             checksum += score;
             if (score != first) {
                 ADD_FAILURE() << "evaluation changed between calls: " << fen;
