@@ -162,6 +162,7 @@ async function main() {
     `${jobs} at a time; games and pipe traffic in ${outDir}`);
   const tally = { w: 0, d: 0, l: 0, unfinished: 0 };
   const faults = { [a.name]: Object.fromEntries(FAULT_KINDS.map((k) => [k, 0])), [b.name]: Object.fromEntries(FAULT_KINDS.map((k) => [k, 0])) };
+  const quitCrashes = {};  // an engine that ends badly on "quit" has still played its game
   const ponder = { hits: 0, misses: 0, slowestStopMs: 0 };
   const notes = new Set();
   let next = 0;
@@ -190,6 +191,7 @@ async function main() {
       for (const k of FAULT_KINDS) {
         for (const f of r[k]) {
           faults[f.engine][k]++;
+          if (k === 'crashes' && f.detail.startsWith('at quit')) quitCrashes[f.engine] = (quitCrashes[f.engine] || 0) + 1;
           gameFaults.push(`${f.engine} ${k}: ${f.detail}`);
         }
       }
@@ -221,7 +223,8 @@ async function main() {
     } else lines.push(`Elo ${signed(e.elo)}: every game ${e.score > 0 ? 'won' : 'lost'}, no finite estimate`);
   }
   for (const name of [a.name, b.name]) {
-    lines.push(`${name}: ${FAULT_KINDS.map((k) => `${k} ${faults[name][k]}`).join(', ')}`);
+    const atQuit = quitCrashes[name] ? ` (${quitCrashes[name]} at quit, after the game)` : '';
+    lines.push(`${name}: ${FAULT_KINDS.map((k) => `${k} ${faults[name][k]}${k === 'crashes' ? atQuit : ''}`).join(', ')}`);
   }
   if (a.ponder || b.ponder) lines.push(`ponder hits ${ponder.hits}, misses ${ponder.misses}, slowest answer to stop ${ponder.slowestStopMs} ms`);
   lines.push(`PGN: ${path.join(outDir, 'games.pgn')}`);

@@ -495,6 +495,7 @@ class UciSide {
       this.stats.ponderMisses++;
       e.send('stop');
       const answered = await e.expect((l) => /^bestmove/.test(l), Date.now() + STOP_ANSWER_MS);
+      if (!answered && e.exited) return { at, fault: 'crashes', detail: `exit ${e.exited.code} signal ${e.exited.signal} while pondering` };
       if (!answered) return { at, fault: 'hangs', detail: `no bestmove ${STOP_ANSWER_MS} ms after stop` };
       this.stats.slowestStopMs = Math.max(this.stats.slowestStopMs, answered.at - at);
     }
@@ -635,7 +636,7 @@ export async function playGame(g) {
     const sentAt = typeof started === 'number' ? started : started.at;
     if (started.fault) {
       fault(color, started.fault, started.detail);
-      end = { result: loses(color), reason: `${color} hung` };
+      end = { result: loses(color), reason: `${color} ${started.fault === 'crashes' ? 'crashed' : 'hung'}` };
       break;
     }
     // The most this move may take: a limit has no clock, only a point where it is taken as hung.
