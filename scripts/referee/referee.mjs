@@ -327,8 +327,7 @@ class XboardSide {
       if (this.features.done === '0') doneZero = true;
       if (this.features.done === '1') break;
     }
-    e.send('new');
-    if (game.variant !== 'normal') e.send(`variant ${game.variant}`);
+    // Threads, memory and the engine's own options come right after the features, as xboard sends them.
     for (const [name, value] of this.spec.options || []) {
       if (/^threads$/i.test(name) || /^cores$/i.test(name)) {
         if (this.features.smp === '1') e.send(`cores ${value}`);
@@ -342,6 +341,8 @@ class XboardSide {
         this.notes.push(`${this.spec.name}: offers no option "${name}", not sent`);
       }
     }
+    e.send('new');
+    if (game.variant !== 'normal') e.send(`variant ${game.variant}`);
     const limit = this.spec.limit;
     if (limit && limit.kind === 'movetime') e.send(`st ${limit.value / 1000}`);
     else e.send(xboardTimeWords(game.tc));
