@@ -563,6 +563,15 @@ function pgnText(tags, sans, result, reason, startPly) {
 
 const pad2 = (n) => String(n).padStart(2, '0');
 
+// The PGN Termination tag's words for how a game ended; the referee's own words follow the moves.
+function termination(reason) {
+  if (/lost on time/.test(reason)) return 'time forfeit';
+  if (/crashed|hung|did not start/.test(reason)) return 'abandoned';
+  if (/illegal|refused|disputed/.test(reason)) return 'rules infraction';
+  if (/^adjudicated/.test(reason)) return 'adjudication';
+  return 'normal';
+}
+
 // Plays one game and returns its record. g: {
 //   index, label,                   the game's number and the name its log file gets
 //   white, black,                   engine specs: { name, command, args, protocol: 'xboard'|'uci',
@@ -763,7 +772,7 @@ export async function playGame(g) {
     Event: g.event || 'Tolvane referee', Site: os.hostname(),
     Date: `${now.getUTCFullYear()}.${pad2(now.getUTCMonth() + 1)}.${pad2(now.getUTCDate())}`,
     Round: g.round ?? g.index + 1, White: g.white.name, Black: g.black.name, Result: end.result,
-    TimeControl: g.tc.text, Termination: end.reason, PlyCount: openingPlies + record.plies,
+    TimeControl: g.tc.text, Termination: termination(end.reason), PlyCount: openingPlies + record.plies,
   };
   if (chess960) tags.Variant = 'Chess960';
   // The opening is part of the game record; a start other than the usual one needs its FEN.
@@ -773,7 +782,7 @@ export async function playGame(g) {
     openingSans.push(makeSan(walk, move));
     walk.play(move);
   }
-  if (startFen && startFen !== INITIAL_FEN) Object.assign(tags, { SetUp: '1', FEN: startFen });
+  if (startFen && (startFen !== INITIAL_FEN || chess960)) Object.assign(tags, { SetUp: '1', FEN: startFen });
   const startPly = (initialPos.fullmoves - 1) * 2 + (initialPos.turn === 'black' ? 1 : 0);
   record.pgn = pgnText(tags, [...openingSans, ...sans], end.result, end.reason, startPly);
 
