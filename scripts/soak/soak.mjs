@@ -1,28 +1,22 @@
 #!/usr/bin/env node
-// Soak referee: many games through the real xboard pipe protocol, Tolvane against itself and the
-// xboard engines installed here, with the rules and the clocks kept outside every engine.
+// Soak referee: many games through the real pipe protocols, xboard and UCI, Tolvane against itself
+// and the engines installed here, with one to four search threads, the rules and the clocks kept
+// outside every engine.
 //
 //   node scripts/soak/soak.mjs --engine build/release/tolvane [--check-engine build/check/tolvane]
 //        [--jobs 2] [--out DIR] [--only SERIES,...] [--scale F] [--list]
 //
-// The rules come from chessops (npm, pinned in package.json beside this file); the first run
-// installs it here with `npm install`. Every game writes its full pipe traffic to DIR/games/, one
-// JSON line to DIR/results.jsonl, and the end prints the table of crashes, illegal moves, time
-// losses, hangs and results that disagree with the referee.
-import { spawn, execFileSync } from 'node:child_process';
+// The games are played by the referee (scripts/referee/referee.mjs), which installs its rules
+// library on first use. Every game writes its full pipe traffic to DIR/games/, its PGN to
+// DIR/games.pgn, one JSON line to DIR/results.jsonl, and the end prints the table of crashes,
+// illegal moves, time losses, hangs and results that disagree with the referee.
+import { execFileSync } from 'node:child_process';
 import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
-import { fileURLToPath } from 'node:url';
-
-const here = path.dirname(fileURLToPath(import.meta.url));
-if (!fs.existsSync(path.join(here, 'node_modules', 'chessops'))) {
-  console.log('installing the rules library (chessops) for the referee ...');
-  execFileSync('npm', ['install', '--no-audit', '--no-fund', '--silent'], { cwd: here, stdio: 'inherit' });
-}
-const { Chess, normalizeMove } = await import('chessops/chess');
-const { parseFen, makeFen } = await import('chessops/fen');
-const { parseUci, makeUci, squareFile, squareRank } = await import('chessops/util');
+import {
+  Chess, Engine, FAULT_KINDS, chess960Fen, parseLimit, parseTimeControl, parseUci, playGame, readMove,
+} from '../referee/referee.mjs';
 
 // ---------------------------------------------------------------------------------------------
 // Options
@@ -42,35 +36,43 @@ const GAME_PLY_CAP = 400;  // a longer game is adjudicated a draw: the long-game
 const HANG_GRACE_MS = 15000;  // past the clock by this much, an engine that has not moved hangs
 
 // ---------------------------------------------------------------------------------------------
-// The games to play: series of one pairing, variant, time control and pondering.
+// The games to play: series of one pairing, protocol, threads, variant, time control and pondering.
 
-const TOLVANE = { name: 'tolvane', command: engineBinary, args: [] };
-const CHECKED = { name: 'tolvane-check', command: checkBinary, args: [] };
+const TOLVANE = { name: 'tolvane', command: engineBinary, args: [], protocol: 'xboard' };
+const TOLVANE_UCI = { ...TOLVANE, name: 'tolvane-uci', protocol: 'uci' };
+const CHECKED = { name: 'tolvane-check', command: checkBinary, args: [], protocol: 'xboard' };
+// Threads over xboard are "cores N", sent when the engine offers feature smp=1.
+const threaded = (spec, n) => ({ ...spec, name: `${spec.name}-t${n}`, options: [['Threads', String(n)]], threads: n });
 // The bitbase library replaced by a faulty one: impossible scores, no entries, not a library.
 const testLibraries = path.join(path.dirname(engineBinary), 'test-egbb');
 const FAULTY = {
-  garbage: { name: 'tolvane-garbage-egbb', command: engineBinary, args: [], egbb: path.join(testLibraries, 'garbage_scores') },
-  entries: { name: 'tolvane-no-entries-egbb', command: engineBinary, args: [], egbb: path.join(testLibraries, 'no_entries') },
-  notlib: { name: 'tolvane-not-a-library-egbb', command: engineBinary, args: [], egbb: 'not-a-library' },
+  garbage: { ...TOLVANE, name: 'tolvane-garbage-egbb', egbb: path.join(testLibraries, 'garbage_scores') },
+  entries: { ...TOLVANE, name: 'tolvane-no-entries-egbb', egbb: path.join(testLibraries, 'no_entries') },
+  notlib: { ...TOLVANE, name: 'tolvane-not-a-library-egbb', egbb: 'not-a-library' },
 };
 const PEERS = {
-  fairymax: { name: 'fairymax', command: '/usr/games/fairymax', args: [], variants: ['normal', 'nocastle'] },
-  phalanx: { name: 'phalanx', command: '/usr/games/phalanx', args: ['-l-'], variants: ['normal'] },
-  sjeng: { name: 'sjeng', command: '/usr/games/sjeng', args: [], variants: ['normal'] },
-  hoichess: { name: 'hoichess', command: '/usr/games/hoichess', args: [], variants: ['normal'] },
+  fairymax: { name: 'fairymax', command: '/usr/games/fairymax', args: [], protocol: 'xboard' },
+  phalanx: { name: 'phalanx', command: '/usr/games/phalanx', args: ['-l-'], protocol: 'xboard' },
+  sjeng: { name: 'sjeng', command: '/usr/games/sjeng', args: [], protocol: 'xboard' },
+  hoichess: { name: 'hoichess', command: '/usr/games/hoichess', args: [], protocol: 'xboard' },
+  // Debian's GNU Chess 6.2.7 in xboard mode answers a pipe late or not at all (its pongs come in
+  // bursts, a "go" brings no move); its UCI mode plays.
+  gnuchess: { name: 'gnuchess', command: '/usr/games/gnuchess', args: ['--uci'], protocol: 'uci' },
 };
-// Not gnuchess: Debian's 6.2.7 in xboard mode acts on no input line before its input closes (over a
-// pipe and over a terminal alike), and without -x it answers "My move is", so it never plays here.
-const FAST = { level: '0 0:01 0.01' };
-const QUICK = { level: '0 0:02 0.1' };
-const SESSION = { level: '40 0:10 0' };
-const PER_MOVE = { st: '0.05' };
-const PER_MOVE_WHOLE = { st: '1' };
+const FAST = parseTimeControl('1+0.01');
+const QUICK = parseTimeControl('2+0.1');
+const SESSION = parseTimeControl('40/10');
+const PER_MOVE = parseTimeControl('st=0.05');
+const PER_MOVE_WHOLE = parseTimeControl('st=1');
 
 function series(name, opponent, variant, tc, games, extra = {}) {
   return { name, engine: extra.engine || TOLVANE, opponent, variant, tc, games, ponder: !!extra.ponder,
-           endgames: !!extra.endgames };
+           endgames: !!extra.endgames, limit: extra.limit ? parseLimit(extra.limit) : null };
 }
+const T2 = threaded(TOLVANE, 2);
+const T4 = threaded(TOLVANE, 4);
+const U2 = threaded(TOLVANE_UCI, 2);
+const U4 = threaded(TOLVANE_UCI, 4);
 const PLAN = [
   series('self-fast-normal', TOLVANE, 'normal', FAST, 160),
   series('self-fast-nocastle', TOLVANE, 'nocastle', FAST, 70),
@@ -83,6 +85,26 @@ const PLAN = [
   series('self-session-960', TOLVANE, 'fischerandom', SESSION, 4),
   series('self-ponder-normal', TOLVANE, 'normal', QUICK, 16, { ponder: true }),
   series('self-ponder-960', TOLVANE, 'fischerandom', QUICK, 8, { ponder: true }),
+  series('uci-fast-normal', TOLVANE_UCI, 'normal', FAST, 60, { engine: TOLVANE_UCI }),
+  series('uci-fast-nocastle', TOLVANE_UCI, 'nocastle', FAST, 20, { engine: TOLVANE_UCI }),
+  series('uci-fast-960', TOLVANE_UCI, 'fischerandom', FAST, 40, { engine: TOLVANE_UCI }),
+  series('uci-st005-normal', TOLVANE_UCI, 'normal', PER_MOVE, 20, { engine: TOLVANE_UCI }),
+  series('uci-session-normal', TOLVANE_UCI, 'normal', SESSION, 4, { engine: TOLVANE_UCI }),
+  series('uci-ponder-normal', TOLVANE_UCI, 'normal', QUICK, 16, { engine: TOLVANE_UCI, ponder: true }),
+  series('uci-ponder-960', TOLVANE_UCI, 'fischerandom', QUICK, 8, { engine: TOLVANE_UCI, ponder: true }),
+  series('uci-depth6', TOLVANE_UCI, 'normal', QUICK, 10, { engine: TOLVANE_UCI, limit: 'depth=6' }),
+  series('uci-vs-xboard', TOLVANE, 'normal', FAST, 30, { engine: TOLVANE_UCI }),
+  series('threads2-xboard-fast', T2, 'normal', FAST, 40, { engine: T2 }),
+  series('threads4-xboard-fast', T4, 'normal', FAST, 40, { engine: T4 }),
+  series('threads2-xboard-960', T2, 'fischerandom', FAST, 20, { engine: T2 }),
+  series('threads2-xboard-ponder', T2, 'normal', QUICK, 8, { engine: T2, ponder: true }),
+  series('threads4-xboard-session', T4, 'normal', SESSION, 4, { engine: T4 }),
+  series('threads2-uci-fast', U2, 'normal', FAST, 40, { engine: U2 }),
+  series('threads4-uci-fast', U4, 'normal', FAST, 40, { engine: U4 }),
+  series('threads4-uci-960', U4, 'fischerandom', FAST, 20, { engine: U4 }),
+  series('threads2-uci-ponder', U2, 'normal', QUICK, 8, { engine: U2, ponder: true }),
+  series('threads4-uci-st005', U4, 'normal', PER_MOVE, 10, { engine: U4 }),
+  series('threads2-vs-1-uci', TOLVANE_UCI, 'normal', FAST, 20, { engine: U2 }),
   series('check-fast-normal', TOLVANE, 'normal', FAST, 50, { engine: CHECKED }),
   series('check-fast-960', TOLVANE, 'fischerandom', FAST, 50, { engine: CHECKED }),
   series('check-fast-nocastle', TOLVANE, 'nocastle', FAST, 20, { engine: CHECKED }),
@@ -96,6 +118,8 @@ const PLAN = [
   series('sjeng-session', PEERS.sjeng, 'normal', SESSION, 4),
   series('hoichess-fast', PEERS.hoichess, 'normal', FAST, 60),
   series('hoichess-session', PEERS.hoichess, 'normal', SESSION, 4),
+  series('gnuchess-uci-fast', PEERS.gnuchess, 'normal', FAST, 30, { engine: TOLVANE_UCI }),
+  series('gnuchess-uci-quick', PEERS.gnuchess, 'normal', QUICK, 6, { engine: TOLVANE_UCI }),
   series('egbb-garbage', TOLVANE, 'normal', FAST, 16, { engine: FAULTY.garbage, endgames: true }),
   series('egbb-no-entries', TOLVANE, 'normal', FAST, 8, { engine: FAULTY.entries, endgames: true }),
   series('egbb-not-a-library', TOLVANE, 'normal', FAST, 8, { engine: FAULTY.notlib, endgames: true }),
@@ -125,388 +149,41 @@ const BOOK_LINES = [
   'c2c4 e7e5 b1c3 g8f6 g1f3 b8c6', 'g1f3 d7d5 g2g3 g8f6 f1g2',
 ];
 
-// Chess960 start number n (0..959) as a back rank, by the usual numbering.
-function chess960Rank(n) {
-  const rank = Array(8).fill(null);
-  const free = () => rank.map((p, i) => (p ? -1 : i)).filter((i) => i >= 0);
-  rank[2 * (n % 4) + 1] = 'b'; n = Math.floor(n / 4);
-  rank[2 * (n % 4)] = 'b'; n = Math.floor(n / 4);
-  rank[free()[n % 6]] = 'q'; n = Math.floor(n / 6);
-  const knights = [[0, 1], [0, 2], [0, 3], [0, 4], [1, 2], [1, 3], [1, 4], [2, 3], [2, 4], [3, 4]][n];
-  const f = free();
-  rank[f[knights[0]]] = 'n';
-  rank[f[knights[1]]] = 'n';
-  const rest = free();
-  rank[rest[0]] = 'r';
-  rank[rest[1]] = 'k';
-  rank[rest[2]] = 'r';
-  return rank.join('');
-}
-
-// Both castling notations in turn: rook files (HAha) and the KQkq letters.
-function chess960Fen(n, fileLetters) {
-  const back = chess960Rank(n);
-  const rooks = [...back].map((p, i) => (p === 'r' ? i : -1)).filter((i) => i >= 0);
-  const files = 'abcdefgh';
-  const castling = fileLetters
-    ? files[rooks[1]].toUpperCase() + files[rooks[0]].toUpperCase() + files[rooks[1]] + files[rooks[0]]
-    : 'KQkq';
-  return `${back}/pppppppp/8/8/8/8/PPPPPPPP/${back.toUpperCase()} w ${castling} - 0 1`;
-}
-
 // ---------------------------------------------------------------------------------------------
-// Engines over pipes
+// One game of a series
 
-class Engine {
-  constructor(spec, log, side) {
-    this.spec = spec;
-    this.log = log;
-    this.tag = side;
-    this.lines = [];
-    this.waiters = [];
-    this.exited = null;
-    this.buffer = '';
-    const cwd = spec.name.startsWith('tolvane') ? engineFolder(spec) : fs.mkdtempSync(path.join(os.tmpdir(), 'soak-peer-'));
-    this.bitbaseMessages = 0;
-    this.cwd = cwd;
-    this.proc = spawn(spec.command, spec.args, { cwd, stdio: ['pipe', 'pipe', 'pipe'] });
-    this.proc.stdin.on('error', () => {});
-    this.proc.stdout.on('data', (chunk) => this.receive(chunk.toString('latin1')));
-    this.proc.stderr.on('data', (chunk) => this.log(`${this.tag}! ${chunk.toString('latin1').trimEnd()}`));
-    this.proc.on('exit', (code, signal) => {
-      this.exited = { code, signal, at: Date.now() };
-      this.log(`${this.tag} exited: code ${code} signal ${signal}`);
-      this.wake();
-    });
-  }
+const isTolvane = (spec) => spec.name.startsWith('tolvane');
 
-  receive(text) {
-    this.buffer += text;
-    let newline;
-    while ((newline = this.buffer.indexOf('\n')) >= 0) {
-      const line = this.buffer.slice(0, newline).replace(/\r$/, '');
-      this.buffer = this.buffer.slice(newline + 1);
-      this.log(`${this.tag}> ${line}`);
-      if (/^Bitbase library/.test(line)) this.bitbaseMessages++;
-      this.lines.push({ line, at: Date.now() });
-    }
-    this.wake();
-  }
-
-  wake() {
-    const waiters = this.waiters;
-    this.waiters = [];
-    for (const w of waiters) w();
-  }
-
-  send(line) {
-    this.log(`${this.tag}< ${line}`);
-    if (!this.exited) this.proc.stdin.write(line + '\n');
-  }
-
-  // The next line for which test is true (earlier lines are dropped), or null at the deadline or
-  // once the engine has exited.
-  async expect(test, deadline) {
-    for (;;) {
-      while (this.lines.length) {
-        const entry = this.lines.shift();
-        if (test(entry.line)) return entry;
-      }
-      if (this.exited || Date.now() >= deadline) return null;
-      await new Promise((resolve) => {
-        this.waiters.push(resolve);
-        setTimeout(resolve, Math.max(1, Math.min(deadline - Date.now(), 1000)));
-      });
-    }
-  }
-
-  // The engine's time on a CPU and waiting for one, in ms, as the kernel counts them: a move
-  // that came late while the engine waited for a CPU is the machine's load, not its clock.
-  schedMs() {
-    try {
-      const [onCpu, waiting] = fs.readFileSync(`/proc/${this.proc.pid}/schedstat`, 'utf8').split(' ').map(Number);
-      return { onCpu: onCpu / 1e6, waiting: waiting / 1e6 };
-    } catch {
-      return null;
-    }
-  }
-
-  async quit() {
-    if (!this.exited) {
-      this.send('quit');
-      const until = Date.now() + 3000;
-      while (!this.exited && Date.now() < until) await new Promise((r) => setTimeout(r, 20));
-      if (!this.exited) this.proc.kill('SIGKILL');
-    }
-    if (!this.spec.name.startsWith('tolvane')) fs.rmSync(this.cwd, { recursive: true, force: true });
-  }
+// A side as the referee plays it: its folder, whether its faults count, and the series' pondering.
+function side(spec, s) {
+  const cwd = isTolvane(spec) ? engineFolder(spec) : undefined;
+  return { ...spec, cwd, underTest: isTolvane(spec), ponder: s.ponder,
+           limit: isTolvane(spec) && s.engine === spec ? s.limit : null };
 }
 
-// ---------------------------------------------------------------------------------------------
-// The referee's board
-
-function repetitionKey(pos) {
-  return makeFen(pos.toSetup()).split(' ').slice(0, 4).join(' ');
-}
-
-// The result the rules give now, or null while the game goes on.
-function adjudicate(pos, seen) {
-  if (pos.isCheckmate()) return { result: pos.turn === 'white' ? '0-1' : '1-0', reason: 'checkmate' };
-  if (pos.isStalemate()) return { result: '1/2-1/2', reason: 'stalemate' };
-  if (pos.isInsufficientMaterial()) return { result: '1/2-1/2', reason: 'insufficient material' };
-  if (pos.halfmoves >= 100) return { result: '1/2-1/2', reason: 'fifty moves' };
-  if ((seen.get(repetitionKey(pos)) || 0) >= 3) return { result: '1/2-1/2', reason: 'repetition' };
-  return null;
-}
-
-// An engine's move word as a chessops move (castling as king takes own rook), or null.
-function readMove(word, pos, chess960) {
-  const color = pos.turn;
-  if (/^(O-O(-O)?|0-0(-0)?)$/.test(word)) {
-    const side = word.length > 3 ? 'a' : 'h';
-    const rook = pos.castles.rook[color][side];
-    const king = pos.board.kingOf(color);
-    return rook === undefined || king === undefined ? null : { from: king, to: rook };
-  }
-  const move = parseUci(word.replace('=', '').toLowerCase());
-  if (!move) return null;
-  if (chess960) {
-    // In Chess960 a king move onto its castling square is castling when no plain king move is.
-    const king = pos.board.kingOf(color);
-    if (move.from === king && !pos.isLegal(move)) {
-      for (const side of ['a', 'h']) {
-        const rook = pos.castles.rook[color][side];
-        if (rook === undefined) continue;
-        const target = (color === 'white' ? 0 : 56) + (side === 'h' ? 6 : 2);
-        if (move.to === target) return { from: king, to: rook };
-      }
-    }
-    return move;
-  }
-  return normalizeMove(pos, move);
-}
-
-// A legal move as an engine reads it: castling as O-O in Chess960, as the king's two-square
-// move otherwise.
-function writeMove(move, pos, chess960) {
-  const piece = pos.board.get(move.from);
-  if (piece && piece.role === 'king') {
-    const target = pos.board.get(move.to);
-    if (target && target.role === 'rook' && target.color === piece.color) {
-      const short = squareFile(move.to) > squareFile(move.from);
-      if (chess960) return short ? 'O-O' : 'O-O-O';
-      const rank = squareRank(move.from) * 8;
-      return makeUci({ from: move.from, to: rank + (short ? 6 : 2) });
-    }
-  }
-  return makeUci(move);
-}
-
-// ---------------------------------------------------------------------------------------------
-// One game
-
-const RESULT_LINE = /^(1-0|0-1|1\/2-1\/2)\s*(\{.*\})?\s*$/;
-
-async function startEngine(engine, setup) {
-  engine.send('xboard');
-  engine.send('protover 2');
-  // Engines that never finish their features are taken as they are after a while, as xboard does.
-  await engine.expect((l) => /feature.*done=1/.test(l), Date.now() + 5000);
-  engine.send('new');
-  if (setup.variant !== 'normal') engine.send(`variant ${setup.variant}`);
-  engine.send('random');
-  if (setup.tc.level) engine.send(`level ${setup.tc.level}`);
-  else engine.send(`st ${setup.tc.st}`);
-  engine.send('post');
-  engine.send(setup.ponder ? 'hard' : 'easy');
-  engine.send('force');
-  if (setup.fen) engine.send(`setboard ${setup.fen}`);
-  for (const word of setup.openingWords) engine.send(word);
-}
-
-function clockSetup(tc) {
-  if (tc.st) return { perMove: Math.round(Number(tc.st) * 1000) };
-  const [moves, base, inc] = tc.level.split(' ');
-  const [minutes, seconds] = base.includes(':') ? base.split(':').map(Number) : [Number(base), 0];
-  return { moves: Number(moves), baseMs: (minutes * 60 + seconds) * 1000, incMs: Math.round(Number(inc) * 1000) };
-}
-
-async function playGame(index, s, gameNumber) {
+async function playSeriesGame(index, s, gameNumber) {
   const white = gameNumber % 2 === 0 ? s.engine : s.opponent;
   const black = gameNumber % 2 === 0 ? s.opponent : s.engine;
-  const chess960 = s.variant === 'fischerandom';
   let fen = null;
   let opening = [];
-  if (chess960) fen = chess960Fen((index * 137 + 518) % 960, index % 2 === 0);
+  if (s.variant === 'fischerandom') fen = chess960Fen((index * 137 + 518) % 960, index % 2 === 0);
   else if (s.endgames) fen = ENDGAMES[Math.floor(gameNumber / 2) % ENDGAMES.length];
-  else opening = OPENINGS[Math.floor(gameNumber / 2) % OPENINGS.length];
-  let pos;
-  if (fen) pos = Chess.fromSetup(parseFen(fen).unwrap()).unwrap();
-  else if (s.variant === 'nocastle') pos = Chess.fromSetup(parseFen('rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w - - 0 1').unwrap()).unwrap();
-  else pos = Chess.default();
-
-  const logLines = [];
-  const t0 = Date.now();
-  const log = (line) => logLines.push(`${String(Date.now() - t0).padStart(7)} ${line}`);
-  const record = {
-    index, series: s.name, white: white.name, black: black.name, variant: s.variant,
-    tc: s.tc.level ? `level ${s.tc.level}` : `st ${s.tc.st}`, ponder: s.ponder, fen, load: os.loadavg()[0],
-    result: null, reason: null, plies: 0, crashes: [], illegal: [], timeLosses: [], hangs: [],
-    disagreements: [], rejected: [], maxOverrunMs: null, peerFaults: [],
-  };
-
-  const seen = new Map();
-  const openingWords = [];
-  for (const word of opening) {
-    const move = readMove(word, pos, false);
-    openingWords.push(writeMove(move, pos, false));
-    pos.play(move);
-  }
-  seen.set(repetitionKey(pos), 1);
-
-  const engines = { white: new Engine(white, log, 'W'), black: new Engine(black, log, 'B') };
-  const isTolvane = (color) => engines[color].spec.name.startsWith('tolvane');
-  const fault = (color, kind, detail) => {
-    const entry = { side: color, engine: engines[color].spec.name, detail };
-    if (isTolvane(color) || kind === 'disagreements') record[kind].push(entry);
-    else record.peerFaults.push({ kind, ...entry });
-  };
-  const setup = { variant: s.variant, tc: s.tc, ponder: s.ponder, fen, openingWords };
-  await Promise.all([startEngine(engines.white, setup), startEngine(engines.black, setup)]);
-
-  const clock = clockSetup(s.tc);
-  const remaining = { white: clock.baseMs ?? 0, black: clock.baseMs ?? 0 };
-  const movesMade = { white: 0, black: 0 };
-  const started = { white: false, black: false };
-  let claimed = null;
-
-  let end = adjudicate(pos, seen);
-  while (!end) {
-    const color = pos.turn;
-    const other = color === 'white' ? 'black' : 'white';
-    const engine = engines[color];
-    const cs = (ms) => Math.max(0, Math.floor(ms / 10));
-    if (clock.perMove === undefined) {
-      engine.send(`time ${cs(remaining[color])}`);
-      engine.send(`otim ${cs(remaining[other])}`);
-    }
-    const lastMove = record.lastMove;
-    let sentAt;
-    const schedBefore = engine.schedMs();
-    if (!started[color]) {
-      if (lastMove) engine.send(lastMove);
-      sentAt = Date.now();
-      engine.send('go');
-      started[color] = true;
-    } else {
-      sentAt = Date.now();
-      engine.send(lastMove);
-    }
-    const allowed = clock.perMove ?? remaining[color];
-    const reply = await engine.expect((l) => /^move\s/.test(l) || RESULT_LINE.test(l) || /^resign/.test(l) ||
-      /^Illegal move/.test(l), sentAt + allowed + HANG_GRACE_MS);
-    if (!reply) {
-      if (engine.exited) fault(color, 'crashes', `exit ${engine.exited.code} signal ${engine.exited.signal} at ply ${record.plies}`);
-      else fault(color, 'hangs', `no move ${allowed + HANG_GRACE_MS} ms after ${lastMove || 'go'}`);
-      end = { result: color === 'white' ? '0-1' : '1-0', reason: `${color} ${engine.exited ? 'crashed' : 'hung'}` };
-      break;
-    }
-    if (/^Illegal move/.test(reply.line)) {
-      fault(color, 'rejected', `${reply.line} (referee: legal)`);
-      end = { result: '*', reason: `${color} refused a legal move` };
-      break;
-    }
-    if (RESULT_LINE.test(reply.line) || /^resign/.test(reply.line)) {
-      // A claim instead of a move: the referee must agree the game is over.
-      const verdict = adjudicate(pos, seen);
-      const claimedResult = /^resign/.test(reply.line) ? (color === 'white' ? '0-1' : '1-0') : reply.line.match(RESULT_LINE)[1];
-      if (/^resign/.test(reply.line)) end = { result: claimedResult, reason: `${color} resigns` };
-      else if (!verdict || verdict.result !== claimedResult) {
-        fault(color, 'disagreements', `claimed "${reply.line}" at ply ${record.plies}; referee: ${verdict ? verdict.result : 'game goes on'}`);
-        end = { result: '*', reason: 'disputed claim' };
-      } else end = verdict;
-      break;
-    }
-    const elapsed = reply.at - sentAt;
-    const word = reply.line.split(/\s+/)[1];
-    const move = readMove(word, pos, chess960);
-    if (!move || !pos.isLegal(move)) {
-      fault(color, 'illegal', `${word} at ply ${record.plies} in ${makeFen(pos.toSetup())}`);
-      end = { result: color === 'white' ? '0-1' : '1-0', reason: `${color} illegal move` };
-      break;
-    }
-
-    // The clock, kept here.
-    let overrun;
-    if (clock.perMove !== undefined) {
-      overrun = elapsed - clock.perMove;
-    } else {
-      remaining[color] -= elapsed;
-      overrun = -remaining[color];
-      movesMade[color]++;
-      remaining[color] += clock.incMs;
-      if (clock.moves > 0 && movesMade[color] % clock.moves === 0) remaining[color] += clock.baseMs;
-    }
-    if (isTolvane(color)) record.maxOverrunMs = Math.max(record.maxOverrunMs ?? -Infinity, overrun);
-    if (overrun > 0) {
-      const schedAfter = engine.schedMs();
-      const sched = schedBefore && schedAfter
-        ? `; ${Math.round(schedAfter.onCpu - schedBefore.onCpu)} ms on a CPU, ${Math.round(schedAfter.waiting - schedBefore.waiting)} ms waiting for one`
-        : '';
-      fault(color, 'timeLosses', `${overrun} ms over at ply ${record.plies} after ${elapsed} ms (load ${os.loadavg()[0].toFixed(1)}${sched})`);
-      end = { result: color === 'white' ? '0-1' : '1-0', reason: `${color} lost on time` };
-      break;
-    }
-
-    record.lastMove = writeMove(move, pos, chess960);
-    pos.play(move);
-    record.plies++;
-    const key = repetitionKey(pos);
-    seen.set(key, (seen.get(key) || 0) + 1);
-    end = adjudicate(pos, seen);
-    if (!end && record.plies >= GAME_PLY_CAP) end = { result: '1/2-1/2', reason: 'adjudicated: length' };
-    if (end) {
-      // The mover may claim the end in the same breath; collect what both say about it. A move
-      // played after the end is no fault: the interface ends the game and ignores it.
-      engines[other].send(record.lastMove);
-      await new Promise((r) => setTimeout(r, 300));
-      for (const c of ['white', 'black']) {
-        for (const { line } of engines[c].lines) {
-          const m = line.match(RESULT_LINE);
-          if (m && m[1] !== end.result && !end.reason.startsWith('adjudicated')) {
-            fault(c, 'disagreements', `claimed "${line}"; referee: ${end.result} (${end.reason})`);
-          }
-        }
-      }
-    } else {
-      // A claim printed right after a legal move, with the game going on, is a disagreement.
-      for (const { line } of engine.lines) {
-        const m = line.match(RESULT_LINE);
-        if (m) {
-          claimed = line;
-          fault(color, 'disagreements', `claimed "${claimed}" after its move at ply ${record.plies}; referee: game goes on`);
-        }
-      }
+  else {
+    const pos = Chess.default();
+    for (const word of OPENINGS[Math.floor(gameNumber / 2) % OPENINGS.length]) {
+      const move = readMove(word, pos, false);
+      opening.push(move);
+      pos.play(move);
     }
   }
-
-  record.result = end.result;
-  record.reason = end.reason;
-  for (const c of ['white', 'black']) engines[c].send(`result ${end.result} {${end.reason}}`);
-  await Promise.all([engines.white.quit(), engines.black.quit()]);
-  for (const c of ['white', 'black']) {
-    const e = engines[c];
-    if (isTolvane(c) && e.exited && (e.exited.signal || (e.exited.code !== 0 && e.exited.code !== null))) {
-      fault(c, 'crashes', `at quit: code ${e.exited.code} signal ${e.exited.signal}`);
-    }
-  }
-  delete record.lastMove;
-  record.bitbaseMessages = engines.white.bitbaseMessages + engines.black.bitbaseMessages;
-  record.seconds = (Date.now() - t0) / 1000;
-  const bad = ['crashes', 'illegal', 'timeLosses', 'hangs', 'disagreements', 'rejected'].some((k) => record[k].length);
-  fs.writeFileSync(path.join(outDir, 'games', `${String(index).padStart(4, '0')}-${s.name}${bad ? '-FAULT' : ''}.log`),
-    [JSON.stringify(record), ...logLines].join('\n') + '\n');
-  return record;
+  const r = await playGame({
+    index, series: s.name, label: s.name, white: side(white, s), black: side(black, s), variant: s.variant,
+    fen, opening, tc: s.tc, plyCap: GAME_PLY_CAP, hangGraceMs: HANG_GRACE_MS, outDir, event: `soak ${s.name}`,
+  });
+  r.protocol = [...new Set([s.engine.protocol, s.opponent.protocol])].join('/');
+  r.threads = [...new Set([s.engine.threads || 1, s.opponent.threads || 1])].join('/');
+  if (s.limit) r.tc = `${s.limit.kind} ${s.limit.value}`;
+  return r;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -552,13 +229,13 @@ function prepareFolder() {
 // ---------------------------------------------------------------------------------------------
 // The run
 
-const KINDS = ['crashes', 'illegal', 'timeLosses', 'hangs', 'disagreements', 'rejected'];
+const KINDS = FAULT_KINDS;
 
 function table(records) {
   const rows = new Map();
   for (const r of records) {
     if (!rows.has(r.series)) {
-      rows.set(r.series, { games: 0, variant: r.variant, tc: r.tc, ponder: r.ponder, opponent: '', ...Object.fromEntries(KINDS.map((k) => [k, 0])), peer: 0, over: -Infinity, seconds: 0 });
+      rows.set(r.series, { games: 0, protocol: r.protocol, threads: r.threads, variant: r.variant, tc: r.tc, ponder: r.ponder, opponent: '', ...Object.fromEntries(KINDS.map((k) => [k, 0])), peer: 0, over: -Infinity, seconds: 0 });
     }
     const row = rows.get(r.series);
     row.games++;
@@ -568,17 +245,17 @@ function table(records) {
     if (r.maxOverrunMs !== null) row.over = Math.max(row.over, r.maxOverrunMs);
     row.seconds += r.seconds;
   }
-  const head = ['series', 'games', 'variant', 'time control', 'ponder', 'crash', 'illegal', 'time', 'hang', 'disagree', 'refused', 'peer faults', 'closest ms'];
+  const head = ['series', 'games', 'protocol', 'threads', 'variant', 'time control', 'ponder', 'crash', 'illegal', 'time', 'hang', 'disagree', 'refused', 'peer faults', 'closest ms'];
   const lines = [head.join(' | ')];
   const total = { games: 0, ...Object.fromEntries(KINDS.map((k) => [k, 0])), peer: 0 };
   for (const [name, row] of rows) {
-    lines.push([name, row.games, row.variant, row.tc, row.ponder ? 'on' : 'off', row.crashes, row.illegal, row.timeLosses,
+    lines.push([name, row.games, row.protocol, row.threads, row.variant, row.tc, row.ponder ? 'on' : 'off', row.crashes, row.illegal, row.timeLosses,
       row.hangs, row.disagreements, row.rejected, row.peer, row.over === -Infinity ? '-' : row.over].join(' | '));
     total.games += row.games;
     for (const k of KINDS) total[k] += row[k];
     total.peer += row.peer;
   }
-  lines.push(['total', total.games, '', '', '', total.crashes, total.illegal, total.timeLosses, total.hangs,
+  lines.push(['total', total.games, '', '', '', '', '', total.crashes, total.illegal, total.timeLosses, total.hangs,
     total.disagreements, total.rejected, total.peer, ''].join(' | '));
   return lines.join('\n');
 }
@@ -591,7 +268,7 @@ function table(records) {
 async function analysisRun(seconds) {
   const logLines = [];
   const t0 = Date.now();
-  const engine = new Engine(TOLVANE, (l) => logLines.push(`${String(Date.now() - t0).padStart(9)} ${l}`), 'A');
+  const engine = new Engine({ ...TOLVANE, cwd: tolvaneFolder }, (l) => logLines.push(`${String(Date.now() - t0).padStart(9)} ${l}`), 'A');
   engine.send('xboard');
   engine.send('protover 2');
   await engine.expect((l) => /feature.*done=1/.test(l), Date.now() + 5000);
@@ -628,7 +305,7 @@ async function analysisRun(seconds) {
 async function longGameRun() {
   const logLines = [];
   const t0 = Date.now();
-  const engine = new Engine(TOLVANE, (l) => logLines.push(`${String(Date.now() - t0).padStart(9)} ${l}`), 'L');
+  const engine = new Engine({ ...TOLVANE, cwd: tolvaneFolder }, (l) => logLines.push(`${String(Date.now() - t0).padStart(9)} ${l}`), 'L');
   const faults = [];
   engine.send('xboard');
   engine.send('protover 2');
@@ -700,13 +377,16 @@ const share = ({ s, g }) => (g + 0.5) / s.games;
 queue.sort((a, b) => share(a) - share(b) || a.index - b.index);
 const resultsFile = path.join(outDir, 'results.jsonl');
 const records = [];
+const notes = new Set();  // what an engine did not offer: said once
 console.log(`${queue.length} games, ${jobs} at a time; logs in ${outDir}`);
 async function worker() {
   while (queue.length) {
     const { index: i, s, g } = queue.shift();
-    const r = await playGame(i, s, g);
+    const r = await playSeriesGame(i, s, g);
+    delete r.pgn;
     records.push(r);
     fs.appendFileSync(resultsFile, JSON.stringify(r) + '\n');
+    for (const n of r.notes) if (!notes.has(n)) { notes.add(n); console.log(`note: ${n}`); }
     const faults = KINDS.flatMap((k) => r[k].map((f) => `${k}: ${f.detail}`));
     if (faults.length || records.length % 25 === 0) {
       console.log(`${records.length} games done (load ${os.loadavg()[0].toFixed(1)}); #${i} ${s.name} ${r.result} ${r.reason} ${faults.join('; ')}`);
