@@ -1,4 +1,5 @@
 // The bitbase library binding: load it by name, hand it its settings, code probes, release it.
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 
@@ -29,7 +30,8 @@ static void* egbb_library;
 static const int white_piece_code[5] = {6, 5, 4, 3, 2};
 constexpr int BLACK_CODE_OFFSET = 6;
 
-static bool impossible_score_reported;  // a faulty library is named once, not at every probe
+// A faulty library is named once, not at every probe, and by one thread only.
+static std::atomic<bool> impossible_score_reported{false};
 
 const char* egbb_message_prefix = "";
 
@@ -139,10 +141,9 @@ int probe_bitbases(const Position& pos, int* score) {
     // Beyond the limit a score would read as a mate or as infinity in the search: a faulty
     // library's answer is a miss.
     if (*score <= -EGBB_SCORE_LIMIT || *score >= EGBB_SCORE_LIMIT) {
-        if (!impossible_score_reported) {
+        if (!impossible_score_reported.exchange(true)) {
             printf("%sBitbase library gave the impossible score %d: such scores are ignored\n",
                    egbb_message_prefix, *score);
-            impossible_score_reported = true;
         }
         *score = EGBB_NOT_FOUND;
         return 0;

@@ -99,9 +99,13 @@ Move root_search(int own_side) {
 
     // The helpers search until the main thread is done; its reason to stop is the search's.
     SearchThread& main = main_thread();
+    prepare_helpers();
     start_thread_search(main);
     start_helpers(own_side);
     move = iterative_deepening(main, own_side);
     stop_helpers();
+    // A search stopped before the main thread finished its first root move (a small node limit,
+    // the main thread waiting for a core) takes the move of a helper that has one.
+    if (move.from == 0 && move.to == 0) move = helper_move();
     return move;
 }

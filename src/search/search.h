@@ -138,9 +138,11 @@ bool resize_eval_caches();            // every thread's cache at the ecache sett
 void release_eval_caches();
 void clear_eval_caches();
 // The pool (threads.cpp): the helpers are started once and wait between searches.
-void start_helpers(int own_side);  // the threads setting's helpers search the game position
+void prepare_helpers();            // as many helpers as the threads setting asks, before a search
+void start_helpers(int own_side);  // they search the game position
 void stop_helpers();               // ends their search and waits for it; stop_search is kept
 void stop_all_threads();           // ends the helper threads themselves, as the program ends
+Move helper_move();                // the line's first move of the helper that went deepest; NO_MOVE if none
 
 // Why the search stopped, seen by every thread: any value but STOP_NONE makes every level return.
 extern std::atomic<int> stop_search;  // a StopReason
@@ -203,4 +205,4 @@ void set_fixed_limits(int ms, int max_depth); // move time and the three limits,
 // The pondering search under way goes on as a thinking one, its clock started at since_ms (a
 // driver that sees the interface's word only at a check starts it when the word may have come).
 void ponder_hit(int64_t since_ms);
-void check_time(SearchThread& t, int alpha);  // the main thread's look at the clock, the input and the node limit
+void check_time(SearchThread& t, int alpha);  // the node limit, and the main thread's look at the clock and the input

@@ -18,11 +18,13 @@ Move root_moves[MAX_MOVES];  // what the root may search, when root_move_count i
 
 void reset_search_state(SearchThread& t) {
     t.nodes = 0;
-    // The main thread's first look at the clock comes an interval in, or at the node limit if that
-    // is sooner; the other threads never look.
-    t.next_check_nodes = t.is_main() ? check_interval : INT64_MAX;
+    // The first look at the clock comes an interval in, or at the node limit if that is sooner.
+    // Only the main thread looks at the clock; the others look only at a node limit.
+    // With a node limit each thread looks first when it has searched its share of the limit.
     const int64_t limit = time_control.node_limit;
-    if (t.is_main() && limit > 0 && limit < t.next_check_nodes) t.next_check_nodes = limit;
+    t.next_check_nodes = t.is_main() || limit > 0 ? check_interval : INT64_MAX;
+    const int64_t share = limit / active_search_threads();
+    if (limit > 0 && share < t.next_check_nodes) t.next_check_nodes = share > 0 ? share : 1;
     t.sel_depth = 0;
     t.follow_pv = 0;
     memset(t.pv, 0, sizeof(t.pv));

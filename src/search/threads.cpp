@@ -32,8 +32,8 @@ int helpers_searching = 0;
 bool pool_closing = false;
 int search_own_side = EMPTY;
 
-void helper_loop(SearchThread* t) {
-    uint64_t seen = 0;
+// A helper takes part in the searches numbered after `seen`, the last one before it began.
+void helper_loop(SearchThread* t, uint64_t seen) {
     for (;;) {
         int own_side;
         {
@@ -54,7 +54,12 @@ void add_helper() {
     Helper h;
     h.state = std::make_unique<SearchThread>(static_cast<int>(helpers.size()) + 1);
     h.state->eval.cache.allocate(ecache_entries);
-    h.thread = std::thread(helper_loop, h.state.get());
+    uint64_t seen;
+    {
+        std::lock_guard<std::mutex> lock(pool_mutex);
+        seen = search_number;
+    }
+    h.thread = std::thread(helper_loop, h.state.get(), seen);
     helpers.push_back(std::move(h));
 }
 
@@ -110,12 +115,15 @@ void clear_eval_caches() {
     for (Helper& h : helpers) h.state->eval.cache.clear();
 }
 
-void start_helpers(int own_side) {
+void prepare_helpers() {
     resize_pool(search_threads);
-    for (Helper& h : helpers) start_thread_search(*h.state);
-    std::lock_guard<std::mutex> lock(pool_mutex);
     active_threads = 1 + static_cast<int>(helpers.size());
+}
+
+void start_helpers(int own_side) {
+    for (Helper& h : helpers) start_thread_search(*h.state);
     if (helpers.empty()) return;
+    std::lock_guard<std::mutex> lock(pool_mutex);
     search_own_side = own_side;
     helpers_searching = static_cast<int>(helpers.size());
     search_number++;
@@ -136,3 +144,16 @@ void stop_helpers() {
 }
 
 void stop_all_threads() { resize_pool(1); }
+
+Move helper_move() {
+    Move move = NO_MOVE;
+    int deepest = 0;
+    for (int i = 0; i < active_threads - 1; i++) {
+        const SearchThread& t = *helpers[i].state;
+        if (t.pv_length[0] > 0 && (t.pv[0][0].from != 0 || t.pv[0][0].to != 0) && t.iteration > deepest) {
+            move = t.pv[0][0];
+            deepest = t.iteration;
+        }
+    }
+    return move;
+}

@@ -129,6 +129,7 @@ void check_time(SearchThread& t, int alpha) {
         if (share < 1) share = 1;
         if (t.next_check_nodes > t.nodes + share) t.next_check_nodes = t.nodes + share;
     }
+    if (!t.is_main()) return;  // the clock and the input are the main thread's
 
     int64_t elapsed = now_ms() - search_start_ms;
     switch (search_mode) {

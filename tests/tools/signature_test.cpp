@@ -45,6 +45,69 @@ std::vector<SignatureCase> read_signature_positions() {
     return cases;
 }
 
+// Whether the moves can be played one after the other from the game position.
+bool playable(const Move* line, int length) {
+    Position p = game;
+    for (int i = 0; i < length; i++) {
+        Move list[MAX_MOVES];
+        const int n = generate_moves(p, list);
+        bool found = false;
+        for (int j = 0; j < n && !found; j++) found = same_move(list[j], line[i]) && list[j].type == line[i].type;
+        if (!found || !make_move(p, line[i])) return false;
+    }
+    return true;
+}
+
+// Several threads search the signature positions and the perft positions: the move and the line
+// shown are legal, the thread count may go up and down between searches, and one thread plays
+// afterwards exactly as it did before any helper existed.
+TEST(Threads, EveryCountPlaysLegalLinesAndOneThreadPlaysAsBefore) {
+    poll_input = no_input;
+    init_hash_keys();
+    hash_entries = DEFAULT_HASH_ENTRIES;
+    ecache_entries = DEFAULT_ECACHE_ENTRIES;
+    alloc_tables();
+    std::strcpy(egbb_path, TOLVANE_BUILD_DIR "/egbb/");
+    ASSERT_EQ(load_bitbases(), 1);
+    auto cases = read_signature_positions();
+    std::ifstream perft(std::string(TOLVANE_TEST_DATA) + "/perft.epd");
+    for (std::string line; std::getline(perft, line);) {
+        if (line.empty() || line[0] == '#') continue;
+        std::istringstream fields(line);
+        SignatureCase c;
+        std::string placement, side, rights, ep;
+        fields >> placement >> side >> rights >> ep;
+        c.fen = placement + " " + side + " " + rights + " " + ep;
+        for (char r : rights) c.chess960 |= (r >= 'A' && r <= 'H') || (r >= 'a' && r <= 'h');
+        c.depth = 7;
+        cases.push_back(c);
+    }
+    std::vector<int64_t> one_thread;  // the nodes of each search with one thread, before helpers
+    for (const int threads : {1, 2, 4, 1, 3, 1}) {
+        ASSERT_TRUE(set_search_threads(threads));
+        for (size_t i = 0; i < cases.size(); i++) {
+            const SignatureCase& c = cases[i];
+            set_variant(c.chess960 ? "fischerandom" : "normal");
+            ASSERT_TRUE(setup_position(game, c.fen.c_str())) << c.fen;
+            clear_tables();
+            set_fixed_limits(NO_TIME_LIMIT_MS, c.depth);
+            search_mode = MODE_THINK;
+            testing::internal::CaptureStdout();
+            const Move m = root_search(EMPTY);
+            testing::internal::GetCapturedStdout();
+            const SearchThread& t = main_thread();
+            EXPECT_TRUE(playable(&m, 1) || (m.from == 0 && m.to == 0 && !has_legal_move(game))) << c.fen;
+            EXPECT_TRUE(same_move(t.pv[0][0], m) && playable(t.pv[0], t.pv_length[0])) << threads << " " << c.fen;
+            if (threads > 1) continue;
+            if (one_thread.size() < cases.size()) one_thread.push_back(searched_nodes());
+            else EXPECT_EQ(searched_nodes(), one_thread[i]) << c.fen;
+        }
+    }
+    unload_bitbases();
+    free_tables();
+    set_variant("normal");
+}
+
 TEST(BroadSignature, SummedNodeCountAtFixedDepths) {
     poll_input = no_input;  // a test runner's standard input must not stop the search
     init_hash_keys();
