@@ -8,7 +8,7 @@ WERROR  ?= OFF
 CONFIGURE = cmake -S . -DTOLVANE_WERROR=$(WERROR)
 WINDOWS := windows-x86_64 windows-i686
 
-.PHONY: run test debug sanitize fuzz bench speed pgo windows $(WINDOWS) windows-test dist build help clean
+.PHONY: run test debug sanitize tsan fuzz bench speed pgo windows $(WINDOWS) windows-test dist build help clean
 
 build:
 	$(CONFIGURE) -B $(RELEASE) -DCMAKE_BUILD_TYPE=Release >/dev/null
@@ -32,6 +32,17 @@ sanitize:  ## address and undefined-behaviour sanitizers over the quick tests
 	cmake --build $(BUILD)/sanitize -j $(JOBS)
 	@$(call need_tests,$(BUILD)/sanitize)
 	ctest --test-dir $(BUILD)/sanitize --output-on-failure -j $(JOBS) -LE deep
+
+# Races between search threads: the tests that search with several threads, in process and
+# through the program's pipes, and every other session test, under the thread sanitizer. A
+# report makes the program exit non-zero, which fails its session test.
+TSAN_TESTS := Threads|ThreadsSession|Uci|Xboard|Console|BookSession|BitbaseSession
+tsan:  ## thread sanitizer over the tests that search with several threads and the session tests
+	$(CONFIGURE) -B $(BUILD)/tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOLVANE_TSAN=ON >/dev/null
+	cmake --build $(BUILD)/tsan -j $(JOBS)
+	@$(call need_tests,$(BUILD)/tsan)
+	TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
+	    ctest --test-dir $(BUILD)/tsan --output-on-failure -j $(JOBS) -R '$(TSAN_TESTS)'
 
 # Seconds each harness runs in `make fuzz`, and how many run at once; CI runs two at a time.
 FUZZ_SECONDS ?= 30

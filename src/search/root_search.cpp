@@ -50,7 +50,8 @@ Move iterative_deepening(SearchThread& t, int own_side) {
 
         if (alpha < score && score < beta) {
             if (mate_found(score, time_control.mate_moves)) break;
-            if (it > 1 && search_mode == MODE_THINK && t.is_main()) {
+            // The clock is the main thread's: a ponder hit changes the mode while helpers search.
+            if (t.is_main() && it > 1 && search_mode == MODE_THINK) {
                 time_check_armed = 1;
                 if (legal == 1 && it >= SINGLE_MOVE_ITERATIONS) break;
                 if (now_ms() - search_start_ms > time_control.soft_limit_ms) break;
