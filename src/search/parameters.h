@@ -68,7 +68,7 @@ constexpr int FUTILITY_SCORE_LIMIT = 2000000;  // ordering scores from here up a
 constexpr int HISTORY_LIMIT = 2000000;  // halving keeps history below captures and killers
 
 // --- Time rules --------------------------------------------------------------------------------------
-constexpr int SAFETY_MARGIN_MS = 300;        // kept back from the clock for the interface
+constexpr int SAFETY_MARGIN_MS = 300;        // kept back from the clock for the interface, by default
 constexpr int DEEP_SEARCH_TIME_MS = 3000;    // below this move time, iterations stop at...
 constexpr int SHORT_TIME_MAX_DEPTH = 50;     // ...this depth
 constexpr int GAME_MOVES_ASSUMED = 40;       // moves left when the whole game is one period

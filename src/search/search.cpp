@@ -146,7 +146,7 @@ std::optional<int> prune_on_static_eval(SearchThread& t, Node& n) {
 // when it is not in the list.
 int ordered_moves(SearchThread& t, Move* list, const Node& n, int* hash_index) {
     int count = generate_moves(t.pos, list, &t.ordering);
-    if (n.ply == 0) count = keep_root_moves(list, count);
+    if (n.ply == 0) count = drop_shown_lines(t, list, keep_root_moves(list, count));
     *hash_index = -1;
     for (int i = 0; i < count; i++) {
         if (same_move(list[i], n.hash_move)) {
@@ -322,6 +322,7 @@ int search_moves(SearchThread& t, Node& n) {
         }
         if (!make_move(t.pos, m)) continue;
         legal++;
+        if (n.ply == 0 && t.is_main()) show_root_move(t, m, legal);
         const bool gives_check = in_check(t.pos, t.pos.side) != 0;
         recompute_total_material(t);
         const int ext = extension(t, n, gives_check);
@@ -340,6 +341,7 @@ int search_moves(SearchThread& t, Node& n) {
         if (score <= n.alpha) continue;
         reward_history(t, m, n.depth);
         if (score >= n.beta) {
+            if (n.ply == 0) t.root_cutoff_move = m;
             remember_cutoff(t, m, score, n.ply);
             hash_store(t.pos, HASH_LOWER, n.depth + t.pos.game_ply, n.beta, m);
             return score;
@@ -347,7 +349,8 @@ int search_moves(SearchThread& t, Node& n) {
         flag = HASH_EXACT;
         update_pv(t, m);
         n.alpha = score;
-        if (n.ply == 0 && t.is_main()) show_thinking(t, score);
+        // Several lines are shown together once the depth is done.
+        if (n.ply == 0 && t.is_main() && t.lines_wanted == 1) show_thinking(t, score);
     }
 
     // Mate, stalemate, the fifty-move rule, then the store.

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <climits>
 #include <cstdint>
+#include <vector>
 
 #include "board/board.h"
 #include "eval/eval.h"
@@ -99,6 +100,16 @@ int score_to_hash(const Position& pos, int score);    // mate scores made node-r
 int score_from_hash(const Position& pos, int score);
 
 // --- Search threads ----------------------------------------------------------------------------
+// One line of a multi-line search.
+struct RootLine {
+    int score;
+    int length;
+    Move moves[MAX_PLY];
+};
+constexpr int MAX_LINES = 256;
+extern int multipv;          // lines the main thread searches for; 1: the one best line
+bool set_multipv(int lines);  // false (nothing changed) outside 1..MAX_LINES
+
 // What one search thread writes: its own copy of the root position and everything its search
 // learns. Thread 0 is the main thread: it alone looks at the clock and the input, prints and
 // plays. The others only search, sharing the hash table, the stop request and the limits.
@@ -123,6 +134,15 @@ struct SearchThread {
     int iteration = 0;
     int iteration_score[MAX_PLY + 1];
     int sel_depth = 0;       // the deepest ply a node of this search has reached
+    Move root_cutoff_move = NO_MOVE;  // the root move that last scored above the window
+
+    // Several lines (the main thread's, with MultiPV above 1): each depth searches the best
+    // line, then the best of the other moves, and so on; `lines` holds the last depth's, best first.
+    int lines_wanted = 1;
+    std::vector<RootLine> lines;
+    int line_count = 0;
+    Move shown[MAX_MOVES];   // the root moves of the lines found so far at this depth, left out
+    int shown_count = 0;
 
     bool is_main() const { return id == 0; }
     void count_node() { nodes.store(nodes.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed); }
@@ -162,6 +182,7 @@ void set_root_moves(const Move* moves, int count);  // only these at the root (m
                                                     // and kind) until set again; 0: all of them
 int  keep_root_moves(Move* list, int count);        // the allowed ones of a root list, in order
 int  count_root_moves(Position& pos);               // legal moves the root may search
+int  drop_shown_lines(const SearchThread& t, Move* list, int count);  // a root list without the lines' moves
 
 // --- Search ----------------------------------------------------------------------------------
 void clear_game_memory();  // what a new position must not inherit: both tables, the book's misses
@@ -178,6 +199,12 @@ int  quiesce(SearchThread& t, int alpha, int beta);
 // the main thread shows anything.
 extern void (*show_thinking)(const SearchThread& t, int score);  // each new best root move; default print_thinking
 extern void (*show_book_move)(Move move);   // a book answer at the root; default print_book_move
+extern void (*show_lines)(const SearchThread& t);  // a multi-line depth, best first; default print_lines
+// The root move about to be searched, by its number among the legal ones; default: nothing.
+extern void (*show_root_move)(const SearchThread& t, Move move, int number);
+// A root score that fell outside the aspiration window, a lower bound when it failed high; default nothing.
+extern void (*show_bound)(const SearchThread& t, int score, bool lower);
+void print_lines(const SearchThread& t);    // the xboard thinking lines of each line
 void print_thinking(const SearchThread& t, int score);  // the xboard thinking line
 void print_book_move(Move move);            // the xboard book line
 
@@ -187,6 +214,9 @@ extern int search_mode;
 extern int64_t search_start_ms;
 extern int time_check_armed;
 extern int check_interval;
+// Kept back from the clock for the interface and the line; SAFETY_MARGIN_MS unless set.
+extern int move_overhead_ms;
+constexpr int MAX_MOVE_OVERHEAD_MS = 5000;
 // Whether a waiting line stops the search; input_pending by default. It is asked at every check
 // of a pondering or analysing search, and of a thinking one once its time check is armed, so a
 // driver may also answer or swallow lines here (the xboard analysis answers ".") and report

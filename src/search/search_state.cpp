@@ -133,6 +133,17 @@ int keep_root_moves(Move* list, int count) {
     return kept;
 }
 
+int drop_shown_lines(const SearchThread& t, Move* list, int count) {
+    if (t.shown_count == 0) return count;
+    int kept = 0;
+    for (int i = 0; i < count; i++) {
+        bool shown = false;
+        for (int j = 0; j < t.shown_count && !shown; j++) shown = same_move(list[i], t.shown[j]) && list[i].type == t.shown[j].type;
+        if (!shown) list[kept++] = list[i];
+    }
+    return kept;
+}
+
 int count_root_moves(Position& pos) {
     if (root_move_count == 0) return count_legal_moves(pos);
     Move list[MAX_MOVES];

@@ -9,6 +9,7 @@ int64_t search_start_ms;
 int time_check_armed;
 int check_interval = MIDDLEGAME_CHECK_INTERVAL;
 bool (*poll_input)() = input_pending;
+int move_overhead_ms = SAFETY_MARGIN_MS;
 
 namespace {
 
@@ -35,7 +36,7 @@ void set_time_st_ms(int ms) {
     // The move must be made within the time, its way through the interface included: the search
     // stops early by the margin, or by half of a short time, since the time is looked at only
     // every few thousand nodes.
-    int reserve = ms / 2 < SAFETY_MARGIN_MS ? ms / 2 : SAFETY_MARGIN_MS;
+    int reserve = ms / 2 < move_overhead_ms ? ms / 2 : move_overhead_ms;
     set_time_move_ms(ms - reserve);
     time_control.remaining_ms = ms;
 }
@@ -71,7 +72,7 @@ void set_time_remaining(int centiseconds, int own_side) {
 void set_time_clock_ms(int remaining_ms, int moves_to_go) {
     TimeControl& tc = time_control;
     tc.remaining_ms = remaining_ms;
-    tc.move_time_ms = clamp_ms(static_cast<int64_t>(tc.remaining_ms) - SAFETY_MARGIN_MS);
+    tc.move_time_ms = clamp_ms(static_cast<int64_t>(tc.remaining_ms) - move_overhead_ms);
     tc.max_depth = tc.move_time_ms >= DEEP_SEARCH_TIME_MS ? MAX_PLY : SHORT_TIME_MAX_DEPTH;
 
     if (moves_to_go <= 0 && tc.increment_ms > 0) {

@@ -63,6 +63,9 @@ extern bool uci_chess960;      // UCI_Chess960: positions are read and moves wri
 // Lines (uci_info.cpp). The text of an "info string" is cut to keep one short line.
 void info_string(const char* format, ...);
 void print_search_info(const SearchThread& t, int score);  // a new best root move: depth, score, time, nodes and the line
+void print_search_lines(const SearchThread& t);  // a multi-line depth: each line with its multipv number
+void print_current_move(const SearchThread& t, Move move, int number);  // currmove, now and then in a long search
+void print_bound(const SearchThread& t, int score, bool lower);  // a root fail high or low, now and then
 void print_search_progress();       // depth, time, nodes, speed and table use, without a line
 void print_book_info(Move move);
 extern int64_t go_start_ms;         // when the interface said "go": the clock of the info lines

@@ -243,6 +243,12 @@ void line_found(const SearchThread& t, int score) {
     print_search_info(t, score);
 }
 
+void lines_found(const SearchThread& t) {
+    shown_line[0] = t.lines[0].moves[0];
+    shown_line[1] = t.lines[0].length >= 2 ? t.lines[0].moves[1] : NO_MOVE;
+    print_search_lines(t);
+}
+
 // --- Commands ------------------------------------------------------------------------------------
 
 void uci_reply() {
@@ -534,6 +540,9 @@ void uci_begin() {
     setvbuf(stdout, nullptr, _IONBF, 0);
     poll_input = poll_interface;
     show_thinking = line_found;
+    show_lines = lines_found;
+    show_root_move = print_current_move;
+    show_bound = print_bound;
     show_book_move = book_move_found;
     set_variant("normal");
     setup_position(game, START_POSITION);

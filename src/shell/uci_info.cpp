@@ -63,29 +63,86 @@ void info_string(const char* format, ...) {
     line.print();
 }
 
+namespace {
+
 // Scores are the mover's: the root side is the engine's own in every UCI search. A mate is
 // counted in moves, negative when the engine is being mated.
-void print_search_info(const SearchThread& t, int score) {
-    int n = t.pv_length[0];
-    if (n <= 0) return;
-    if (n > MAX_PLY) n = MAX_PLY;
-    Line line;
-    add_counts(&line, false);
+void add_score(Line* line, int score) {
     if (score > MATE_BOUND) {
-        line.add(" score mate %d", (SCORE_INF - score + 1) / 2);
+        line->add(" score mate %d", (SCORE_INF - score + 1) / 2);
     } else if (score < -MATE_BOUND) {
-        line.add(" score mate %d", -((SCORE_INF + score) / 2));
+        line->add(" score mate %d", -((SCORE_INF + score) / 2));
     } else {
-        line.add(" score cp %d", score);
+        line->add(" score cp %d", score);
     }
-    line.add(" pv");
+}
+
+void add_moves(Line* line, const Move* moves, int n) {
+    if (n > MAX_PLY) n = MAX_PLY;
+    line->add(" pv");
     for (int i = 0; i < n; i++) {
-        Move m = t.pv[0][i];
+        Move m = moves[i];
         if (m.from == 0 && m.to == 0) break;
         char text[MOVE_TEXT_SIZE];
         format_move(game, text, m, NOTATION_UCI);
-        line.add(" %s", text);
+        line->add(" %s", text);
     }
+}
+
+// Status lines come once the search has run this long, and then at most this often, so that
+// a long analysis tells what it is doing without flooding the interface.
+constexpr int64_t STATUS_AFTER_MS = 1000;
+constexpr int64_t CURRMOVE_INTERVAL_MS = 250;
+constexpr int64_t BOUND_INTERVAL_MS = 250;
+
+int64_t elapsed_ms() { return now_ms() - go_start_ms; }
+
+}  // namespace
+
+void print_search_info(const SearchThread& t, int score) {
+    if (t.pv_length[0] <= 0) return;
+    Line line;
+    add_counts(&line, false);
+    add_score(&line, score);
+    add_moves(&line, t.pv[0], t.pv_length[0]);
+    line.print();
+}
+
+void print_search_lines(const SearchThread& t) {
+    for (int k = 0; k < t.line_count; k++) {
+        const RootLine& root_line = t.lines[k];
+        Line line;
+        add_counts(&line, false);
+        line.add(" multipv %d", k + 1);
+        add_score(&line, root_line.score);
+        add_moves(&line, root_line.moves, root_line.length);
+        line.print();
+    }
+}
+
+void print_current_move(const SearchThread&, Move move, int number) {
+    static int64_t last_ms = 0;
+    const int64_t ms = elapsed_ms();
+    if (ms < STATUS_AFTER_MS || (ms - last_ms < CURRMOVE_INTERVAL_MS && ms >= last_ms)) return;
+    last_ms = ms;
+    char text[MOVE_TEXT_SIZE];
+    format_move(game, text, move, NOTATION_UCI);
+    Line line;
+    line.add("info currmove %s currmovenumber %d", text, number);
+    line.print();
+}
+
+// A fail high or low at the root, with the move that failed high when there is one.
+void print_bound(const SearchThread& t, int score, bool lower) {
+    static int64_t last_ms = 0;
+    const int64_t ms = elapsed_ms();
+    if (ms < STATUS_AFTER_MS || (ms - last_ms < BOUND_INTERVAL_MS && ms >= last_ms)) return;
+    last_ms = ms;
+    Line line;
+    add_counts(&line, false);
+    add_score(&line, score);
+    line.add(lower ? " lowerbound" : " upperbound");
+    if (lower && (t.root_cutoff_move.from != 0 || t.root_cutoff_move.to != 0)) add_moves(&line, &t.root_cutoff_move, 1);
     line.print();
 }
 

@@ -18,8 +18,8 @@ constexpr const char* EMPTY_TEXT = "<empty>";  // how UCI writes an empty string
 
 enum OptionKind { SPIN, CHECK, BUTTON, STRING };
 enum OptionId {
-    HASH, THREADS, CLEAR_HASH, PONDER, OWN_BOOK, MAIN_BOOK, TOUR_BOOK, EVAL_CACHE,
-    BITBASE_PATH, BITBASE_MEN, BITBASE_CACHE, BITBASE_LOAD_TYPE, CHESS960,
+    HASH, THREADS, CLEAR_HASH, PONDER, MULTIPV, MOVE_OVERHEAD, OWN_BOOK, MAIN_BOOK, TOUR_BOOK, EVAL_CACHE,
+    BITBASE_PATH, BITBASE_MEN, BITBASE_CACHE, BITBASE_LOAD_TYPE, ANALYSE_MODE, CHESS960,
 };
 
 struct Option {
@@ -34,6 +34,8 @@ const Option OPTIONS[] = {
     {THREADS, "Threads", SPIN, 1, MAX_THREADS},
     {CLEAR_HASH, "Clear Hash", BUTTON, 0, 0},
     {PONDER, "Ponder", CHECK, 0, 0},
+    {MULTIPV, "MultiPV", SPIN, 1, MAX_LINES},
+    {MOVE_OVERHEAD, "Move Overhead", SPIN, 0, MAX_MOVE_OVERHEAD_MS},
     {OWN_BOOK, "OwnBook", CHECK, 0, 0},
     {MAIN_BOOK, "Main Book", STRING, 0, 0},
     {TOUR_BOOK, "Tournament Book", STRING, 0, 0},
@@ -42,6 +44,7 @@ const Option OPTIONS[] = {
     {BITBASE_MEN, "Bitbase Men", SPIN, 0, EGBB_MAX_MEN},
     {BITBASE_CACHE, "Bitbase Cache", SPIN, 0, EGBB_MAX_CACHE_MB},
     {BITBASE_LOAD_TYPE, "Bitbase Load Type", SPIN, 0, MAX_LOAD_TYPE},
+    {ANALYSE_MODE, "UCI_AnalyseMode", CHECK, 0, 0},
     {CHESS960, "UCI_Chess960", CHECK, 0, 0},
 };
 
@@ -51,6 +54,7 @@ int pending_hash_mb;    // 0: no change
 int pending_ecache_mb;  // 0: no change
 bool book_pending;
 bool bitbases_pending;
+bool analyse_mode = false;
 
 int clamp(int value, int low, int high) { return value < low ? low : value > high ? high : value; }
 
@@ -68,6 +72,8 @@ int spin_value(OptionId id) {
         case HASH: return pending_hash_mb != 0 ? pending_hash_mb : hash_mb;
         case EVAL_CACHE: return pending_ecache_mb != 0 ? pending_ecache_mb : ecache_mb;
         case THREADS: return search_threads;
+        case MULTIPV: return multipv;
+        case MOVE_OVERHEAD: return move_overhead_ms;
         case BITBASE_MEN: return egbb_men;
         case BITBASE_CACHE: return egbb_cache_size;
         case BITBASE_LOAD_TYPE: return egbb_load_type;
@@ -79,6 +85,7 @@ bool check_value(OptionId id) {
     switch (id) {
         case PONDER: return ponder_enabled != 0;
         case OWN_BOOK: return book_enabled != 0;
+        case ANALYSE_MODE: return analyse_mode;
         default: return uci_chess960;
     }
 }
@@ -113,6 +120,8 @@ void set_spin(const Option& option, int n) {
         case HASH: pending_hash_mb = n == hash_mb ? 0 : n; break;
         case EVAL_CACHE: pending_ecache_mb = n == ecache_mb ? 0 : n; break;
         case THREADS: set_search_threads(n); break;  // the next search starts or ends helpers
+        case MULTIPV: set_multipv(n); break;
+        case MOVE_OVERHEAD: move_overhead_ms = n; break;
         case BITBASE_MEN: egbb_men = n; break;  // read by the search at every probe
         case BITBASE_CACHE: egbb_cache_size = n; bitbases_pending = true; break;
         case BITBASE_LOAD_TYPE: egbb_load_type = n; bitbases_pending = true; break;
@@ -124,6 +133,7 @@ void set_check(const Option& option, bool on) {
     switch (option.id) {
         case PONDER: ponder_enabled = on ? 1 : 0; break;  // the interface decides when to ponder
         case OWN_BOOK: book_enabled = on ? 1 : 0; book_pending = true; break;
+        case ANALYSE_MODE: analyse_mode = on; break;  // accepted; the search is the same either way
         default: uci_chess960 = on; break;  // the next position is read by these rules
     }
 }

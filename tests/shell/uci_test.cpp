@@ -89,6 +89,8 @@ TEST(UciEntry, FirstLineUciAnswersWithIdentityAndOptions) {
         "option name Threads type spin default 1 min 1 max 256\n"
         "option name Clear Hash type button\n"
         "option name Ponder type check default false\n"
+        "option name MultiPV type spin default 1 min 1 max 256\n"
+        "option name Move Overhead type spin default 300 min 0 max 5000\n"
         "option name OwnBook type check default true\n"
         "option name Main Book type string default <empty>\n"
         "option name Tournament Book type string default <empty>\n"
@@ -97,6 +99,7 @@ TEST(UciEntry, FirstLineUciAnswersWithIdentityAndOptions) {
         "option name Bitbase Men type spin default 5 min 0 max 5\n"
         "option name Bitbase Cache type spin default 32 min 0 max 2047\n"
         "option name Bitbase Load Type type spin default 0 min 0 max 3\n"
+        "option name UCI_AnalyseMode type check default false\n"
         "option name UCI_Chess960 type check default false\n"
         "uciok\n";
     EXPECT_EQ(out.substr(out.find("id name")), answer);
