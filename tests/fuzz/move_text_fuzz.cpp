@@ -20,9 +20,9 @@ constexpr const char* POSITIONS[] = {
     "rk2r3/8/8/8/8/8/8/RK2R3 w KQkq -",
 };
 
-bool same_move(const Position& before, int type, int from, int to) {
-    const HistoryEntry& e = game.history[before.game_ply];
-    return game.game_ply == before.game_ply + 1 && e.from == from && e.to == to && e.type == type;
+bool same_move(int game_ply_before, int type, int from, int to) {
+    const HistoryEntry& e = game.history[game_ply_before];
+    return game.game_ply == game_ply_before + 1 && e.from == from && e.to == to && e.type == type;
 }
 
 }  // namespace
@@ -47,7 +47,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!setup_position(game, text.c_str())) return 0;
     game.ply = 0;
     game.game_ply = 0;
-    const Position start = game;
+    const BoardBytes start = board_of(game);
+    const int start_game_ply = game.game_ply;
 
     // The interface's word: played only when legal, and then the board still checks out.
     parse_user_move(rest.c_str());
@@ -76,7 +77,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         std::string trimmed(word);
         while (!trimmed.empty() && trimmed.back() == ' ') trimmed.pop_back();
         parse_user_move(trimmed.c_str());
-        FUZZ_CHECK(same_move(start, list[i].type, list[i].from, list[i].to));
+        FUZZ_CHECK(same_move(start_game_ply, list[i].type, list[i].from, list[i].to));
         unmake_move(game);
     }
     return 0;

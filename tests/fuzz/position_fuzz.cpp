@@ -25,7 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     // A refusal leaves the board as it was; an acceptance leaves a board that checks out.
     setup_position(game, START_POSITION);
-    const Position before = game;
+    const BoardBytes before = board_of(game);
     if (!setup_position(game, text.c_str())) {
         FUZZ_CHECK(same_position(game, before));
         return 0;
