@@ -6,6 +6,7 @@
 #include <map>
 #include <random>
 #include <sstream>
+#include <tuple>
 
 #include "book/book_fixture.h"
 #include "support/session.h"
@@ -201,6 +202,77 @@ TEST_F(Polyglot, MovesArePlayedInProportionToTheirWeights) {
     EXPECT_EQ(polyglot_choose(tie, 3, true, 0), 1);
     EXPECT_EQ(polyglot_choose(tie, 1, true, 0), -1);
     EXPECT_EQ(polyglot_choose(tie, 1, false, 0), -1);
+}
+
+// The entries of the book file, in file order.
+std::vector<PolyglotEntry> entries_of(const std::string& name) {
+    std::vector<PolyglotEntry> entries;
+    std::ifstream in(name, std::ios::binary);
+    for (unsigned char bytes[POLYGLOT_ENTRY_BYTES]; in.read((char*)bytes, sizeof bytes);)
+        entries.push_back(decode_polyglot_entry(bytes));
+    return entries;
+}
+
+TEST_F(Polyglot, WriterMergesPerKeyAndMoveWithinItsMemory) {
+    TempDir dir;
+    std::string games;
+    for (const char* game : {"1. e4 e5 1-0", "1. e4 c5 1-0", "1. e4 e5 0-1", "1. d4 d5 1/2-1/2", "1. e4 e5 *"})
+        games += std::string("[Result \"") + (std::strrchr(game, ' ') + 1) + "\"]\n\n" + game + "\n\n";
+    write_file(dir.file("games.pgn"), games);
+    const uint64_t start = key_after(""), after_e4 = key_after("e2e4");
+    auto make = [&](const BookTallyOptions& options, BookTallyCounts* counts) {
+        polyglot_tally_clear();
+        FILE* file = std::fopen(dir.file("games.pgn").c_str(), "rb");
+        PgnReader reader(file, "games.pgn");
+        polyglot_tally_games(&reader, options, counts);
+        std::fclose(file);
+        PolyglotWriteCounts written;
+        EXPECT_TRUE(write_polyglot_book(dir.file("book.bin").c_str(), options.min_count, &written));
+        return entries_of(dir.file("book.bin"));
+    };
+    // Both sides: win 2, draw or no result 1, loss 0 for the mover; a move that only lost is
+    // left out; the heaviest first within a key, the keys in order.
+    BookTallyOptions both;
+    both.sides = BOOK_SIDES_BOTH;
+    both.min_count = 1;
+    BookTallyCounts counts;
+    std::vector<PolyglotEntry> entries = make(both, &counts);
+    EXPECT_EQ(counts.used, 5);
+    std::vector<std::tuple<uint64_t, uint16_t, uint16_t>> expected = {
+        {start, code("e2e4"), 2 + 2 + 0 + 1}, {start, code("d2d4"), 1},
+        {after_e4, code("e7e5"), 0 + 2 + 1}};  // c5 only lost
+    std::sort(expected.begin(), expected.end(), [](const auto& a, const auto& b) {
+        return std::get<0>(a) != std::get<0>(b) ? std::get<0>(a) < std::get<0>(b) : std::get<2>(a) > std::get<2>(b);
+    });
+    ASSERT_EQ(entries.size(), 4u);  // d4 d5 too
+    std::vector<std::tuple<uint64_t, uint16_t, uint16_t>> got;
+    for (const PolyglotEntry& e : entries)
+        if (e.key == start || e.key == after_e4) got.emplace_back(e.key, e.move, e.weight);
+    EXPECT_EQ(got, expected);
+
+    // The winner's moves only, played at least twice: e4 and e5 (won once each, drawn never) drop out.
+    BookTallyOptions winner;
+    winner.min_count = 2;
+    entries = make(winner, &counts);
+    EXPECT_EQ(counts.skipped, 1);  // the unfinished game
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].move, code("e2e4"));
+    EXPECT_EQ(entries[0].weight, 4);
+
+    // A budget far too small forgets the rare moves first; the most played stays.
+    BookTallyOptions tiny = both;
+    tiny.memory = 1024;
+    const char* const white[] = {"a4", "b3", "b4", "c3", "c4", "d3", "e3", "f3", "f4", "g3", "g4", "h3", "h4", "Na3", "Nc3", "Nf3", "Nh3"};
+    const char* const black[] = {"a6", "a5", "b6", "b5", "c6", "c5", "d6", "d5", "e6", "e5", "f6", "f5", "g6", "g5", "h6", "h5", "Na6"};
+    for (int i = 0; i < 17 * 6; i++)
+        games += std::string("[Result \"1-0\"]\n\n1. ") + white[i % 17] + " " + black[(i / 17 + i) % 17] + " 1-0\n\n";
+    for (int i = 0; i < 40; i++) games += "[Result \"1-0\"]\n\n1. a3 h6 1-0\n\n";
+    write_file(dir.file("games.pgn"), games);
+    entries = make(tiny, &counts);
+    EXPECT_GT(counts.forget_passes, 0);
+    EXPECT_NE(std::find_if(entries.begin(), entries.end(), [&](const PolyglotEntry& e) {
+                  return e.key == start && e.move == code("a2a3");
+              }), entries.end());
 }
 
 // --- Debian's polyglot ----------------------------------------------------------------------
