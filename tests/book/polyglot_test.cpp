@@ -403,6 +403,28 @@ TEST_F(Polyglot, EngineAnswersFromTheBookOverXboardThenSearches) {
     EXPECT_EQ(session_finish(&bad), 0);
 }
 
+// With a Rebel book too, the Rebel book answers first, and the Polyglot book only where it has nothing.
+TEST_F(Polyglot, RebelBookComesFirst) {
+    TempDir dir;
+    write_file(dir.file("rebel.bin"), example_book());  // 1. e4 e5, 1. e4 c5, 1. d4
+    write_file(dir.file("polyglot.bin"), book_bytes({{key_after(""), code("g1f3"), 1, 0},
+                                                     {key_after("e2e4 e7e5"), code("b1c3"), 1, 0}}));
+    Session s;
+    ASSERT_TRUE(session_start(&s, "mainbook " + dir.file("rebel.bin") + "\npolyglotbook " + dir.file("polyglot.bin") + "\n"));
+    // The random tables are read from the engine's own working folder.
+    ASSERT_TRUE(write_random_files((s.directory + "/random1.bin").c_str(), (s.directory + "/random2.bin").c_str(), SEED));
+    for (const char* line : {"xboard", "protover 2", "new", "go"}) session_send(&s, line);
+    std::string reply = session_until(&s, "move ");
+    EXPECT_NE(s.transcript.find("Rebel book loaded but tourbook is missed"), std::string::npos) << s.transcript;
+    EXPECT_TRUE(reply.find("Book move\nmove e2e4") != std::string::npos ||
+                reply.find("Book move\nmove d2d4") != std::string::npos) << reply;
+    for (const char* line : {"new", "force", "e2e4", "e7e5", "go"}) session_send(&s, line);
+    reply = session_until(&s, "move ");
+    EXPECT_NE(reply.find("0 0 0 0 Book move\nmove b1c3"), std::string::npos) << reply;
+    session_send(&s, "quit");
+    EXPECT_EQ(session_finish(&s), 0);
+}
+
 TEST_F(Polyglot, EngineAnswersFromTheBookOverUciThenSearches) {
     TempDir dir;
     const std::string book = write_session_book(dir);
