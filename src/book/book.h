@@ -1,4 +1,4 @@
-// Rebel-format opening books: loading the files and choosing book moves.
+// Opening books: Rebel-format and Polyglot books, loading the files and choosing book moves.
 #pragma once
 
 #include <cstddef>
@@ -184,3 +184,64 @@ void book_tally_games(PgnReader* reader, const BookTallyOptions& options, BookTa
 // min_count times stays only where it leads to playable ones. Returns the positions with a
 // playable move.
 int  book_tally_to_tree(int min_count);
+
+// --- Polyglot books --------------------------------------------------------------------------
+// A Polyglot book is a file of 16-byte big-endian entries sorted by key: key, move, weight, learn.
+// It is searched on disk, so a book of any size costs no memory. It is asked after the Rebel book,
+// in normal chess only: its key has no room for Chess960 castling rights.
+constexpr int POLYGLOT_ENTRY_BYTES = 16;
+constexpr int POLYGLOT_RANDOM_SIZE = 781;   // 12 x 64 men, 4 castling rights, 8 files, the side
+constexpr int POLYGLOT_MAX_ENTRIES = 256;   // entries of one key looked at: more than any position's moves
+constexpr long POLYGLOT_FULL_CHECK_BYTES = 64L << 20;  // books up to this are checked whole at load
+
+enum PolyglotStatus { POLYGLOT_OK, POLYGLOT_UNREADABLE, POLYGLOT_EMPTY, POLYGLOT_BAD_SIZE,
+                      POLYGLOT_TRUNCATED, POLYGLOT_UNSORTED };
+
+struct PolyglotEntry {
+    uint64_t key;
+    uint16_t move;    // to file, to row, from file, from row (3 bits each, row 0 = rank 1), promotion
+    uint16_t weight;
+    uint32_t learn;
+};
+
+// What open_polyglot_book found: the entries, or where the fault lies.
+struct PolyglotOpening {
+    int status;        // a PolyglotStatus
+    long size;         // bytes of the file
+    long entries;      // POLYGLOT_OK: entries in the book
+    long bad_entry;    // POLYGLOT_TRUNCATED, POLYGLOT_UNSORTED: the first entry at fault
+};
+
+extern const uint64_t polyglot_random[POLYGLOT_RANDOM_SIZE];
+extern bool polyglot_best_move;             // the heaviest move rather than a weighted draw
+extern uint32_t (*polyglot_draw)();         // the weighted choice's draw; from std::rand unless a test sets it
+extern const char* polyglot_message_prefix; // before a line printed while probing ("info string " in UCI)
+
+uint64_t polyglot_key(const Position& p);
+PolyglotOpening open_polyglot_book(const char* file_name);  // the book probed from now on
+void close_polyglot_book();
+bool polyglot_book_open();
+// The entries of key in file order, at most capacity; -1 when the book turned out damaged (it is
+// then closed, with a message).
+int  polyglot_entries(uint64_t key, PolyglotEntry* out, int capacity);
+// The engine's move for a book move, if it is legal in p.
+bool polyglot_legal_move(Position& p, uint16_t book_move, Move* move);
+// Index of the entry to play: the heaviest (first among equals) when best, else drawn in
+// proportion to the weights; entries of weight 0 are never drawn. -1 when none can be.
+int  polyglot_choose(const PolyglotEntry* entries, int count, bool best, uint32_t draw);
+bool polyglot_step(Position& p, Move* move);  // the Polyglot part of the book step
+uint16_t polyglot_move_code(Move m);                // a legal move of normal chess as the format stores it
+void encode_polyglot_entry(const PolyglotEntry& entry, unsigned char* bytes);  // POLYGLOT_ENTRY_BYTES
+PolyglotEntry decode_polyglot_entry(const unsigned char* bytes);
+
+// Polyglot books from game collections: every kept move tallied by key and move, weighted as
+// Polyglot's own maker weighs them (two for a win, one for a draw, from the mover's side), the
+// moves played fewer than options.min_count times by a recommended side left out.
+struct PolyglotWriteCounts {
+    long entries = 0;   // written
+    long positions = 0; // keys written
+};
+bool book_game_usable(const PgnTags& tags, int min_elo);  // normal start, normal chess, both rated
+void polyglot_tally_clear();
+void polyglot_tally_games(PgnReader* reader, const BookTallyOptions& options, BookTallyCounts* counts);
+bool write_polyglot_book(const char* file_name, int min_count, PolyglotWriteCounts* counts);

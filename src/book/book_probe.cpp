@@ -276,7 +276,8 @@ int probe_book(const char* text, BookProbe* result) {
     return probe_book_with_draw(text, r, result);
 }
 
-bool book_step(Move* move) {
+// The Rebel book's part of the book step.
+static bool rebel_book_step(Move* move) {
     if (std::strcmp(Variant, "normal") != 0 || !book_loaded ||
         book_misses >= BOOK_MAX_MISSES || game.game_ply >= BOOK_MAX_GAME_PLY)
         return false;
@@ -313,4 +314,10 @@ bool book_step(Move* move) {
         return true;
     }
     return false;
+}
+
+// The Rebel book first, as without a Polyglot book; then the Polyglot book, in normal chess only.
+bool book_step(Move* move) {
+    if (rebel_book_step(move)) return true;
+    return std::strcmp(Variant, "normal") == 0 && polyglot_step(game, move);
 }

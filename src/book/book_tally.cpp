@@ -462,3 +462,8 @@ int book_tally_to_tree(int min_count) {
         parent[r.depth + 1] = book_tree_child(parent[r.depth], r.from, r.to, r.playable);
     return positions;
 }
+
+bool book_game_usable(const PgnTags& tags, int min_elo) {
+    const bool rated = min_elo <= 0 || (tags.white_elo >= min_elo && tags.black_elo >= min_elo);
+    return rated && starts_normally(tags) && is_normal_variant(tags.variant);
+}

@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "book/book.h"
 #include "egbb/egbb.h"
 #include "eval/eval.h"
 #include "search/search.h"
@@ -10,6 +11,7 @@
 char ownbook[SETTING_TEXT_SIZE] = "on";
 char mainbook[SETTING_TEXT_SIZE];
 char tourbook[SETTING_TEXT_SIZE];
+char polyglotbook[SETTING_TEXT_SIZE];
 char castling[SETTING_TEXT_SIZE] = "OO";
 int book_enabled = 1;
 
@@ -37,7 +39,8 @@ void read_setting(const char* line) {
     if (key[0] == '\0') return;
 
     static const char* const known[] = {"ownbook", "mainbook", "tourbook", "hash", "ecache", "threads",
-                                        "path", "men", "cache_size", "load_type", "castling"};
+                                        "path", "men", "cache_size", "load_type", "castling",
+                                        "polyglotbook", "bookbestmove"};
     bool is_known = false;
     for (const char* k : known) is_known = is_known || strcmp(key, k) == 0;
     if (!is_known) return;
@@ -57,6 +60,12 @@ void read_setting(const char* line) {
     } else if (strcmp(key, "tourbook") == 0) {
         printf("tourbook: %s\n", value);
         copy_setting(tourbook, value);
+    } else if (strcmp(key, "polyglotbook") == 0) {
+        printf("polyglotbook: %s\n", value);
+        copy_setting(polyglotbook, value);
+    } else if (strcmp(key, "bookbestmove") == 0) {
+        printf("bookbestmove %s\n", value);
+        polyglot_best_move = strcmp(value, "on") == 0;
     } else if (strcmp(key, "hash") == 0) {
         if (!number_value(key, value, &n)) return;
         if (!set_hash_mb(n)) {

@@ -43,6 +43,7 @@ void release_all() {
     egbb_loaded = 0;
     if (book_loaded) free_book();
     book_loaded = 0;
+    close_polyglot_book();
     free_tables();
 }
 

@@ -30,6 +30,37 @@ void load_book_reporting(const char* prefix) {
             break;
     }
     printf("%s%s\n", prefix, message);
+    load_polyglot_reporting(prefix);
+}
+
+void load_polyglot_reporting(const char* prefix) {
+    close_polyglot_book();
+    polyglot_message_prefix = prefix;
+    if (polyglotbook[0] == '\0') return;
+    const PolyglotOpening opening = open_polyglot_book(polyglotbook);
+    const char* name = polyglotbook;
+    switch (opening.status) {
+        case POLYGLOT_OK:
+            printf("%sPolyglot book %s loaded: %ld entries\n", prefix, name, opening.entries);
+            break;
+        case POLYGLOT_EMPTY:
+            printf("%sPolyglot book %s is empty: not loaded\n", prefix, name);
+            break;
+        case POLYGLOT_BAD_SIZE:
+            printf("%sPolyglot book %s has %ld bytes, not a whole number of %d-byte entries: not loaded\n", prefix,
+                   name, opening.size, POLYGLOT_ENTRY_BYTES);
+            break;
+        case POLYGLOT_TRUNCATED:
+            printf("%sPolyglot book %s ends inside entry %ld: not loaded\n", prefix, name, opening.bad_entry);
+            break;
+        case POLYGLOT_UNSORTED:
+            printf("%sPolyglot book %s is not sorted by key (entry %ld): not loaded\n", prefix, name,
+                   opening.bad_entry);
+            break;
+        default:
+            printf("%sPolyglot book %s cannot be read: not loaded\n", prefix, name);
+            break;
+    }
 }
 
 void load_bitbases_reporting(const char* prefix) {

@@ -14,6 +14,7 @@ constexpr const char* ENGINE_NAME = "Tolvane v.4.88";
 extern char ownbook[SETTING_TEXT_SIZE];
 extern char mainbook[SETTING_TEXT_SIZE];  // the files the xboard driver hands to load_book
 extern char tourbook[SETTING_TEXT_SIZE];
+extern char polyglotbook[SETTING_TEXT_SIZE];  // the Polyglot book, asked after the Rebel one; empty: none
 extern char castling[SETTING_TEXT_SIZE];  // echoed only: setup reads both notations
 extern int book_enabled;
 
@@ -33,7 +34,8 @@ void release_all();  // bitbases, book and tables, as at the end of the program
 
 // --- Book and bitbases for the drivers (services.cpp) -----------------------------------------
 // Each prints its one-line message after prefix ("" in xboard mode, "info string " in UCI).
-void load_book_reporting(const char* prefix);      // mainbook and tourbook; sets book_loaded
+void load_book_reporting(const char* prefix);      // mainbook and tourbook, then polyglotbook; sets book_loaded
+void load_polyglot_reporting(const char* prefix);  // polyglotbook, if one is named
 void load_bitbases_reporting(const char* prefix);  // a fresh load with the current settings
 
 // --- XBoard driver ---------------------------------------------------------------------------

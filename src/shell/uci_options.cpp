@@ -20,6 +20,7 @@ enum OptionKind { SPIN, CHECK, BUTTON, STRING };
 enum OptionId {
     HASH, THREADS, CLEAR_HASH, PONDER, MULTIPV, MOVE_OVERHEAD, OWN_BOOK, MAIN_BOOK, TOUR_BOOK, EVAL_CACHE,
     BITBASE_PATH, BITBASE_MEN, BITBASE_CACHE, BITBASE_LOAD_TYPE, ANALYSE_MODE, CHESS960,
+    POLYGLOT_BOOK, BOOK_BEST_MOVE,
 };
 
 struct Option {
@@ -39,6 +40,8 @@ const Option OPTIONS[] = {
     {OWN_BOOK, "OwnBook", CHECK, 0, 0},
     {MAIN_BOOK, "Main Book", STRING, 0, 0},
     {TOUR_BOOK, "Tournament Book", STRING, 0, 0},
+    {POLYGLOT_BOOK, "Polyglot Book", STRING, 0, 0},
+    {BOOK_BEST_MOVE, "Book Best Move", CHECK, 0, 0},
     {EVAL_CACHE, "Eval Cache", SPIN, 1, MAX_TABLE_MEGABYTES},
     {BITBASE_PATH, "Bitbase Path", STRING, 0, 0},
     {BITBASE_MEN, "Bitbase Men", SPIN, 0, EGBB_MAX_MEN},
@@ -86,6 +89,7 @@ bool check_value(OptionId id) {
         case PONDER: return ponder_enabled != 0;
         case OWN_BOOK: return book_enabled != 0;
         case ANALYSE_MODE: return analyse_mode;
+        case BOOK_BEST_MOVE: return polyglot_best_move;
         default: return uci_chess960;
     }
 }
@@ -94,6 +98,7 @@ const char* string_value(OptionId id) {
     switch (id) {
         case MAIN_BOOK: return mainbook;
         case TOUR_BOOK: return tourbook;
+        case POLYGLOT_BOOK: return polyglotbook;
         default: return egbb_path;
     }
 }
@@ -134,6 +139,7 @@ void set_check(const Option& option, bool on) {
         case PONDER: ponder_enabled = on ? 1 : 0; break;  // the interface decides when to ponder
         case OWN_BOOK: book_enabled = on ? 1 : 0; book_pending = true; break;
         case ANALYSE_MODE: analyse_mode = on; break;  // accepted; the search is the same either way
+        case BOOK_BEST_MOVE: polyglot_best_move = on; break;  // read at every book step
         default: uci_chess960 = on; break;  // the next position is read by these rules
     }
 }
@@ -145,6 +151,9 @@ void set_string(const Option& option, const char* value) {
             break;
         case TOUR_BOOK:
             if (set_text(option, tourbook, SETTING_TEXT_SIZE, value)) book_pending = true;
+            break;
+        case POLYGLOT_BOOK:
+            if (set_text(option, polyglotbook, SETTING_TEXT_SIZE, value)) book_pending = true;
             break;
         default: set_bitbase_path(option, value); break;
     }
@@ -242,6 +251,7 @@ void apply_pending_options() {
         } else {
             free_book();
             book_loaded = 0;
+            close_polyglot_book();
         }
         book_pending = false;
     }

@@ -1,4 +1,5 @@
-// tolvane-book: writes the random tables and Rebel books from lines of moves or PGN games, and shows books.
+// tolvane-book: writes the random tables, Rebel books from lines of moves or PGN games and Polyglot books
+// from PGN games, and shows books.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -22,6 +23,7 @@ static int usage() {
                "           --sides S   winner (default: the side that did not lose), both, white, black\n"
                "           --min-elo N only games whose players are both rated N or more\n"
                "           --memory MB memory for counting moves (default 256); past it rare ones are forgotten\n"
+               "       tolvane-book polyglot BOOK [FILE...]  write the Polyglot book BOOK from PGN games, the same options\n"
                "       tolvane-book show BOOK            list the lines of BOOK\n"
                "       tolvane-book show BOOK MOVES...   the engine's candidates after MOVES, SAN or coordinates\n"
                "                                         (\"\" for the start)\n",
@@ -124,8 +126,9 @@ static bool ends_with_pgn(const char* name) {
     return tail[0] == '.' && (tail[1] | 0x20) == 'p' && (tail[2] | 0x20) == 'g' && (tail[3] | 0x20) == 'n';
 }
 
-// Games from PGN files, tallied in one pass over each file; the book is written at the end.
-static int make_book_from_games(int argc, char** argv) {
+// Games from PGN files, tallied in one pass over each file; the book, Rebel or Polyglot, is
+// written at the end.
+static int make_book_from_games(int argc, char** argv, bool polyglot) {
     const char* book_name = argv[2];
     BookTallyOptions options;
     int memory_mb = int(options.memory >> 20);
@@ -143,7 +146,8 @@ static int make_book_from_games(int argc, char** argv) {
         const char* value = equals ? equals + 1 : i + 1 < argc ? argv[++i] : nullptr;
         bool ok = true;
         if (std::strcmp(option, "--plies") == 0) {
-            ok = read_option_number(option, value, 1, BOOK_LINE_SIZE, &options.plies);
+            // A Polyglot book has no lines, so no limit on their depth.
+            ok = read_option_number(option, value, 1, polyglot ? MAX_GAME_PLY : BOOK_LINE_SIZE, &options.plies);
         } else if (std::strcmp(option, "--min") == 0) {
             ok = read_option_number(option, value, 1, 1000000, &options.min_count);
         } else if (std::strcmp(option, "--memory") == 0) {
@@ -170,7 +174,7 @@ static int make_book_from_games(int argc, char** argv) {
     for (const char* file : files) clash = clash || std::strcmp(file, book_name) == 0;
     if (clash) {
         std::fprintf(stderr, "tolvane-book: %s would be overwritten: the book's name comes first "
-                             "(tolvane-book pgn BOOK FILE...)\n", book_name);
+                             "(tolvane-book %s BOOK FILE...)\n", book_name, argv[1]);
         return 1;
     }
     for (const char* file : files) {
@@ -183,13 +187,14 @@ static int make_book_from_games(int argc, char** argv) {
     }
     // The engine reads a book through the random tables beside it: a book made where they are
     // missing would be of no use there, so that is said before any work is done.
-    if (!load_random_tables()) {
+    if (!polyglot && !load_random_tables()) {
         std::fputs(missing_random_files, stderr);
         return 1;
     }
 
     init_hash_keys();
     book_tally_clear();
+    polyglot_tally_clear();
     BookTallyCounts counts;
     for (const char* file : files) {
         bool from_stdin = std::strcmp(file, "-") == 0;
@@ -198,7 +203,8 @@ static int make_book_from_games(int argc, char** argv) {
         bool failed = !input;
         if (input) {
             auto reader = std::make_unique<PgnReader>(input, name);
-            book_tally_games(reader.get(), options, &counts);
+            if (polyglot) polyglot_tally_games(reader.get(), options, &counts);
+            else book_tally_games(reader.get(), options, &counts);
             failed = reader->read_failed();
             if (!from_stdin) std::fclose(input);
         }
@@ -207,15 +213,22 @@ static int make_book_from_games(int argc, char** argv) {
             return 1;
         }
     }
-    int positions = book_tally_to_tree(options.min_count);
-
-    if (!write_book_file(book_name)) {
+    PolyglotWriteCounts written;
+    int positions = 0;
+    if (polyglot ? !write_polyglot_book(book_name, options.min_count, &written)
+                 : (positions = book_tally_to_tree(options.min_count), !write_book_file(book_name))) {
         std::fprintf(stderr, "tolvane-book: cannot write %s\n", book_name);
         return 1;
     }
     if (counts.forget_passes > 0)
         std::fprintf(stderr, "tolvane-book: --memory %d filled %d time(s): moves played at most %u time(s) at those "
                              "points may be missing\n", memory_mb, counts.forget_passes, counts.forgotten_at_most);
+    if (polyglot) {
+        if (written.entries == 0) std::fprintf(stderr, "tolvane-book: no move reached --min %d: the book is empty\n", options.min_count);
+        std::printf("%s written: %ld games read, %ld used, %ld skipped, %ld positions, %ld entries\n", book_name,
+                    counts.games, counts.used, counts.skipped, written.positions, written.entries);
+        return 0;
+    }
     if (positions == 0) std::fprintf(stderr, "tolvane-book: no move reached --min %d: the book is empty\n", options.min_count);
     std::printf("%s written: %ld games read, %ld used, %ld skipped, %d positions, %d moves\n", book_name,
                 counts.games, counts.used, counts.skipped, positions, book_tree_records());
@@ -288,7 +301,8 @@ static int show_candidates(const char* book_name, int count, char** moves) {
 int main(int argc, char** argv) {
     if (argc >= 2 && std::strcmp(argv[1], "random") == 0 && argc <= 3) return make_random(argc, argv);
     if (argc >= 3 && std::strcmp(argv[1], "make") == 0 && argc <= 4) return make_book(argc, argv);
-    if (argc >= 3 && std::strcmp(argv[1], "pgn") == 0) return make_book_from_games(argc, argv);
+    if (argc >= 3 && std::strcmp(argv[1], "pgn") == 0) return make_book_from_games(argc, argv, false);
+    if (argc >= 3 && std::strcmp(argv[1], "polyglot") == 0) return make_book_from_games(argc, argv, true);
     if (argc == 3 && std::strcmp(argv[1], "show") == 0) return show_book(argv[2]);
     if (argc > 3 && std::strcmp(argv[1], "show") == 0) return show_candidates(argv[2], argc - 3, argv + 3);
     return usage();

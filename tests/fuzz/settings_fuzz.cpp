@@ -55,5 +55,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(memchr(mainbook, '\0', SETTING_TEXT_SIZE) != nullptr);
     FUZZ_CHECK(memchr(tourbook, '\0', SETTING_TEXT_SIZE) != nullptr);
     FUZZ_CHECK(memchr(ownbook, '\0', SETTING_TEXT_SIZE) != nullptr);
+    FUZZ_CHECK(memchr(polyglotbook, '\0', SETTING_TEXT_SIZE) != nullptr);
     return 0;
 }

@@ -94,6 +94,8 @@ TEST(UciEntry, FirstLineUciAnswersWithIdentityAndOptions) {
         "option name OwnBook type check default true\n"
         "option name Main Book type string default <empty>\n"
         "option name Tournament Book type string default <empty>\n"
+        "option name Polyglot Book type string default <empty>\n"
+        "option name Book Best Move type check default false\n"
         "option name Eval Cache type spin default 4 min 1 max 4095\n"
         "option name Bitbase Path type string default ./no-bitbases/\n"
         "option name Bitbase Men type spin default 5 min 0 max 5\n"
