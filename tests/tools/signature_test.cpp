@@ -28,21 +28,35 @@ struct SignatureCase {
     int depth = 0;
 };
 
-std::vector<SignatureCase> read_signature_positions() {
+// Positions of an EPD file in tests/data: the four FEN fields, then ";depth N" where given, else
+// the default depth.
+std::vector<SignatureCase> read_positions(const char* name, int default_depth) {
     std::vector<SignatureCase> cases;
-    std::ifstream file(std::string(TOLVANE_TEST_DATA) + "/signature.epd");
+    std::ifstream file(std::string(TOLVANE_TEST_DATA) + "/" + name);
     std::string line;
     while (std::getline(file, line)) {
         if (line.empty() || line[0] == '#') continue;
         SignatureCase c;
         std::istringstream fields(line);
         std::string placement, side, rights, ep, tag;
-        fields >> placement >> side >> rights >> ep >> tag >> c.depth;
+        fields >> placement >> side >> rights >> ep >> tag;
+        if (tag != ";depth" || !(fields >> c.depth)) c.depth = default_depth;
         c.fen = placement + " " + side + " " + rights + " " + ep;
         for (char r : rights) c.chess960 |= (r >= 'A' && r <= 'H') || (r >= 'a' && r <= 'h');
         cases.push_back(c);
     }
     return cases;
+}
+
+// Tables of the default sizes and our bitbase library, as the signature is counted with.
+void prepare_signature_search() {
+    poll_input = no_input;  // a test runner's standard input must not stop the search
+    init_hash_keys();
+    hash_entries = DEFAULT_HASH_ENTRIES;
+    ecache_entries = DEFAULT_ECACHE_ENTRIES;
+    alloc_tables();
+    std::strcpy(egbb_path, TOLVANE_BUILD_DIR "/egbb/");
+    ASSERT_EQ(load_bitbases(), 1);
 }
 
 // Whether the moves can be played one after the other from the game position.
@@ -62,26 +76,10 @@ bool playable(const Move* line, int length) {
 // shown are legal, the thread count may go up and down between searches, and one thread plays
 // afterwards exactly as it did before any helper existed.
 TEST(Threads, EveryCountPlaysLegalLinesAndOneThreadPlaysAsBefore) {
-    poll_input = no_input;
-    init_hash_keys();
-    hash_entries = DEFAULT_HASH_ENTRIES;
-    ecache_entries = DEFAULT_ECACHE_ENTRIES;
-    alloc_tables();
-    std::strcpy(egbb_path, TOLVANE_BUILD_DIR "/egbb/");
-    ASSERT_EQ(load_bitbases(), 1);
-    auto cases = read_signature_positions();
-    std::ifstream perft(std::string(TOLVANE_TEST_DATA) + "/perft.epd");
-    for (std::string line; std::getline(perft, line);) {
-        if (line.empty() || line[0] == '#') continue;
-        std::istringstream fields(line);
-        SignatureCase c;
-        std::string placement, side, rights, ep;
-        fields >> placement >> side >> rights >> ep;
-        c.fen = placement + " " + side + " " + rights + " " + ep;
-        for (char r : rights) c.chess960 |= (r >= 'A' && r <= 'H') || (r >= 'a' && r <= 'h');
-        c.depth = 7;
-        cases.push_back(c);
-    }
+    ASSERT_NO_FATAL_FAILURE(prepare_signature_search());
+    auto cases = read_positions("signature.epd", 0);
+    const auto perft = read_positions("perft.epd", 7);
+    cases.insert(cases.end(), perft.begin(), perft.end());
     std::vector<int64_t> one_thread;  // the nodes of each search with one thread, before helpers
     for (const int threads : {1, 2, 4, 1, 3, 1}) {
         ASSERT_TRUE(set_search_threads(threads));
@@ -109,15 +107,8 @@ TEST(Threads, EveryCountPlaysLegalLinesAndOneThreadPlaysAsBefore) {
 }
 
 TEST(BroadSignature, SummedNodeCountAtFixedDepths) {
-    poll_input = no_input;  // a test runner's standard input must not stop the search
-    init_hash_keys();
-    hash_entries = DEFAULT_HASH_ENTRIES;
-    ecache_entries = DEFAULT_ECACHE_ENTRIES;
-    alloc_tables();
-    std::strcpy(egbb_path, TOLVANE_BUILD_DIR "/egbb/");
-    ASSERT_EQ(load_bitbases(), 1);
-
-    const auto cases = read_signature_positions();
+    ASSERT_NO_FATAL_FAILURE(prepare_signature_search());
+    const auto cases = read_positions("signature.epd", 0);
     ASSERT_GE(cases.size(), 40u);
     int64_t total = 0;
     std::string counts;
