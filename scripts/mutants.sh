@@ -9,7 +9,8 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 work=${1:-/tmp/tolvane_mutants}
 timeout_s=${MUTANT_TEST_TIMEOUT:-300}
 mkdir -p "$work"
-rsync -a --delete --exclude build --exclude .git "$root/" "$work/tree/"
+rm -rf "$work/tree" && mkdir -p "$work/tree"
+tar -C "$root" --exclude=./build --exclude=./.git -cf - . | tar -C "$work/tree" -xf -
 nice -n 19 cmake -S "$work/tree" -B "$work/build" -DCMAKE_BUILD_TYPE=Release >/dev/null || exit 2
 
 # FILE|exact original text|replacement   (the first occurrence in FILE is replaced)
@@ -56,6 +57,11 @@ src/shell/uci.cpp|bool is_blank(char c) { return c == ' ' \|\| c == '\t' \|\| c 
 src/shell/uci.cpp|} else if (word == "searchmoves") {|} else if (word == "searchmove") {
 src/shell/xboard.cpp|} else if (strcmp(command, "undo") == 0) {|} else if (strcmp(command, "undo ") == 0) {
 src/shell/xboard.cpp|} else if (strcmp(command, "force") == 0) {|} else if (strcmp(command, "new") == 0) {
+src/search/search_state.cpp|if (same_move(list[i], root_moves[j]) && list[i].type == root_moves[j].type) {|if (same_move(list[i], root_moves[j])) {
+src/shell/uci_info.cpp|line.add(" multipv %d", k + 1);|line.add(" multipv %d", k);
+src/book/polyglot_key.cpp|const int pushed = p.side == WHITE ? p.ep + 8 : p.ep - 8;|const int pushed = p.side == WHITE ? p.ep - 8 : p.ep + 8;
+src/platform/input.cpp|if (length > 0 && line[length - 1] == '\r') length--;|if (false) length--;
+src/tools/perft.cpp|for (int d = 0; d <= depth; ++d) {|for (int d = 0; d < depth; ++d) {
 LIST
 )
 
@@ -83,6 +89,10 @@ while IFS= read -r line; do
     mv "$target.orig" "$target"
     touch "$target"
     [ "$verdict" = caught ] && caught=$((caught + 1)) || survived=$((survived + 1))
-    printf '%-9s %4ss  %s: %s\n' "$verdict" $(( $(date +%s) - start )) "$file" "$original"
+    # The first test that failed, for a caught mutant that built: which test carries the catch.
+    by=""
+    [ "$verdict" = caught ] && [ -s "$work/last_test.log" ] &&
+        by=$(grep -m1 -oE '[0-9]+ - [^ ]+ \(Failed|Timeout\)' "$work/last_test.log" | sed 's/^[0-9]* - //; s/ (.*//')
+    printf '%-9s %4ss  %s: %s%s\n' "$verdict" $(( $(date +%s) - start )) "$file" "$original" "${by:+   [$by]}"
 done <<<"$MUTANTS"
 echo "caught $caught, survived $survived, stale $stale, of $((caught + survived)) applied"
