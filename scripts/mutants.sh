@@ -21,9 +21,9 @@ src/board/make_move.cpp|const int base = me == WHITE ? A1 : A8;|const int base =
 src/board/movegen.cpp|if (key == k.k1) return SCORE_KILLER1;|if (key == k.k2) return SCORE_KILLER1;
 src/board/movegen.cpp|if (ply >= 2) {|if (ply >= 3) {
 src/board/notation.cpp|return text[0] >= 'a' && text[0] <= 'h' && text[1] >= '1' && text[1] <= '8';|return text[0] >= 'a' && text[0] <= 'h' && text[1] >= '1' && text[1] <= '7';
-src/board/notation.cpp|bool is_short_castle_target(int to) { return to == G1 || to == G8; }|bool is_short_castle_target(int to) { return to == G1; }
-src/board/setup.cpp|bool is_letter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }|bool is_letter(char c) { return (c >= 'a' && c <= 'z'); }
-src/board/setup.cpp|while (*text == ' ' || *text == '\t') ++text;|while (*text == ' ') ++text;
+src/board/notation.cpp|bool is_short_castle_target(int to) { return to == G1 \|\| to == G8; }|bool is_short_castle_target(int to) { return to == G1; }
+src/board/setup.cpp|bool is_letter(char c) { return (c >= 'a' && c <= 'z') \|\| (c >= 'A' && c <= 'Z'); }|bool is_letter(char c) { return (c >= 'a' && c <= 'z'); }
+src/board/setup.cpp|while (*text == ' ' \|\| *text == '\t') ++text;|while (*text == ' ') ++text;
 src/eval/evaluate.cpp|if (s - margin >= beta) {|if (s - margin > beta) {
 src/eval/evaluate.cpp|if (s + margin <= alpha) {|if (s + margin < alpha) {
 src/eval/evaluate.cpp|inline int for_side_to_move(Evaluator& e, int white, int black) { return e.pos.side == WHITE ? white - black : black - white; }|inline int for_side_to_move(Evaluator& e, int white, int black) { return white - black; }
@@ -65,7 +65,7 @@ src/tools/perft.cpp|for (int d = 0; d <= depth; ++d) {|for (int d = 0; d < depth
 LIST
 )
 
-caught=0; survived=0; stale=0
+caught=0; survived=0; stale=0; unbuilt=0
 while IFS= read -r line; do
     [ -z "$line" ] && continue
     # Fields are split on unescaped '|'; '\|' stands for a literal bar.
@@ -78,8 +78,9 @@ while IFS= read -r line; do
     ORIGINAL="$original" REPLACEMENT="$replacement" perl -0pi -e \
         'my $o = $ENV{ORIGINAL}; my $r = $ENV{REPLACEMENT}; s/\Q$o\E/$r/' "$target"
     start=$(date +%s)
+    rm -f "$work/last_test.log"
     if ! nice -n 19 cmake --build "$work/build" -j1 >"$work/last_build.log" 2>&1; then
-        verdict=caught   # a fault that does not compile cannot ship either; the build log says why
+        verdict=unbuilt   # a broken mutant, not a catch: the build log says why
     elif nice -n 19 ctest --test-dir "$work/build" -j1 --stop-on-failure --timeout "$timeout_s" \
             >"$work/last_test.log" 2>&1; then
         verdict=survived
@@ -88,11 +89,13 @@ while IFS= read -r line; do
     fi
     mv "$target.orig" "$target"
     touch "$target"
-    [ "$verdict" = caught ] && caught=$((caught + 1)) || survived=$((survived + 1))
+    case $verdict in
+        caught) caught=$((caught + 1)) ;; survived) survived=$((survived + 1)) ;; *) unbuilt=$((unbuilt + 1)) ;;
+    esac
     # The first test that failed, for a caught mutant that built: which test carries the catch.
     by=""
     [ "$verdict" = caught ] && [ -s "$work/last_test.log" ] &&
         by=$(grep -m1 -oE '[0-9]+ - [^ ]+ \(Failed|Timeout\)' "$work/last_test.log" | sed 's/^[0-9]* - //; s/ (.*//')
     printf '%-9s %4ss  %s: %s%s\n' "$verdict" $(( $(date +%s) - start )) "$file" "$original" "${by:+   [$by]}"
 done <<<"$MUTANTS"
-echo "caught $caught, survived $survived, stale $stale, of $((caught + survived)) applied"
+echo "caught $caught, survived $survived, of $((caught + survived)) applied; stale $stale, unbuilt $unbuilt"
