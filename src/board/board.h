@@ -139,6 +139,7 @@ extern uint64_t zobrist_castle[16];
 extern const int piece_value[7];       // by PieceType, EMPTY 0
 extern const std::array<std::array<int, 64>, 64> distance;  // king-move distance
 extern const int flip[64];             // vertical mirror
+extern const int square_colour[64];    // 1 on dark squares, a1 among them
 
 // --- Keys ------------------------------------------------------------------------------------
 void     init_hash_keys();            // fill the Zobrist tables from the fixed generator
@@ -168,6 +169,7 @@ void unmake_move(Position& pos);
 void make_null_move(Position& pos);                // the side to move passes; unmake_move takes it back
 int  count_legal_moves(Position& pos);             // what generate_moves lists and make_move admits, counted
 Move first_legal_move(Position& pos);              // in generation order; NO_MOVE when there is none
+Move find_legal_move(Position& pos, int from, int to, int type);  // the generated move of these squares and kind if legal; else NO_MOVE
 bool has_legal_move(Position& pos);
 int  repetition_count(const Position& pos, int enough);    // earlier occurrences of pos since the last irreversible
                                       // move; the scan stops once `enough` are found

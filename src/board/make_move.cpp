@@ -408,6 +408,16 @@ Move first_legal_move(Position& pos) {
     return NO_MOVE;
 }
 
+// Text and books name a move by its squares and kind; only the generator's own move is played.
+Move find_legal_move(Position& pos, int from, int to, int type) {
+    Move list[MAX_MOVES];
+    const int n = generate_moves(pos, list);
+    for (int i = 0; i < n; ++i)
+        if (list[i].from == from && list[i].to == to && list[i].type == type)
+            return is_legal(pos, list[i]) ? list[i] : NO_MOVE;
+    return NO_MOVE;
+}
+
 // No legal move has from and to both on a8.
 bool has_legal_move(Position& pos) {
     const Move m = first_legal_move(pos);

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <cstdio>
 
 #include "board/board.h"
@@ -178,6 +179,20 @@ struct BookTallyCounts {
 // that lead to nothing kept, the deepest first until half is free, and more played ones only if
 // all of those free less than half.
 void book_tally_clear();
+// The steps both tallies take with a game. Usable: a normal start, normal chess, both rated.
+bool book_game_usable(const PgnTags& tags, int min_elo);
+// Plays the game's moves from the start position, each checked; a bad one is reported on stderr
+// and ends the checking. `keep` sees each of the first `plies` half-moves once it is played and
+// returns false to see no more. The board is back at the start position afterwards.
+void play_book_game(PgnReader* reader, int plies,
+                    const std::function<bool(const Move& move, const char* word, int line)>& keep);
+// Whose moves a game recommends under BookSides, and what a white move scored: 2 for a win, 1 for
+// a draw or an unknown result, 0 for a loss (a black move scores 2 minus that).
+struct BookGameScore {
+    bool recommended[2];  // by Color
+    int white_points;
+};
+BookGameScore score_book_game(const PgnReader& reader, const PgnTags& tags, int sides);
 // Every game of the reader checked and counted; a fault is reported as FILE:LINE on standard error.
 void book_tally_games(PgnReader* reader, const BookTallyOptions& options, BookTallyCounts* counts);
 // Fills the book tree from the tally, most played moves first; a move played fewer than
@@ -241,7 +256,6 @@ struct PolyglotWriteCounts {
     long entries = 0;   // written
     long positions = 0; // keys written
 };
-bool book_game_usable(const PgnTags& tags, int min_elo);  // normal start, normal chess, both rated
 void polyglot_tally_clear();
 void polyglot_tally_games(PgnReader* reader, const BookTallyOptions& options, BookTallyCounts* counts);
 bool write_polyglot_book(const char* file_name, int min_count, PolyglotWriteCounts* counts);

@@ -55,32 +55,32 @@ static long file_size(FILE* file) {
     return size > max_book_bytes ? -1 : size;
 }
 
-// Reads at most `size` bytes into a zeroed buffer with two spare bytes; null on allocation
-// failure (already reported). *read gets the bytes really read: a file that shrank meanwhile
-// gives fewer, and nothing beyond the allocation is ever written.
-static unsigned char* read_book_bytes(FILE* file, long size, size_t* read) {
-    unsigned char* buffer = static_cast<unsigned char*>(std::calloc(size_t(size) + 2, 1));
-    if (!buffer) {
-        std::perror("memory failure");
-        return nullptr;
+// What reading a whole book file gave.
+enum FileRead { FILE_MISSING, FILE_EMPTY, FILE_NO_MEMORY, FILE_READ };
+
+// The file's bytes in a zeroed buffer with two spare bytes. *n gets the bytes really read: a file
+// that shrank meanwhile gives fewer, and nothing beyond the allocation is ever written.
+static FileRead read_book_file(const char* file_name, unsigned char** bytes, size_t* n) {
+    FILE* file = std::fopen(file_name, "rb");
+    if (!file) return FILE_MISSING;
+    const long size = file_size(file);
+    if (size <= 0) {
+        std::fclose(file);
+        return FILE_EMPTY;
     }
-    *read = std::fread(buffer, 1, size_t(size), file);
-    return buffer;
+    *bytes = static_cast<unsigned char*>(std::calloc(size_t(size) + 2, 1));
+    if (*bytes) *n = std::fread(*bytes, 1, size_t(size), file);
+    else std::perror("memory failure");
+    std::fclose(file);
+    return *bytes ? FILE_READ : FILE_NO_MEMORY;
 }
 
 // BOOK_OK, BOOK_NO_MAINBOOK or BOOK_ERROR.
 static int load_main_book(const char* file_name) {
-    FILE* file = std::fopen(file_name, "rb");
-    if (!file) return BOOK_NO_MAINBOOK;
-    long size = file_size(file);
-    if (size <= 0) {
-        std::fclose(file);
-        return BOOK_ERROR;
-    }
     size_t n = 0;
-    main_book = read_book_bytes(file, size, &n);
-    std::fclose(file);
-    if (!main_book) return BOOK_ERROR;
+    const FileRead got = read_book_file(file_name, &main_book, &n);
+    if (got == FILE_MISSING) return BOOK_NO_MAINBOOK;
+    if (got != FILE_READ) return BOOK_ERROR;
     if (n == 0) {  // measured but unreadable, such as a folder
         free_book();
         return BOOK_ERROR;
@@ -95,17 +95,10 @@ static int load_main_book(const char* file_name) {
 
 // BOOK_OK, BOOK_NO_TOURBOOK or BOOK_ERROR.
 static int load_tour_book(const char* file_name) {
-    FILE* file = std::fopen(file_name, "rb");
-    if (!file) return BOOK_NO_TOURBOOK;
-    long size = file_size(file);
-    if (size <= 0) {
-        std::fclose(file);
-        return BOOK_NO_TOURBOOK;
-    }
     size_t n = 0;
-    tour_book = read_book_bytes(file, size, &n);
-    std::fclose(file);
-    if (!tour_book) return BOOK_ERROR;
+    const FileRead got = read_book_file(file_name, &tour_book, &n);
+    if (got == FILE_MISSING || got == FILE_EMPTY) return BOOK_NO_TOURBOOK;
+    if (got != FILE_READ) return BOOK_ERROR;
     // The marker replaces the last record; a file too short to hold one counts as no book.
     if (n < 2) {
         std::free(tour_book);

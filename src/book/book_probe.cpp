@@ -304,16 +304,10 @@ static bool rebel_book_step(Move* move) {
     if (type == 0) type = MOVE_NORMAL;
 
     // 4. Play it only as the generator knows it, and only if it is legal.
-    MoveList list;
-    int count = generate_moves(game, list);
-    for (int i = 0; i < count; i++) {
-        if (list[i].from != from || list[i].to != to || list[i].type != type) continue;
-        if (!make_move(game, list[i])) continue;
-        unmake_move(game);
-        *move = list[i];
-        return true;
-    }
-    return false;
+    const Move m = find_legal_move(game, from, to, type);
+    if (m.from == 0 && m.to == 0) return false;
+    *move = m;
+    return true;
 }
 
 // The Rebel book first, as without a Polyglot book; then the Polyglot book, in normal chess only.

@@ -380,68 +380,35 @@ void book_tally_games(PgnReader* reader, const BookTallyOptions& options, BookTa
     const int plies = std::min(options.plies, BOOK_LINE_SIZE);
     std::vector<KeptMove> kept;
     PgnTags tags;
-    char word[PGN_WORD_SIZE];
-    int line = 0;
     while (reader->next_game(&tags)) {
         counts->games++;
-        bool rated = options.min_elo <= 0 || (tags.white_elo >= options.min_elo && tags.black_elo >= options.min_elo);
-        if (!starts_normally(tags) || !is_normal_variant(tags.variant) || !rated) {
+        if (!book_game_usable(tags, options.min_elo)) {
             counts->skipped++;
             continue;
         }
-
-        // Every move is checked; the first few are kept. After a bad move the rest of the game
-        // is only read to its end, and what was kept before it still counts.
         kept.clear();
-        bool checking = true, keeping = true;
-        while (reader->next_move(word, &line)) {
-            if (!checking) continue;
-            if (game.game_ply >= MAX_GAME_PLY - 1) {
-                std::fprintf(stderr, "%s:%d: game longer than %d half-moves\n", reader->name(), line,
-                             MAX_GAME_PLY - 1);
-                checking = false;
-                continue;
-            }
-            const bool kept_ply = keeping && game.game_ply < plies;
-            const uint64_t key = kept_ply ? position_key() : 0;
-            Move move;
-            int status = play_san_move(word, &move);
-            if (status != SAN_OK) {
-                const char* what = status == SAN_UNREADABLE ? "unreadable" : status == SAN_ILLEGAL ? "illegal" : "ambiguous";
-                std::fprintf(stderr, "%s:%d: %s move: %s\n", reader->name(), line, what, word);
-                checking = false;
-                continue;
-            }
-            if (!kept_ply) continue;
+        uint64_t before = position_key();
+        play_book_game(reader, plies, [&](const Move& move, const char* word, int line) {
             if (move.type >= MOVE_PROMOTE_QUEEN) {
                 std::fprintf(stderr, "%s:%d: promotion %s cannot be stored in a Rebel book: the game's book moves end before it\n",
                              reader->name(), line, word);
-                keeping = false;
-                continue;
+                return false;
             }
-            kept.push_back(KeptMove{key, position_key(), move.from * 64 + move.to});
-        }
-        while (game.game_ply > 0) unmake_move(game);
-
-        int result = reader->termination() != PGN_UNKNOWN ? reader->termination() : tags.result;
-        bool recommended[2];  // by Color
-        recommended[WHITE] = options.sides != BOOK_SIDES_BLACK;
-        recommended[BLACK] = options.sides != BOOK_SIDES_WHITE;
-        if (options.sides == BOOK_SIDES_WINNER) {  // the side that did not lose; an unfinished game has none
-            recommended[WHITE] = result == PGN_WHITE_WINS || result == PGN_DRAW;
-            recommended[BLACK] = result == PGN_BLACK_WINS || result == PGN_DRAW;
-            if (result == PGN_UNKNOWN) kept.clear();
-        }
-        if (kept.empty()) {
+            const uint64_t after = position_key();
+            kept.push_back(KeptMove{before, after, move.from * 64 + move.to});
+            before = after;
+            return true;
+        });
+        const BookGameScore score = score_book_game(*reader, tags, options.sides);
+        if (kept.empty() || (!score.recommended[WHITE] && !score.recommended[BLACK])) {
             counts->skipped++;
             continue;
         }
         counts->used++;
         make_room(kept.size(), min_count);
-        const int white_points = result == PGN_WHITE_WINS ? 2 : result == PGN_BLACK_WINS ? 0 : 1;
         for (size_t ply = 0; ply < kept.size(); ply++) {
             const int mover = ply % 2 == 0 ? WHITE : BLACK;
-            tally_move(kept[ply], recommended[mover], mover == WHITE ? white_points : 2 - white_points);
+            tally_move(kept[ply], score.recommended[mover], mover == WHITE ? score.white_points : 2 - score.white_points);
         }
     }
     counts->forget_passes = forget_passes;
@@ -466,4 +433,44 @@ int book_tally_to_tree(int min_count) {
 bool book_game_usable(const PgnTags& tags, int min_elo) {
     const bool rated = min_elo <= 0 || (tags.white_elo >= min_elo && tags.black_elo >= min_elo);
     return rated && starts_normally(tags) && is_normal_variant(tags.variant);
+}
+
+// After a bad move the rest of the game is only read to its end; what was kept before it counts.
+void play_book_game(PgnReader* reader, int plies,
+                    const std::function<bool(const Move& move, const char* word, int line)>& keep) {
+    char word[PGN_WORD_SIZE];
+    int line = 0;
+    bool checking = true, keeping = true;
+    while (reader->next_move(word, &line)) {
+        if (!checking) continue;
+        if (game.game_ply >= MAX_GAME_PLY - 1) {
+            std::fprintf(stderr, "%s:%d: game longer than %d half-moves\n", reader->name(), line, MAX_GAME_PLY - 1);
+            checking = false;
+            continue;
+        }
+        const bool kept_ply = keeping && game.game_ply < plies;
+        Move move;
+        const int status = play_san_move(word, &move);
+        if (status != SAN_OK) {
+            const char* what = status == SAN_UNREADABLE ? "unreadable" : status == SAN_ILLEGAL ? "illegal" : "ambiguous";
+            std::fprintf(stderr, "%s:%d: %s move: %s\n", reader->name(), line, what, word);
+            checking = false;
+            continue;
+        }
+        if (kept_ply) keeping = keep(move, word, line);
+    }
+    while (game.game_ply > 0) unmake_move(game);
+}
+
+BookGameScore score_book_game(const PgnReader& reader, const PgnTags& tags, int sides) {
+    const int result = reader.termination() != PGN_UNKNOWN ? reader.termination() : tags.result;
+    BookGameScore score;
+    score.recommended[WHITE] = sides != BOOK_SIDES_BLACK;
+    score.recommended[BLACK] = sides != BOOK_SIDES_WHITE;
+    if (sides == BOOK_SIDES_WINNER) {  // the side that did not lose; an unfinished game has none
+        score.recommended[WHITE] = result == PGN_WHITE_WINS || result == PGN_DRAW;
+        score.recommended[BLACK] = result == PGN_BLACK_WINS || result == PGN_DRAW;
+    }
+    score.white_points = result == PGN_WHITE_WINS ? 2 : result == PGN_BLACK_WINS ? 0 : 1;
+    return score;
 }

@@ -107,59 +107,30 @@ void polyglot_tally_games(PgnReader* reader, const BookTallyOptions& options, Bo
     set_book_start_position();
     std::vector<KeptMove> kept;
     PgnTags tags;
-    char word[PGN_WORD_SIZE];
-    int line = 0;
     while (reader->next_game(&tags)) {
         counts->games++;
         if (!book_game_usable(tags, options.min_elo)) {
             counts->skipped++;
             continue;
         }
-
-        // Every move is checked; the first few are kept. After a bad move the rest of the game
-        // is only read to its end, and what was kept before it still counts.
         kept.clear();
-        bool checking = true;
-        while (reader->next_move(word, &line)) {
-            if (!checking) continue;
-            if (game.game_ply >= MAX_GAME_PLY - 1) {
-                std::fprintf(stderr, "%s:%d: game longer than %d half-moves\n", reader->name(), line,
-                             MAX_GAME_PLY - 1);
-                checking = false;
-                continue;
-            }
-            const bool kept_ply = game.game_ply < options.plies;
-            const uint64_t key = kept_ply ? polyglot_key(game) : 0;
-            Move move;
-            const int status = play_san_move(word, &move);
-            if (status != SAN_OK) {
-                const char* what = status == SAN_UNREADABLE ? "unreadable" : status == SAN_ILLEGAL ? "illegal" : "ambiguous";
-                std::fprintf(stderr, "%s:%d: %s move: %s\n", reader->name(), line, what, word);
-                checking = false;
-                continue;
-            }
-            if (kept_ply) kept.push_back(KeptMove{key, polyglot_move_code(move)});
-        }
-        while (game.game_ply > 0) unmake_move(game);
-
-        const int result = reader->termination() != PGN_UNKNOWN ? reader->termination() : tags.result;
-        bool recommended[2];  // by Color
-        recommended[WHITE] = options.sides != BOOK_SIDES_BLACK;
-        recommended[BLACK] = options.sides != BOOK_SIDES_WHITE;
-        if (options.sides == BOOK_SIDES_WINNER) {  // the side that did not lose; an unfinished game has none
-            recommended[WHITE] = result == PGN_WHITE_WINS || result == PGN_DRAW;
-            recommended[BLACK] = result == PGN_BLACK_WINS || result == PGN_DRAW;
-        }
-        if (kept.empty() || (!recommended[WHITE] && !recommended[BLACK])) {
+        uint64_t before = polyglot_key(game);
+        play_book_game(reader, options.plies, [&](const Move& move, const char*, int) {
+            kept.push_back(KeptMove{before, polyglot_move_code(move)});
+            before = polyglot_key(game);
+            return true;
+        });
+        const BookGameScore score = score_book_game(*reader, tags, options.sides);
+        if (kept.empty() || (!score.recommended[WHITE] && !score.recommended[BLACK])) {
             counts->skipped++;
             continue;
         }
         counts->used++;
         make_room(kept.size(), min_count);
-        const int white_points = result == PGN_WHITE_WINS ? 2 : result == PGN_BLACK_WINS ? 0 : 1;
         for (size_t ply = 0; ply < kept.size(); ply++) {
             const int mover = ply % 2 == 0 ? WHITE : BLACK;
-            if (recommended[mover]) tally(kept[ply].key, kept[ply].move, mover == WHITE ? white_points : 2 - white_points);
+            const int points = mover == WHITE ? score.white_points : 2 - score.white_points;
+            if (score.recommended[mover]) tally(kept[ply].key, kept[ply].move, points);
         }
     }
     counts->forget_passes = forget_passes;

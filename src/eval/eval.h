@@ -18,9 +18,15 @@ constexpr int ENDGAME_MATERIAL = 3035;
 constexpr int KING_ATTACK_MAX_COUNT = 26;  // largest king-zone count the attack rules can reach
 
 // --- The cache (eval_cache.cpp) ---------------------------------------------------------------
-// Table sizes are given in megabytes; above MAX_TABLE_MEGABYTES, N x 2^20 wraps in 32 bits.
+// Table sizes are given in megabytes, from 1 to MAX_TABLE_MEGABYTES.
 constexpr int MAX_TABLE_MEGABYTES = 4095;
 constexpr bool table_megabytes_valid(int megabytes) { return megabytes >= 1 && megabytes <= MAX_TABLE_MEGABYTES; }
+constexpr uint64_t MEGABYTE = uint64_t{1} << 20;
+// The slots a table sized in megabytes holds at a setting's bytes per slot (the hash table's and
+// the cache's); the product is taken in 64 bits, and the caller keeps it within 32.
+constexpr uint32_t slots_for_megabytes(int megabytes, uint64_t bytes_per_slot) {
+    return static_cast<uint32_t>(static_cast<uint64_t>(megabytes) * MEGABYTE / bytes_per_slot);
+}
 
 // The setting's bytes per slot: twice a slot's size, so that every setting keeps the slot count it
 // has always had and the cache takes half the setting's memory. With the slot's own size (8) the
@@ -28,7 +34,7 @@ constexpr bool table_megabytes_valid(int megabytes) { return megabytes >= 1 && m
 // the next (their trade-down term is the old root's), and games would be played differently.
 constexpr uint32_t ECACHE_SETTING_BYTES_PER_SLOT = 16;
 constexpr int DEFAULT_ECACHE_MB = 4;
-constexpr uint32_t DEFAULT_ECACHE_ENTRIES = DEFAULT_ECACHE_MB * (1u << 20) / ECACHE_SETTING_BYTES_PER_SLOT;
+constexpr uint32_t DEFAULT_ECACHE_ENTRIES = slots_for_megabytes(DEFAULT_ECACHE_MB, ECACHE_SETTING_BYTES_PER_SLOT);
 // Fewest slots a cache may have: with at least 2^16, two keys that share a slot differ in their
 // top 48 bits, which is all a slot keeps of its key.
 constexpr uint32_t MIN_ECACHE_ENTRIES = 1u << 16;
@@ -175,12 +181,11 @@ int  rook_mobility_count(Evaluator& e, int sq);
 int  queen_mobility(Evaluator& e, int sq);
 
 // --- Tables (tables.cpp); *_white tables are read by black at flip[sq] -----------------------
-extern const int square_colour[64];
 extern const int bishop_pair_bonus[17];
 extern const int bishop_pawn_penalty[9];
 extern const int pawn_table_white[64];
 extern const int doubled_penalty[64];
-extern const int isolated_penalty[64];
+inline constexpr const auto& isolated_penalty = doubled_penalty;  // isolated pawns cost what doubled ones do
 extern const int backward_penalty[64];
 extern const int side_by_side_white[64];
 extern const int passed_factor[9];

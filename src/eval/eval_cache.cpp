@@ -9,7 +9,6 @@ int ecache_mb = DEFAULT_ECACHE_MB;
 
 namespace {
 
-constexpr uint32_t MEGABYTE = 1u << 20;
 static_assert(sizeof(EvalCacheEntry) == 8);
 static_assert(MEGABYTE / ECACHE_SETTING_BYTES_PER_SLOT >= MIN_ECACHE_ENTRIES, "the smallest setting is too small");
 
@@ -21,11 +20,11 @@ SlotIndex::SlotIndex(uint32_t slots) : slots_(slots == 0 ? 1 : slots) {
 #endif
 }
 
-// Outside the valid sizes the 32-bit product would be zero or wrap to nonsense, so such a request
-// keeps the default size (the shell warns the user).
+// Outside the valid sizes the product would be zero or nonsense, so such a request keeps the
+// default size (the shell warns the user).
 uint32_t ecache_entries_for_mb(int megabytes) {
     if (!table_megabytes_valid(megabytes)) return DEFAULT_ECACHE_ENTRIES;
-    return static_cast<uint32_t>(megabytes) * MEGABYTE / ECACHE_SETTING_BYTES_PER_SLOT;
+    return slots_for_megabytes(megabytes, ECACHE_SETTING_BYTES_PER_SLOT);
 }
 
 bool set_ecache_mb(int megabytes) {

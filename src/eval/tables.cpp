@@ -8,18 +8,6 @@
 
 // --- Material configuration ------------------------------------------------------------------
 
-// 1 on dark squares (a1 among them), 0 on light squares (a8, h1).
-const int square_colour[64] = {
-    0, 1, 0, 1, 0, 1, 0, 1,
-    1, 0, 1, 0, 1, 0, 1, 0,
-    0, 1, 0, 1, 0, 1, 0, 1,
-    1, 0, 1, 0, 1, 0, 1, 0,
-    0, 1, 0, 1, 0, 1, 0, 1,
-    1, 0, 1, 0, 1, 0, 1, 0,
-    0, 1, 0, 1, 0, 1, 0, 1,
-    1, 0, 1, 0, 1, 0, 1, 0,
-};
-
 // by the number of pawns of both colours, 0..16: the pair counts for more in open positions
 const int bishop_pair_bonus[17] = {50, 50, 50, 50, 50, 45, 45, 40, 40,
                                    35, 35, 30, 30, 30, 30, 30, 30};
@@ -40,19 +28,7 @@ const int pawn_table_white[64] = {
      0,   0,   0,   0,   0,   0,   0,   0,
 };
 
-// Doubled and isolated pawns cost the same.
 const int doubled_penalty[64] = {
-     0,   0,   0,   0,   0,   0,   0,   0,
-     8,   8,   8,  10,  10,   8,   8,   8,
-     8,   8,   8,  10,  10,   8,   8,   8,
-     8,   8,   8,  10,  10,   8,   8,   8,
-     8,   8,   8,  10,  10,   8,   8,   8,
-     8,   8,   8,  10,  10,   8,   8,   8,
-     8,   8,   8,  10,  10,   8,   8,   8,
-     0,   0,   0,   0,   0,   0,   0,   0,
-};
-
-const int isolated_penalty[64] = {
      0,   0,   0,   0,   0,   0,   0,   0,
      8,   8,   8,  10,  10,   8,   8,   8,
      8,   8,   8,  10,  10,   8,   8,   8,

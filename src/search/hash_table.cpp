@@ -13,7 +13,6 @@ int hash_mb = DEFAULT_HASH_MB;
 
 namespace {
 
-constexpr uint64_t MEGABYTE = uint64_t{1} << 20;
 // The size the setting's megabytes are divided by. A slot takes less, but the slot count, and
 // with it the slot of every key, is what the setting has always given.
 constexpr uint64_t HASH_ENTRY_BYTES = 40;
@@ -58,7 +57,7 @@ HashSlot* new_table(uint32_t entries, size_t* bytes) {
 // default size (the shell warns the user).
 uint32_t hash_entries_for_mb(int megabytes) {
     if (!hash_megabytes_valid(megabytes)) return DEFAULT_HASH_ENTRIES;
-    return static_cast<uint32_t>(static_cast<uint64_t>(megabytes) * MEGABYTE / HASH_ENTRY_BYTES);
+    return slots_for_megabytes(megabytes, HASH_ENTRY_BYTES);
 }
 
 bool set_hash_mb(int megabytes) {

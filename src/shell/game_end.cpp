@@ -1,7 +1,7 @@
 // Game-end adjudication after every move: mate, stalemate, repetition, fifty moves, bare material.
 #include <cstdio>
 
-#include "eval/eval.h"
+#include "board/board.h"
 #include "shell/shell.h"
 
 namespace {

@@ -47,12 +47,7 @@ void parse_user_move(const char* word) {
     }
 
     game.ply = 0;
-    MoveList list;
-    const int n = generate_moves(game, list);
-    for (int i = 0; i < n; i++) {
-        if (list[i].from != from || list[i].to != to || list[i].type != type) continue;
-        if (make_move(game, list[i]) == 0) break;
-        return;
-    }
-    printf("Illegal move: %s\n", word);
+    const Move m = find_legal_move(game, from, to, type);
+    if (m.from == 0 && m.to == 0) printf("Illegal move: %s\n", word);
+    else make_move(game, m);
 }

@@ -106,19 +106,6 @@ int to_int(int64_t n) { return n > INT32_MAX ? INT32_MAX : n < -INT32_MAX ? -INT
 
 // --- Moves in long algebraic notation ------------------------------------------------------------
 
-// The generated move with these squares and kind when it is legal here; NO_MOVE otherwise.
-Move legal_move(int from, int to, int type) {
-    MoveList list;
-    const int n = generate_moves(game, list);
-    for (int i = 0; i < n; i++) {
-        if (list[i].from != from || list[i].to != to || list[i].type != type) continue;
-        if (!make_move(game, list[i])) return NO_MOVE;
-        unmake_move(game);
-        return list[i];
-    }
-    return NO_MOVE;
-}
-
 // In Chess960 the king castles by taking its own rook; the move lands on the usual squares.
 bool castles_onto_rook(int from, int to, int* king_to) {
     const int side = game.side;
@@ -155,7 +142,7 @@ Move move_from_text(std::string_view word) {
     }
     // A fifth letter only names a promotion.
     if (word.size() == 5 && type < MOVE_PROMOTE_QUEEN) return NO_MOVE;
-    return legal_move(from, to, type);
+    return find_legal_move(game, from, to, type);
 }
 
 // --- Lines during a search -----------------------------------------------------------------------
@@ -477,7 +464,7 @@ Move expected_reply(Move best) {
     if (book_answered || is_no_move(shown_line[1])) return NO_MOVE;
     if (!same_move(shown_line[0], best) || shown_line[0].type != best.type) return NO_MOVE;
     if (!make_move(game, best)) return NO_MOVE;
-    const Move reply = legal_move(shown_line[1].from, shown_line[1].to, shown_line[1].type);
+    const Move reply = find_legal_move(game, shown_line[1].from, shown_line[1].to, shown_line[1].type);
     unmake_move(game);
     game.ply = 0;
     return reply;
