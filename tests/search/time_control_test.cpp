@@ -37,6 +37,7 @@ TEST_F(TimeRules, ClockLimitsRankAsTheClockDoes) {
     const struct { int game_ply, side, to_go; } periods[] = {
         {0, BLACK, 40}, {0, WHITE, 39}, {20, BLACK, 30}, {80, BLACK, 40}, {250, BLACK, 35}};
     for (const auto& p : periods) EXPECT_EQ(level(40, 0, 30000, p.game_ply, p.side).moves_to_go, p.to_go) << p.game_ply;
+    EXPECT_EQ(level(40, 2, 30000, 80).soft_limit_ms, level(40, 2, 30000, 0).soft_limit_ms);  // with an increment too
     const TimeControl forty = level(40, 0, 30000, 0);
     EXPECT_EQ(forty.remaining_ms, 300000);
     EXPECT_LT(forty.soft_limit_ms, forty.extended_limit_ms);
