@@ -52,7 +52,7 @@ fuzz:  ## libFuzzer harnesses for every outside input, built with clang, each ru
 	cmake -S . -B $(BUILD)/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
 	    -DTOLVANE_FUZZ=ON -DTOLVANE_WERROR=$(WERROR) >/dev/null
 	cmake --build $(BUILD)/fuzz -j $(JOBS)
-	FUZZ_JOBS=$(FUZZ_JOBS) tests/fuzz/run $(BUILD)/fuzz $(FUZZ_SECONDS)
+	FUZZ_JOBS=$(FUZZ_JOBS) fuzz/run $(BUILD)/fuzz $(FUZZ_SECONDS)
 
 bench: build  ## the built-in benchmark (three minutes; a line typed ahead would stop it early)
 	cd $(RELEASE) && rm -f bench.out && \
@@ -80,7 +80,7 @@ $(WINDOWS): windows-%:
 	cmake --build $(BUILD)/$@ -j $(JOBS)
 
 windows-test: dist  ## the Windows builds' session tests under wine; every package unpacked and run
-	tests/wine/check $(BUILD)
+	wine/check $(BUILD)
 
 dist: build windows  ## release archives for Linux x86_64 and Windows x86_64 and i686, in build/dist
 	rm -rf $(BUILD)/dist

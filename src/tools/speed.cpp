@@ -15,7 +15,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -42,16 +41,12 @@ double seconds_since(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-std::vector<std::string> data_lines(const char* name) {
-    std::vector<std::string> lines;
-    std::ifstream file(DATA_DIR + "/" + name);
-    if (!file) {
+std::vector<EpdLine> data_lines(const char* name) {
+    std::vector<EpdLine> lines = read_epd(DATA_DIR + "/" + name);
+    if (lines.empty()) {
         std::fprintf(stderr, "Cannot read %s/%s\n", DATA_DIR.c_str(), name);
         std::exit(1);
     }
-    std::string line;
-    while (std::getline(file, line))
-        if (!line.empty() && line[0] != '#') lines.push_back(line);
     return lines;
 }
 
@@ -79,12 +74,12 @@ void eval_speed() {
         int root[4];
     };
     std::vector<Line> corpus;
-    for (const std::string& text : data_lines("eval_corpus.epd")) {
+    for (const EpdLine& line : data_lines("eval_corpus.epd")) {
         Line c;
-        std::istringstream fields(text);
-        std::string placement, side, tag;
-        fields >> placement >> side >> tag >> c.root[0] >> c.root[1] >> c.root[2] >> c.root[3];
-        if (!set_fen(placement + " " + side + " - -")) continue;
+        const std::string* root = line.operation("root");
+        std::istringstream fields(root ? *root : "");
+        fields >> c.root[0] >> c.root[1] >> c.root[2] >> c.root[3];
+        if (!setup_epd(line)) continue;
         std::memcpy(c.board, &game, sizeof c.board);
         corpus.push_back(c);
     }
@@ -116,16 +111,15 @@ void perft_line(const char* label, uint64_t leaves, double seconds) {
 void perft_speed() {
     uint64_t leaves = 0;
     double seconds = 0;
-    for (const std::string& text : data_lines("perft.epd")) {
-        const std::string fen = text.substr(0, text.find(';'));
-        int depth = 0;
-        for (size_t at = text.find(";D"); at != std::string::npos; at = text.find(";D", at + 1)) {
-            int d = 0;
-            unsigned long long count = 0;
-            if (std::sscanf(text.c_str() + at, ";D%d %llu", &d, &count) == 2 && count <= PERFT_LEAF_BUDGET)
-                depth = d;
+    for (const EpdLine& line : data_lines("perft.epd")) {
+        int depth = 0;  // the counts grow with the depth
+        for (;; depth++) {
+            std::string name = "D";
+            name += std::to_string(depth + 1);
+            const long long count = line.number(name.c_str(), -1);
+            if (count < 0 || count > static_cast<long long>(PERFT_LEAF_BUDGET)) break;
         }
-        if (depth == 0 || !set_fen(fen)) continue;
+        if (depth == 0 || !setup_epd(line)) continue;
         const auto start = std::chrono::steady_clock::now();
         leaves += perft(depth);
         seconds += seconds_since(start);
@@ -156,11 +150,9 @@ int64_t search_to_depth(const std::string& fen, int depth) {
 void search_speed() {
     int64_t total = 0;
     double seconds = 0;
-    for (const std::string& text : data_lines("signature.epd")) {
-        const size_t at = text.find(";depth");
-        const int depth = std::atoi(text.c_str() + at + 6);
+    for (const EpdLine& line : data_lines("signature.epd")) {
         const auto start = std::chrono::steady_clock::now();
-        total += search_to_depth(text.substr(0, at), depth);
+        total += search_to_depth(line.fen, int(line.number("depth", 0)));
         seconds += seconds_since(start);
     }
     std::printf("search  %12" PRId64 " nodes   %7.3f s  %10.0f nodes/s\n", total, seconds, total / seconds);

@@ -1,21 +1,21 @@
-// Shared by the board tests: a clean engine state, the perft suite reader, and checking walks.
+// Shared by the board tests: a clean engine state, the perft suite, and the invariant walk.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 #include <string>
+#include <tuple>
 #include <type_traits>
 #include <vector>
 
 #include "board/board.h"
+#include "tools/tools.h"
 
 namespace board_test {
 
-constexpr const char* START = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNRwKQkq-";
 constexpr const char* KIWIPETE = "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2RwKQkq-";
 
 // Move-ordering memory the tests fill in and hand to the generator, as the search does its own.
@@ -57,62 +57,83 @@ protected:
     }
 };
 
-// One line of tests/data/perft.epd: castling letters that are files mark a Chess960 position.
-struct PerftCase {
-    std::string fen;
-    bool chess960 = false;
-    std::vector<uint64_t> counts;  // counts[d - 1] is the count at depth d
-};
-
-inline std::vector<PerftCase> read_perft_suite() {
-    std::vector<PerftCase> cases;
-    std::ifstream file(std::string(TOLVANE_TEST_DATA) + "/perft.epd");
-    std::string line;
-    while (std::getline(file, line)) {
-        if (line.empty() || line[0] == '#') continue;
-        PerftCase c;
-        std::istringstream fields(line);
-        std::string placement, side, rights, ep, tag;
-        fields >> placement >> side >> rights >> ep;
-        c.fen = placement + " " + side + " " + rights + " " + ep;
-        for (char r : rights) c.chess960 |= (r >= 'A' && r <= 'H') || (r >= 'a' && r <= 'h');
-        uint64_t count = 0;
-        while (fields >> tag >> count)
-            if (tag == ";D" + std::to_string(c.counts.size() + 1)) c.counts.push_back(count);
-        cases.push_back(c);
+// tests/data/perft.epd: ";Dn" is the published leaf count at depth n.
+inline std::vector<EpdLine> perft_suite() { return read_epd(std::string(TOLVANE_TEST_DATA) + "/perft.epd"); }
+inline std::vector<uint64_t> perft_counts(const EpdLine& line) {
+    std::vector<uint64_t> counts;
+    for (;;) {
+        std::string name = "D";
+        name += std::to_string(counts.size() + 1);
+        const long long n = line.number(name.c_str(), -1);
+        if (n < 0) return counts;
+        counts.push_back(static_cast<uint64_t>(n));
     }
-    return cases;
 }
 
-inline void setup_case(const PerftCase& c) {
-    set_variant(c.chess960 ? "fischerandom" : "normal");
-    ASSERT_TRUE(setup_position(game, c.fen.c_str())) << c.fen;
-}
-
-// Perft that checks position_is_ok after every make and unmake, that a refused move changes
-// nothing, and that unmake restores every field; the first fault stops the walk and is reported.
-struct CheckingPerft {
+// The one walk every board test trusts: at every node of the tree below the game position, the
+// position is consistent and its key is the key from scratch; a null move's key is foretold;
+// the bitboard count, is_legal, gives_check and key_after agree with what make_move does; the
+// capture generator lists exactly the captures, queen promotions and en-passant captures; a
+// refused move changes nothing and unmake restores every byte. Returns the leaves; the first
+// fault stops the walk and is kept.
+struct InvariantWalk {
     std::string fault;
 
     uint64_t run(int depth) {
-        Move list[MAX_MOVES];
-        const int n = depth > 0 ? generate_moves(game, list) : 0;
-        uint64_t total = depth == 0;
+        if (depth == 0 || !fault.empty()) return depth == 0;
+        const BoardBytes start = board_of(game);
+        std::string move;
+        auto fail = [&](const char* what) {
+            if (!fault.empty()) return;
+            fault = what;
+            fault += move;
+        };
+        if (!position_is_ok(game) || game.hash_key != compute_hash_key(game)) fail("inconsistent position");
+        const uint64_t pass_key = key_after_null_move(game);
+        make_null_move(game);
+        if (game.hash_key != pass_key || game.hash_key != compute_hash_key(game)) fail("key_after_null_move differs");
+        unmake_move(game);
+        Move list[MAX_MOVES], caps[MAX_MOVES];
+        const int n = generate_moves(game, list), k = gen_captures(game, caps);
+        const int counted = count_legal_moves(game);
+        if (!same_position(start, game)) fail("a null move, a generator or the count changed the position");
+        std::vector<std::tuple<int, int, int>> expected, got;
+        for (int i = 0; i < k; ++i) got.emplace_back(caps[i].from, caps[i].to, caps[i].type);
+        uint64_t leaves = 0;
+        int legal = 0;
         for (int i = 0; i < n && fault.empty(); ++i) {
-            const BoardBytes before = board_of(game);
-            const int game_ply = game.game_ply, ply = game.ply;
-            if (!make_move(game, list[i])) {
-                if (!same_position(before, game)) fault = "refused move changed the position";
+            const Move& m = list[i];
+            move = " after ";
+            move += std::to_string(m.from) + "-" + std::to_string(m.to) + " type " + std::to_string(m.type);
+            if ((m.type == MOVE_NORMAL && game.color[m.to] == 1 - game.side) || m.type == MOVE_PROMOTE_QUEEN ||
+                m.type == MOVE_EN_PASSANT)
+                expected.emplace_back(m.from, m.to, m.type);
+            const int predicted = is_legal(game, m);
+            const bool check_predicted = gives_check(game, m);
+            const uint64_t key_predicted = key_after(game, m);
+            if (!same_position(start, game)) fail("is_legal, gives_check or key_after changed the position");
+            const int game_ply = game.game_ply;
+            const int made = make_move(game, m);
+            if (made != predicted) fail("is_legal and make_move differ");
+            if (!made) {
+                if (!same_position(start, game)) fail("a refused move changed the position");
                 continue;
             }
-            if (!position_is_ok(game) || game.game_ply != game_ply + 1 || game.ply != ply + 1)
-                fault = "inconsistent position after make";
-            total += run(depth - 1);
+            ++legal;
+            if (game.game_ply != game_ply + 1) fail("the history did not grow");
+            if (check_predicted != (in_check(game, game.side) != 0)) fail("gives_check differs");
+            if (key_predicted != game.hash_key) fail("key_after differs from the key made");
+            leaves += run(depth - 1);
             unmake_move(game);
-            if (!same_position(before, game) || !position_is_ok(game)) fault = "unmake did not restore every field";
-            if (!fault.empty()) fault += " (" + std::to_string(list[i].from) + "-" + std::to_string(list[i].to) + ")";
+            if (!same_position(start, game)) fail("unmake did not restore every byte");
         }
-        return total;
+        move.clear();
+        std::sort(expected.begin(), expected.end());
+        std::sort(got.begin(), got.end());
+        if (fault.empty() && expected != got) fail("the capture generator lists other moves");
+        if (fault.empty() && counted != legal)
+            fault = "count_legal_moves " + std::to_string(counted) + ", legal " + std::to_string(legal);
+        return leaves;
     }
 };
 

@@ -38,7 +38,7 @@ TEST_F(Setup, EnPassantField) {
 // castling: it is dropped, with no mask left behind. Rows run in order: no masks leak between them.
 TEST_F(Setup, CastlingRightsRooksAndMasks) {
     const struct { const char* fen; bool chess960; int castle, rook[4]; } cases[] = {
-        {START, false, 15, {63, 56, 7, 0}},
+        {START_POSITION, false, 15, {63, 56, 7, 0}},
         {"r3k3/8/8/8/8/8/8/4K2RwKQkq-", false, 9, {63, 56, 7, 0}},
         {"r3k2r/8/8/8/8/8/8/R2K3RwKQkq-", false, 12, {63, 56, 7, 0}},   // white king on d1
         {"r3k2r/8/8/8/8/8/8/R3K2bwKQkq-", false, 14, {63, 56, 7, 0}},   // a black bishop on h1
@@ -73,7 +73,7 @@ TEST_F(Setup, CastlingRightsRooksAndMasks) {
 
 // Setup sets up a position and nothing else: the counters restart, `ply` is kept.
 TEST_F(Setup, SuccessResetsTheCountersOnly) {
-    setup(START);
+    setup(START_POSITION);
     ASSERT_EQ(make_move(game, {52, 36, MOVE_DOUBLE_PUSH, 0}), 1);
     game.ply = 5;
     ASSERT_TRUE(setup_position(game, "4k3/8/8/8/8/8/8/4K3b--"));

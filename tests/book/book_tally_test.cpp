@@ -279,14 +279,6 @@ TEST_F(BookTally, RepeatedPositionsEndTheWalk) {
     EXPECT_EQ(after("Nf3 Nf6 Ng1 Ng8 e4"), Moves({"e7e5", "e7e5"}));
 }
 
-TEST_F(BookTally, TheEngineChoosesTheMostPlayedMoveInTheFirstCandidatesShare) {
-    build(repeat(5, "1. e4 c5 0-1") + repeat(3, "1. e4 e5 0-1") + repeat(2, "1. e4 e6 0-1") + "1. e4 d5 0-1");
-    ASSERT_EQ(after("e4"), Moves({"c7c5", "c7c5", "e7e5", "e7e6"}));
-    int most_played = 0;
-    for (int r = 0; r < 64; r++) most_played += after("e4", r)[0] == "c7c5";
-    EXPECT_EQ(most_played, 40);  // three candidates weigh 8, 4, 2: the first is drawn 40 times in 64
-}
-
 // A budget the collection overflows: what a pass forgets is what the book would have left out.
 TEST_F(BookTally, WithinASmallBudgetTheBookIsTheSameWhenEveryMoveItHoldsRepeats) {
     const Noise noise = noise_games(300, 7);

@@ -2,12 +2,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "board/board.h"
 #include "eval/eval.h"
+#include "tools/tools.h"
 
 namespace {
 
@@ -30,18 +29,10 @@ void expect_sets_agree(const std::string& fen) {
 
 TEST(AttackSets, AgreeWithTheSquareTestOnTheCorpus) {
     init_hash_keys();
-    set_variant("normal");
-    std::ifstream file(std::string(TOLVANE_TEST_DATA) + "/eval_corpus.epd");
-    std::string line;
     int positions = 0;
-    while (std::getline(file, line)) {
-        if (line.empty() || line[0] == '#') continue;
-        std::istringstream fields(line);
-        std::string placement, side;
-        fields >> placement >> side;
-        const std::string fen = placement + " " + side + " - -";
-        ASSERT_TRUE(setup_position(game, fen.c_str())) << fen;
-        expect_sets_agree(fen);
+    for (const EpdLine& line : read_epd(std::string(TOLVANE_TEST_DATA) + "/eval_corpus.epd")) {
+        ASSERT_TRUE(setup_epd(line)) << line.fen;
+        expect_sets_agree(line.fen);
         positions++;
     }
     EXPECT_GT(positions, 6000);

@@ -69,15 +69,13 @@ bool set_line(const CorpusLine& c) {
 
 std::vector<CorpusLine> read_corpus() {
     std::vector<CorpusLine> lines;
-    std::ifstream file(CORPUS_FILE);
-    std::string text;
-    while (std::getline(file, text)) {
-        if (text.empty() || text[0] == '#') continue;
+    for (const EpdLine& line : read_epd(CORPUS_FILE)) {
         CorpusLine c;
-        std::istringstream fields(text);
-        std::string placement, side, tag;
-        fields >> placement >> side >> tag >> c.root[0] >> c.root[1] >> c.root[2] >> c.root[3] >> tag >> c.score;
-        c.fen = placement + " " + side;
+        c.fen = line.fen.substr(0, line.fen.find(' ', line.fen.find(' ') + 1));
+        const std::string* root = line.operation("root");
+        std::istringstream fields(root ? *root : "");
+        fields >> c.root[0] >> c.root[1] >> c.root[2] >> c.root[3];
+        c.score = int(line.number("eval", 0));
         lines.push_back(c);
     }
     return lines;

@@ -10,11 +10,11 @@ using namespace search_test;
 TEST(TableSizes, MegabytesToEntries) {
     EXPECT_EQ(hash_entries_for_mb(32), DEFAULT_HASH_ENTRIES);
     EXPECT_EQ(ecache_entries_for_mb(4), DEFAULT_ECACHE_ENTRIES);
-    // Sizes up to the old limit keep the slot count they always had, and with it the tree; the
-    // 64-bit build's largest size has its slots counted without overflow.
-    EXPECT_EQ(hash_entries_for_mb(MAX_TABLE_MEGABYTES), 4095u * 1048576u / 40u);
+    // More megabytes give more slots, the largest size without overflow.
+    EXPECT_LT(hash_entries_for_mb(1), hash_entries_for_mb(2));
+    EXPECT_LT(hash_entries_for_mb(MAX_TABLE_MEGABYTES - 1), hash_entries_for_mb(MAX_TABLE_MEGABYTES));
     if (sizeof(void*) >= 8) {
-        EXPECT_EQ(hash_entries_for_mb(65536), 65536ull * 1048576u / 40u);
+        EXPECT_LT(hash_entries_for_mb(MAX_TABLE_MEGABYTES), hash_entries_for_mb(65536));
     }
     for (int mb : {0, -1, -4096, MAX_HASH_MB + 1, 2147483647}) {
         EXPECT_FALSE(hash_megabytes_valid(mb)) << mb;
@@ -113,13 +113,16 @@ TEST(HashTable, ShallowerStoreNeverReplacesDeeperEntry) {
     clear_tables();
 }
 
-// How full the table is, as an interface is told: used slots among the first thousand.
-TEST(HashTable, FullnessIsSampledFromTheStart) {
+// How full the table is, as an interface is told: none, some, all of a sample in permille.
+TEST(HashTable, FullnessGrowsWithTheUsedSlots) {
     use_small_tables();
     EXPECT_EQ(hash_full_permill(), 0);
-    for (int i = 0; i < 250; i++) hash_table[i].check = 1;
-    hash_table[5000].check = 1;  // beyond the sample
-    EXPECT_EQ(hash_full_permill(), 250);
+    for (uint32_t i = 0; i < hash_entries; i += 4) hash_table[i].check = 1;
+    const int quarter = hash_full_permill();
+    EXPECT_GT(quarter, 0);
+    for (uint32_t i = 0; i < hash_entries; i++) hash_table[i].check = 1;
+    EXPECT_GT(hash_full_permill(), quarter);
+    EXPECT_EQ(hash_full_permill(), 1000);
     clear_tables();
 }
 

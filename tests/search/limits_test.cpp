@@ -111,4 +111,44 @@ TEST_F(Limits, PonderHitTimesTheSearchUnderWay) {
     EXPECT_TRUE(is_legal_here(m));
 }
 
+// A restriction names the promotion piece: restricted to e7e8n, the root must not search e7e8q.
+TEST_F(Limits, RootMoveRestrictionKeepsThePromotionPiece) {
+    ASSERT_TRUE(set_up("7k/4P3/8/8/8/8/8/K7w--"));
+    const Move knight = {E7, E8, MOVE_PROMOTE_KNIGHT, 0};
+    set_root_moves(&knight, 1);
+    EXPECT_EQ(count_root_moves(game), 1);
+    depth_limits(4);
+    EXPECT_EQ(coord(root_search(WHITE)), "e7e8=n");
+}
+
+// A hit after the second iteration arms the time check at once; before it, the first two
+// iterations still complete.
+TEST_F(Limits, PonderHitArmsTheTimeCheckAfterTheSecondIteration) {
+    for (const int iteration : {1, 2, 3, 4}) {
+        search_mode = MODE_PONDER;
+        time_check_armed = 0;
+        main_thread().iteration = iteration;
+        ponder_hit(now_ms());
+        EXPECT_EQ(search_mode, MODE_THINK);
+        EXPECT_EQ(time_check_armed, iteration > 2 ? 1 : 0) << "iteration " << iteration;
+    }
+    time_check_armed = 0;
+}
+
+// The check stops the search on the node the limit names, not one later.
+TEST_F(Limits, NodeLimitStopsOnItsNode) {
+    ASSERT_TRUE(set_up(test_position(0)));
+    reset_search_state(main_thread());
+    search_mode = MODE_THINK;
+    for (const int64_t searched : {999, 1000, 1001}) {
+        time_control.node_limit = 1000;
+        main_thread().nodes = searched;
+        stop_search = STOP_NONE;
+        check_time(main_thread(), 0);
+        EXPECT_EQ(stop_search, searched >= 1000 ? STOP_NODES : STOP_NONE) << searched << " nodes";
+    }
+    main_thread().nodes = 0;
+    stop_search = STOP_NONE;
+}
+
 }  // namespace

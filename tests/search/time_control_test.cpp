@@ -21,61 +21,63 @@ class TimeRules : public ::testing::Test {
     std::tuple<TimeControl, int, int> saved;
 };
 
-constexpr int ANY = -1, NONE = NO_TIME_LIMIT_MS;
-enum Command { LEVEL, ST, SD };
+// The limits after "level MOVES MINUTES INC" and "time CS" for Black at the game ply.
+TimeControl level(int moves, int increment_s, int centiseconds, int game_ply, int side = BLACK) {
+    time_control = TimeControl{};
+    game.game_ply = game_ply;
+    set_time_level(moves, increment_s * 1000);
+    set_time_remaining(centiseconds, side);
+    return time_control;
+}
 
-// {command, level moves or st/sd value, increment s, "time" cs, side, game ply} then the limits.
-struct ClockCase {
-    Command command;
-    int a, inc, centiseconds, side, game_ply;
-    int remaining, to_go, move_time, soft, extended, hard, depth;
-};
-const ClockCase CLOCK_CASES[] = {
-    {LEVEL, 40, 0, 30000, BLACK, 0, 300000, 40, 299700, 3746, 11238, 61163, 100},
-    {LEVEL, 40, 0, 30000, WHITE, 0, ANY, 39, ANY, ANY, ANY, ANY, ANY},
-    {LEVEL, 40, 0, 30000, BLACK, 20, ANY, 30, ANY, ANY, ANY, ANY, ANY},
-    {LEVEL, 40, 0, 30000, BLACK, 80, ANY, 40, ANY, ANY, ANY, ANY, ANY},  // a whole new period
-    {LEVEL, 40, 0, 30000, BLACK, 250, ANY, 35, ANY, ANY, ANY, ANY, ANY},
-    {LEVEL, 0, 0, 12000, BLACK, 0, ANY, 40, ANY, 1496, ANY, ANY, ANY},     // whole game: forty moves
-    {LEVEL, 0, 12, 1000, BLACK, 0, ANY, ANY, 9000, 4500, 9000, 9000, ANY},  // increment, short clock
-    {LEVEL, 0, 2, 60000, BLACK, 0, ANY, ANY, 21990, 10995, 32985, 87960, ANY},
-    {LEVEL, 40, 0, 200, BLACK, 0, ANY, ANY, 1700, ANY, ANY, ANY, 50},  // a short clock limits depth
-    {LEVEL, 40, 0, 330, BLACK, 0, ANY, ANY, ANY, ANY, ANY, ANY, 100},
-    // "st": the move must come within the time; the search keeps back the margin, or a half.
-    {ST, 5000, 0, 0, BLACK, 0, 5000, ANY, 4700, 4700, 4700, 4700, 100},
-    {ST, 1000, 0, 0, BLACK, 0, 1000, ANY, 700, 700, 700, 700, 100},
-    {ST, 500, 0, 0, BLACK, 0, 500, ANY, 250, 250, 250, 250, 100},
-    {ST, 50, 0, 0, BLACK, 0, 50, ANY, 25, 25, 25, 25, 100},
-    {ST, 0, 0, 0, BLACK, 0, 0, ANY, 0, 0, 0, 0, 100},
-    {SD, 150, 0, 0, BLACK, 0, ANY, ANY, ANY, NONE, ANY, NONE, 100},
-    {SD, 7, 0, 0, BLACK, 0, ANY, ANY, ANY, NONE, ANY, NONE, 7},
-};
+// The moves to go are counted from the game's plies, and a new period begins when one ends.
+// Soft, extended and hard limits grow in that order within what is left, and grow with fewer
+// moves to go, with an increment and with the clock; a short clock limits the depth.
+TEST_F(TimeRules, ClockLimitsRankAsTheClockDoes) {
+    const struct { int game_ply, side, to_go; } periods[] = {
+        {0, BLACK, 40}, {0, WHITE, 39}, {20, BLACK, 30}, {80, BLACK, 40}, {250, BLACK, 35}};
+    for (const auto& p : periods) EXPECT_EQ(level(40, 0, 30000, p.game_ply, p.side).moves_to_go, p.to_go) << p.game_ply;
+    EXPECT_EQ(level(40, 2, 30000, 80).soft_limit_ms, level(40, 2, 30000, 0).soft_limit_ms);  // with an increment too
+    const TimeControl forty = level(40, 0, 30000, 0);
+    EXPECT_EQ(forty.remaining_ms, 300000);
+    EXPECT_LT(forty.soft_limit_ms, forty.extended_limit_ms);
+    EXPECT_LT(forty.extended_limit_ms, forty.hard_limit_ms);
+    EXPECT_LT(forty.hard_limit_ms, forty.remaining_ms);
+    EXPECT_LT(forty.soft_limit_ms, level(40, 0, 30000, 70).soft_limit_ms);  // ten moves to go
+    EXPECT_LT(level(0, 0, 60000, 0).soft_limit_ms, level(0, 2, 60000, 0).soft_limit_ms);
+    EXPECT_LT(level(0, 2, 30000, 0).soft_limit_ms, level(0, 2, 60000, 0).soft_limit_ms);
+    const TimeControl short_clock = level(0, 12, 1000, 0);  // the increment is more than the clock
+    EXPECT_LE(short_clock.hard_limit_ms, short_clock.remaining_ms);
+    EXPECT_LT(level(40, 0, 200, 0).max_depth, MAX_PLY);
+    EXPECT_EQ(level(40, 0, 330, 0).max_depth, MAX_PLY);
+}
 
-TEST_F(TimeRules, ClockFigures) {
-    for (const ClockCase& c : CLOCK_CASES) {
-        SCOPED_TRACE(testing::Message() << "command " << c.command << " " << c.a << " " << c.inc << " time "
-                                        << c.centiseconds << " side " << c.side << " ply " << c.game_ply);
-        time_control = TimeControl{};
-        game.game_ply = c.game_ply;
-        if (c.command == LEVEL) {
-            set_time_level(c.a, c.inc * 1000);
-            set_time_remaining(c.centiseconds, c.side);
-        }
-        if (c.command == ST) set_time_st_ms(c.a);
-        if (c.command == SD) set_time_sd(c.a);
+// "st": the move must come within the time, every limit the same, with a margin kept back that
+// never takes more than half. "sd": the depth alone.
+TEST_F(TimeRules, FixedTimeAndDepth) {
+    for (const int st : {5000, 1000, 500, 50}) {
+        set_time_st_ms(st);
         const TimeControl& t = time_control;
-        const int got[] = {t.remaining_ms, t.moves_to_go, t.move_time_ms, t.soft_limit_ms,
-                           t.extended_limit_ms, t.hard_limit_ms, t.max_depth};
-        const int want[] = {c.remaining, c.to_go, c.move_time, c.soft, c.extended, c.hard, c.depth};
-        for (int i = 0; i < 7; i++)
-            EXPECT_TRUE(want[i] == ANY || got[i] == want[i]) << "field " << i << ": " << got[i];
+        EXPECT_EQ(t.remaining_ms, st);
+        EXPECT_LT(t.hard_limit_ms, st);
+        EXPECT_GE(2 * t.hard_limit_ms, st);
+        EXPECT_EQ(std::tie(t.soft_limit_ms, t.extended_limit_ms, t.move_time_ms), std::tie(t.hard_limit_ms, t.hard_limit_ms, t.hard_limit_ms));
+        EXPECT_EQ(t.max_depth, MAX_PLY);
+    }
+    set_time_st_ms(0);
+    EXPECT_EQ(time_control.hard_limit_ms, 0);
+    for (const int depth : {7, 150}) {
+        set_time_sd(depth);
+        EXPECT_EQ(time_control.max_depth, std::min(depth, int(MAX_PLY)));
+        EXPECT_EQ(std::make_pair(time_control.soft_limit_ms, time_control.hard_limit_ms),
+                  std::make_pair(int(NO_TIME_LIMIT_MS), int(NO_TIME_LIMIT_MS)));
     }
 }
 
 // Absurd numbers from the interface must neither overflow nor hang the computation.
 TEST_F(TimeRules, ExtremeValuesStayInRange) {
     set_time_st_ms(2147483647);
-    EXPECT_EQ(time_control.hard_limit_ms, 2147483647 - 300);
+    EXPECT_GT(time_control.hard_limit_ms, 2147483647 / 2);
     set_time_st_ms(-5);
     EXPECT_EQ(time_control.hard_limit_ms, 0);
     set_time_level(-5, 0);  // would otherwise never bring the moves to go above zero
