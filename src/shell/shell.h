@@ -75,6 +75,9 @@ extern int64_t go_start_ms;         // when the interface said "go": the clock o
 // --- Move lines ------------------------------------------------------------------------------
 void print_move(Move m);                 // "move e2e4 "
 void parse_user_move(const char* word);  // plays the interface's move, or says why not
+// The legal move a coordinate word names in the game position (NO_MOVE when illegal); false
+// when the word is no move text at all.
+bool read_user_move(const char* word, Move* move);
 
 // --- Game ends -------------------------------------------------------------------------------
 void check_game_end();  // the result line after a move, when the game has ended

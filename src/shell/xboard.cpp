@@ -16,8 +16,9 @@ namespace {
 constexpr const char* FEATURE_LINE =
     "feature myname=\"%s\" ping=1 setboard=1 draw=0 sigint=0 sigterm=0 "
     "variants=\"normal,nocastle,fischerandom\" colors=0 ics=1\n";
-// What the engine offers beyond the line above: several search threads, set by "cores".
-constexpr const char* EXTRA_FEATURE_LINE = "feature smp=1\n";
+// What the engine offers beyond the line above: several search threads, set by "cores", and
+// root moves left out of the search by "exclude" and "include".
+constexpr const char* EXTRA_FEATURE_LINE = "feature smp=1 exclude=1\n";
 
 constexpr int HINT_TIME_MS = 5000;
 constexpr int HINT_DEPTH = 100;
@@ -34,6 +35,52 @@ int analysis_idle = 0;      // the analysis of this position ended by itself; wa
 int moved_since_read = 0;   // the engine moved after the last line was read
 int side_while_thinking = EMPTY;
 
+// The root moves the interface chose with "exclude" and "include", for the current position
+// only: any change of position forgets them.
+struct RootChoice {
+    bool active = false;  // false: every legal move, as before any choice
+    int count = 0;
+    Move moves[MAX_MOVES];    // the legal moves of the position
+    bool included[MAX_MOVES];
+};
+RootChoice root_choice;
+
+void forget_root_choice() { root_choice.active = false; }
+
+void start_root_choice() {
+    if (root_choice.active) return;
+    root_choice.active = true;
+    root_choice.count = 0;
+    MoveList list;
+    const int n = generate_moves(game, list);
+    for (int i = 0; i < n; i++) {
+        if (!make_move(game, list[i])) continue;
+        unmake_move(game);
+        root_choice.moves[root_choice.count] = list[i];
+        root_choice.included[root_choice.count++] = true;
+    }
+    game.ply = 0;
+}
+
+// The chosen moves go to the search; none chosen, or every one, is the whole move list: a
+// search always has a move to play.
+void restrict_root_moves() {
+    Move kept[MAX_MOVES];
+    int n = 0;
+    for (int i = 0; root_choice.active && i < root_choice.count; i++) {
+        if (root_choice.included[i]) kept[n++] = root_choice.moves[i];
+    }
+    set_root_moves(kept, n == root_choice.count ? 0 : n);
+}
+
+// Every search of the driver: on the chosen root moves, the choice kept for the next one.
+Move search_root(int own_side) {
+    restrict_root_moves();
+    const Move m = root_search(own_side);
+    set_root_moves(nullptr, 0);
+    return m;
+}
+
 // Every search plays up to MAX_PLY moves above the game on the history.
 bool room_to_search() { return game.game_ply < GAME_PLY_LIMIT; }
 
@@ -43,6 +90,7 @@ bool is_no_move(Move m) { return m.from == 0 && m.to == 0; }
 // Sets up a position text as a new game; false (and nothing changed) when the board refuses it.
 bool set_position(const char* text) {
     if (!setup_position(game, text)) return false;
+    forget_root_choice();
     clear_game_memory();
     engine_side = EMPTY;
     ponder_pending = 0;
@@ -64,7 +112,7 @@ void play_engine_move() {
 
     side_while_thinking = engine_side;
     search_mode = MODE_THINK;
-    Move m = root_search(engine_side);
+    Move m = search_root(engine_side);
     game.ply = 0;
     // A line that arrived while the engine thought made it move at once; it leaves the game
     // (the line is served next, and a harmless one brings the engine back).
@@ -76,6 +124,7 @@ void play_engine_move() {
         return;
     }
     game.ply = 0;
+    forget_root_choice();
     print_move(m);
     check_game_end();
     ponder_pending = 1;
@@ -84,7 +133,7 @@ void play_engine_move() {
 
 void ponder() {
     search_mode = MODE_PONDER;
-    root_search(engine_side);
+    search_root(engine_side);
     game.ply = 0;
     ponder_pending = 0;
 }
@@ -111,7 +160,7 @@ void analyze() {
     engine_side = EMPTY;
     bool (*saved_poll)() = poll_input;
     poll_input = analysis_input_stops;
-    root_search(EMPTY);
+    search_root(EMPTY);
     poll_input = saved_poll;
     game.ply = 0;
     time_control = saved;
@@ -128,7 +177,7 @@ void hint() {
     TimeControl saved = time_control;
     set_fixed_limits(HINT_TIME_MS, HINT_DEPTH);
     search_mode = MODE_THINK;
-    Move m = root_search(engine_side);
+    Move m = search_root(engine_side);
     game.ply = 0;
     time_control = saved;
     // The returned move is the variation's first one, or the book's, which leaves the
@@ -149,6 +198,28 @@ bool number_argument(const char* line, const char* command, int* value) {
     if (read_int(word, value)) return true;
     missing_argument(command);
     return false;
+}
+
+// "exclude MOVE", "include MOVE", "exclude all", "include all": the root moves of the searches
+// of this position.
+void choose_root_moves(const char* line, const char* command, bool include) {
+    char word[INPUT_LINE_SIZE];
+    read_word(read_word(line, word, sizeof word), word, sizeof word);
+    if (word[0] == '\0') {
+        missing_argument(command);
+        return;
+    }
+    Move m = NO_MOVE;
+    const bool all = strcmp(word, "all") == 0;
+    if (!all && (!read_user_move(word, &m) || is_no_move(m))) {
+        printf("Error (illegal move): %s %s\n", command, word);
+        return;
+    }
+    start_root_choice();
+    for (int i = 0; i < root_choice.count; i++) {
+        const Move& c = root_choice.moves[i];
+        if (all || (same_move(c, m) && c.type == m.type)) root_choice.included[i] = include;
+    }
 }
 
 int clamp(int value, int low, int high) { return value < low ? low : value > high ? high : value; }
@@ -213,6 +284,7 @@ void setboard_command(const char* line) {
 bool set_side_to_move(int side) {
     if (game.side == side) return true;
     if (in_check(game, game.side)) return false;
+    forget_root_choice();
     game.side = side;
     game.ep = NO_SQUARE;
     game.hash_key = compute_hash_key(game);
@@ -294,12 +366,14 @@ bool run_command(const char* line, const char* command) {
     } else if (strcmp(command, "undo") == 0) {
         if (game.game_ply > 0) unmake_move(game);
         game.ply = 0;
+        forget_root_choice();
     } else if (strcmp(command, "remove") == 0) {
         if (game.game_ply >= 2) {
             unmake_move(game);
             unmake_move(game);
         }
         game.ply = 0;
+        forget_root_choice();
     } else if (strcmp(command, "hard") == 0) {
         ponder_enabled = 1;
     } else if (strcmp(command, "easy") == 0) {
@@ -308,10 +382,14 @@ bool run_command(const char* line, const char* command) {
     } else if (strcmp(command, "analyze") == 0) {
         analyzing = 1;
         engine_side = EMPTY;
+    } else if (strcmp(command, "exclude") == 0 || strcmp(command, "include") == 0) {
+        choose_root_moves(line, command, strcmp(command, "include") == 0);
     } else if (strcmp(command, "name") == 0 || strcmp(command, "rating") == 0 ||
                strcmp(command, "ics") == 0 || strcmp(command, "computer") == 0) {
     } else {
+        const int ply_before = game.game_ply;
         parse_user_move(command);
+        if (game.game_ply != ply_before) forget_root_choice();
         check_game_end();
     }
     return true;
