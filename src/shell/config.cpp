@@ -40,7 +40,7 @@ void read_setting(const char* line) {
 
     static const char* const known[] = {"ownbook", "mainbook", "tourbook", "hash", "ecache", "threads",
                                         "path", "men", "cache_size", "load_type", "castling",
-                                        "polyglotbook", "bookbestmove"};
+                                        "polyglotbook", "bookbestmove", "multipv"};
     bool is_known = false;
     for (const char* k : known) is_known = is_known || strcmp(key, k) == 0;
     if (!is_known) return;
@@ -89,6 +89,13 @@ void read_setting(const char* line) {
             return;
         }
         printf("Search threads: %d\n", n);
+    } else if (strcmp(key, "multipv") == 0) {
+        if (!number_value(key, value, &n)) return;
+        if (!set_multipv(n)) {
+            printf("MultiPV %d is out of range (%d to %d): keeping %d.\n", n, 1, MAX_LINES, multipv);
+            return;
+        }
+        printf("MultiPV: %d\n", n);
     } else if (strcmp(key, "path") == 0) {
         printf("Bitbases path: %s\n", value);
         copy_setting(egbb_path, value, EGBB_PATH_SIZE);

@@ -16,9 +16,11 @@ namespace {
 constexpr const char* FEATURE_LINE =
     "feature myname=\"%s\" ping=1 setboard=1 draw=0 sigint=0 sigterm=0 "
     "variants=\"normal,nocastle,fischerandom\" colors=0 ics=1\n";
-// What the engine offers beyond the line above: several search threads, set by "cores", and
-// root moves left out of the search by "exclude" and "include".
-constexpr const char* EXTRA_FEATURE_LINE = "feature smp=1 exclude=1\n";
+// What the engine offers beyond the line above: several search threads, set by "cores", root
+// moves left out of the search by "exclude" and "include", and several lines ("option
+// Multi-PV=N"; the current setting is the default the interface shows, then the range).
+constexpr const char* EXTRA_FEATURE_LINE = "feature smp=1 exclude=1 option=\"Multi-PV -spin %d 1 %d\"\n";
+constexpr const char* MULTI_PV_OPTION = "Multi-PV";
 
 constexpr int HINT_TIME_MS = 5000;
 constexpr int HINT_DEPTH = 100;
@@ -224,6 +226,29 @@ void choose_root_moves(const char* line, const char* command, bool include) {
 
 int clamp(int value, int low, int high) { return value < low ? low : value > high ? high : value; }
 
+// "option NAME=VALUE", for the options of the feature line.
+void option_command(const char* line) {
+    char word[INPUT_LINE_SIZE];
+    const char* rest = read_word(line, word, sizeof word);
+    while (*rest == ' ' || *rest == '\t') rest++;
+    char text[INPUT_LINE_SIZE];
+    snprintf(text, sizeof text, "%s", rest);
+    text[strcspn(text, "\r\n")] = '\0';
+    char* value = strchr(text, '=');
+    if (value != nullptr) *value++ = '\0';
+    for (size_t n = strlen(text); n > 0 && (text[n - 1] == ' ' || text[n - 1] == '\t'); n--) text[n - 1] = '\0';
+    if (strcmp(text, MULTI_PV_OPTION) != 0) {
+        printf("Error (unknown option): %s\n", text);
+        return;
+    }
+    int n = 0;
+    if (value == nullptr || !read_int(value, &n)) {
+        missing_argument("option");
+        return;
+    }
+    set_multipv(clamp(n, 1, MAX_LINES));
+}
+
 // Seconds as text, with a fraction: "level 0 2 0.5" gives half a second of increment.
 bool read_seconds_ms(const char* word, int* ms) {
     char* end = nullptr;
@@ -308,7 +333,7 @@ bool run_command(const char* line, const char* command) {
     if (strcmp(command, "xboard") == 0) {
     } else if (strcmp(command, "protover") == 0) {
         printf(FEATURE_LINE, ENGINE_NAME);
-        printf("%s", EXTRA_FEATURE_LINE);
+        printf(EXTRA_FEATURE_LINE, multipv, MAX_LINES);
         printf("feature done=1\n");
     } else if (strcmp(command, "accepted") == 0) {
     } else if (strcmp(command, "rejected") == 0) {
@@ -382,6 +407,8 @@ bool run_command(const char* line, const char* command) {
     } else if (strcmp(command, "analyze") == 0) {
         analyzing = 1;
         engine_side = EMPTY;
+    } else if (strcmp(command, "option") == 0) {
+        option_command(line);
     } else if (strcmp(command, "exclude") == 0 || strcmp(command, "include") == 0) {
         choose_root_moves(line, command, strcmp(command, "include") == 0);
     } else if (strcmp(command, "name") == 0 || strcmp(command, "rating") == 0 ||
