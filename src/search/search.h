@@ -195,18 +195,16 @@ int  search(SearchThread& t, int alpha, int beta, int depth);
 int  quiesce(SearchThread& t, int alpha, int beta);
 
 // --- Thinking output -----------------------------------------------------------------------------
-// What the search shows while it thinks; a driver may replace either printer with its own. Only
+// What the search shows while it thinks. The search writes no text of its own: the shell defines
+// these seams with its xboard lines as the defaults, and a driver may replace any of them. Only
 // the main thread shows anything.
-extern void (*show_thinking)(const SearchThread& t, int score);  // each new best root move; default print_thinking
-extern void (*show_book_move)(Move move);   // a book answer at the root; default print_book_move
-extern void (*show_lines)(const SearchThread& t);  // a multi-line depth, best first; default print_lines
+extern void (*show_thinking)(const SearchThread& t, int score);  // each new best root move
+extern void (*show_book_move)(Move move);          // a book answer at the root
+extern void (*show_lines)(const SearchThread& t);  // a multi-line depth, best first
 // The root move about to be searched, by its number among the legal ones; default: nothing.
 extern void (*show_root_move)(const SearchThread& t, Move move, int number);
 // A root score that fell outside the aspiration window, a lower bound when it failed high; default nothing.
 extern void (*show_bound)(const SearchThread& t, int score, bool lower);
-void print_lines(const SearchThread& t);    // the xboard thinking lines of each line
-void print_thinking(const SearchThread& t, int score);  // the xboard thinking line
-void print_book_move(Move move);            // the xboard book line
 
 // --- Time control and input polling (the main thread's) ------------------------------------------
 extern TimeControl time_control;
