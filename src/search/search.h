@@ -86,6 +86,11 @@ extern int hash_mb;            // the size the table was given, for messages
 
 uint32_t hash_entries_for_mb(int megabytes);  // (N x 2^20) / 40; the default outside 1..MAX_HASH_MB
 bool set_hash_mb(int megabytes);              // false (and nothing changed) outside the range
+// The hash and evaluation cache settings whose tables, with each of `threads` threads' own state
+// and caches, fit in `megabytes`: the caches at most a quarter of it and at most the ceiling
+// setting, the table the rest. False when even the smallest tables do not fit.
+bool tables_within(int megabytes, int threads, int ecache_ceiling_mb, int* hash, int* ecache);
+int least_table_megabytes(int threads);  // the smallest budget tables_within accepts
 void alloc_tables();   // the transposition table and the threads' evaluation caches; exits with status 1 on failure
 bool resize_hash_table(int megabytes);  // a new, empty table; false (the old one kept) without memory
 void free_tables();

@@ -17,9 +17,11 @@ constexpr const char* FEATURE_LINE =
     "feature myname=\"%s\" ping=1 setboard=1 draw=0 sigint=0 sigterm=0 "
     "variants=\"normal,nocastle,fischerandom\" colors=0 ics=1\n";
 // What the engine offers beyond the line above: several search threads, set by "cores", root
-// moves left out of the search by "exclude" and "include", and several lines ("option
-// Multi-PV=N"; the current setting is the default the interface shows, then the range).
-constexpr const char* EXTRA_FEATURE_LINE = "feature smp=1 exclude=1 option=\"Multi-PV -spin %d 1 %d\"\n";
+// moves left out of the search by "exclude" and "include", a memory budget for the tables
+// ("memory"), and several lines ("option Multi-PV=N"; the current setting is the default the
+// interface shows, then the range).
+constexpr const char* EXTRA_FEATURE_LINE =
+    "feature smp=1 exclude=1 memory=1 option=\"Multi-PV -spin %d 1 %d\"\n";
 constexpr const char* MULTI_PV_OPTION = "Multi-PV";
 
 constexpr int HINT_TIME_MS = 5000;
@@ -75,8 +77,45 @@ void restrict_root_moves() {
     set_root_moves(kept, n == root_choice.count ? 0 : n);
 }
 
+// "memory N": the hash table and every thread's caches within N megabytes, for the threads of the
+// next search ("cores" may come after "memory").
+int memory_mb = 0;          // 0: the tables at their settings
+int memory_threads = 0;     // the threads the tables were last fitted for
+int ecache_ceiling_mb = 0;  // the cache setting on entry: a budget only ever shrinks the caches
+
+void fit_tables_to_memory() {
+    if (memory_mb == 0 || memory_threads == search_threads) return;
+    memory_threads = search_threads;
+    // Threads added since the budget was checked may leave it too small: the smallest tables then.
+    int hash = 1, cache = 1;
+    tables_within(memory_mb, search_threads, ecache_ceiling_mb, &hash, &cache);
+    if (hash != hash_mb && !resize_hash_table(hash)) {
+        printf("Error (no memory for a hash table of %d MB): memory %d\n", hash, memory_mb);
+    }
+    if (cache != ecache_mb) {
+        const int old = ecache_mb;
+        set_ecache_mb(cache);
+        if (!resize_eval_caches()) {
+            set_ecache_mb(old);
+            resize_eval_caches();
+        }
+    }
+}
+
+void memory_command(int megabytes) {
+    const int least = least_table_megabytes(search_threads);
+    if (megabytes < least || megabytes > MAX_HASH_MB) {
+        printf("Error (memory must be %d to %d MB): memory %d\n", least, MAX_HASH_MB, megabytes);
+        return;
+    }
+    memory_mb = megabytes;
+    memory_threads = 0;
+    fit_tables_to_memory();
+}
+
 // Every search of the driver: on the chosen root moves, the choice kept for the next one.
 Move search_root(int own_side) {
+    fit_tables_to_memory();
     restrict_root_moves();
     const Move m = root_search(own_side);
     set_root_moves(nullptr, 0);
@@ -320,7 +359,8 @@ bool set_side_to_move(int side) {
 // has moved at once (the search stops on any input), and should go on playing.
 bool is_harmless_during_thinking(const char* command) {
     static const char* const harmless[] = {"?", "ping", ".", "post", "nopost", "hard", "easy",
-                                           "otim", "computer", "name", "rating", "accepted", "cores"};
+                                           "otim", "computer", "name", "rating", "accepted", "cores",
+                                           "memory", "option"};
     for (const char* h : harmless) {
         if (strcmp(command, h) == 0) return true;
     }
@@ -407,6 +447,8 @@ bool run_command(const char* line, const char* command) {
     } else if (strcmp(command, "analyze") == 0) {
         analyzing = 1;
         engine_side = EMPTY;
+    } else if (strcmp(command, "memory") == 0) {
+        if (number_argument(line, command, &n)) memory_command(n);
     } else if (strcmp(command, "option") == 0) {
         option_command(line);
     } else if (strcmp(command, "exclude") == 0 || strcmp(command, "include") == 0) {
@@ -429,6 +471,7 @@ void xboard_loop() {
     fflush(stdout);
     setvbuf(stdout, nullptr, _IONBF, 0);
     printf("feature done=0\n");
+    ecache_ceiling_mb = ecache_mb;
     new_game();
     if (book_enabled) load_book_reporting("");
     load_bitbases_reporting("");
