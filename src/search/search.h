@@ -33,6 +33,9 @@ constexpr uint32_t DEFAULT_HASH_ENTRIES = 838860;  // DEFAULT_HASH_MB
 
 constexpr int MIDDLEGAME_CHECK_INTERVAL = 16384;  // nodes between time checks
 constexpr int ENDGAME_CHECK_INTERVAL = 1024;
+// With several threads under a node limit, the most nodes a thread searches between looks at the
+// total: a thread that lost its core for a while then overshoots the limit by at most this much.
+constexpr int NODE_LIMIT_SHARE_MOST = 1024;
 
 // A probe's copy of a table entry.
 struct TranspositionEntry {
