@@ -116,6 +116,7 @@ private:
 };
 
 struct PawnCacheEntry;  // pieces.cpp
+size_t pawn_cache_bytes();  // what each evaluator's pawn structure cache takes: a fixed size
 
 // One search thread's evaluator: the position it evaluates, the inputs its search sets, its
 // working tables and its caches. A thread owns its own, so nothing in it is shared.

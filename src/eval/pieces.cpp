@@ -237,6 +237,8 @@ Evaluator::Evaluator(const Position& position)
 
 Evaluator::~Evaluator() { table_memory_free(pawn_cache, PAWN_CACHE_BYTES); }
 
+size_t pawn_cache_bytes() { return PAWN_CACHE_BYTES; }
+
 void reset_working_tables(Evaluator& e) {
     e.bishop_square_colour[WHITE] = e.bishop_square_colour[BLACK] = 0;
     std::memcpy(e.pawn_rank, pawn_entry(e).rank, sizeof e.pawn_rank);

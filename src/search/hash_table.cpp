@@ -67,6 +67,40 @@ bool set_hash_mb(int megabytes) {
     return true;
 }
 
+namespace {
+
+uint64_t hash_bytes(int megabytes) { return uint64_t{hash_entries_for_mb(megabytes)} * sizeof(HashSlot); }
+
+// A thread's own memory beside the shared table: its state, its evaluation and pawn caches.
+uint64_t thread_bytes(int ecache_megabytes) {
+    return sizeof(SearchThread) + uint64_t{ecache_entries_for_mb(ecache_megabytes)} * sizeof(EvalCacheEntry) +
+           pawn_cache_bytes();
+}
+
+}  // namespace
+
+// Budget = hash slots x 16 + threads x (thread state + cache slots x 8 + pawn cache), in bytes.
+bool tables_within(int megabytes, int threads, int ecache_ceiling_mb, int* hash, int* ecache) {
+    if (megabytes < 1 || threads < 1) return false;
+    const uint64_t budget = uint64_t{static_cast<unsigned>(megabytes)} * MEGABYTE;
+    int cache = table_megabytes_valid(ecache_ceiling_mb) ? ecache_ceiling_mb : DEFAULT_ECACHE_MB;
+    while (cache > 1 && threads * thread_bytes(cache) > budget / 4) cache--;
+    const uint64_t threads_use = threads * thread_bytes(cache);
+    if (threads_use + hash_bytes(1) > budget) return false;
+    // Each hash megabyte of the setting takes sizeof(HashSlot) / HASH_ENTRY_BYTES of a megabyte.
+    const uint64_t table_megabytes = (budget - threads_use) * HASH_ENTRY_BYTES / (sizeof(HashSlot) * MEGABYTE);
+    int table = table_megabytes > uint64_t{MAX_HASH_MB} ? MAX_HASH_MB : static_cast<int>(table_megabytes);
+    while (table > 1 && threads_use + hash_bytes(table) > budget) table--;
+    *hash = table;
+    *ecache = cache;
+    return true;
+}
+
+int least_table_megabytes(int threads) {
+    const uint64_t least = threads * thread_bytes(1) + hash_bytes(1);
+    return static_cast<int>((least + MEGABYTE - 1) / MEGABYTE);
+}
+
 void alloc_tables() {
     free_tables();
     // Whatever set the size, an empty table could not be indexed.

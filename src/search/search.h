@@ -33,6 +33,9 @@ constexpr uint32_t DEFAULT_HASH_ENTRIES = 838860;  // DEFAULT_HASH_MB
 
 constexpr int MIDDLEGAME_CHECK_INTERVAL = 16384;  // nodes between time checks
 constexpr int ENDGAME_CHECK_INTERVAL = 1024;
+// With several threads under a node limit, the most nodes a thread searches between looks at the
+// total: a thread that lost its core for a while then overshoots the limit by at most this much.
+constexpr int NODE_LIMIT_SHARE_MOST = 1024;
 
 // A probe's copy of a table entry.
 struct TranspositionEntry {
@@ -86,6 +89,11 @@ extern int hash_mb;            // the size the table was given, for messages
 
 uint32_t hash_entries_for_mb(int megabytes);  // (N x 2^20) / 40; the default outside 1..MAX_HASH_MB
 bool set_hash_mb(int megabytes);              // false (and nothing changed) outside the range
+// The hash and evaluation cache settings whose tables, with each of `threads` threads' own state
+// and caches, fit in `megabytes`: the caches at most a quarter of it and at most the ceiling
+// setting, the table the rest. False when even the smallest tables do not fit.
+bool tables_within(int megabytes, int threads, int ecache_ceiling_mb, int* hash, int* ecache);
+int least_table_megabytes(int threads);  // the smallest budget tables_within accepts
 void alloc_tables();   // the transposition table and the threads' evaluation caches; exits with status 1 on failure
 bool resize_hash_table(int megabytes);  // a new, empty table; false (the old one kept) without memory
 void free_tables();
@@ -195,18 +203,16 @@ int  search(SearchThread& t, int alpha, int beta, int depth);
 int  quiesce(SearchThread& t, int alpha, int beta);
 
 // --- Thinking output -----------------------------------------------------------------------------
-// What the search shows while it thinks; a driver may replace either printer with its own. Only
+// What the search shows while it thinks. The search writes no text of its own: the shell defines
+// these seams with its xboard lines as the defaults, and a driver may replace any of them. Only
 // the main thread shows anything.
-extern void (*show_thinking)(const SearchThread& t, int score);  // each new best root move; default print_thinking
-extern void (*show_book_move)(Move move);   // a book answer at the root; default print_book_move
-extern void (*show_lines)(const SearchThread& t);  // a multi-line depth, best first; default print_lines
+extern void (*show_thinking)(const SearchThread& t, int score);  // each new best root move
+extern void (*show_book_move)(Move move);          // a book answer at the root
+extern void (*show_lines)(const SearchThread& t);  // a multi-line depth, best first
 // The root move about to be searched, by its number among the legal ones; default: nothing.
 extern void (*show_root_move)(const SearchThread& t, Move move, int number);
 // A root score that fell outside the aspiration window, a lower bound when it failed high; default nothing.
 extern void (*show_bound)(const SearchThread& t, int score, bool lower);
-void print_lines(const SearchThread& t);    // the xboard thinking lines of each line
-void print_thinking(const SearchThread& t, int score);  // the xboard thinking line
-void print_book_move(Move move);            // the xboard book line
 
 // --- Time control and input polling (the main thread's) ------------------------------------------
 extern TimeControl time_control;

@@ -23,7 +23,8 @@ void reset_search_state(SearchThread& t) {
     // With a node limit each thread looks first when it has searched its share of the limit.
     const int64_t limit = time_control.node_limit;
     t.next_check_nodes = t.is_main() || limit > 0 ? check_interval : INT64_MAX;
-    const int64_t share = limit / active_search_threads();
+    const int threads = active_search_threads();
+    const int64_t share = threads > 1 && limit / threads > NODE_LIMIT_SHARE_MOST ? NODE_LIMIT_SHARE_MOST : limit / threads;
     if (limit > 0 && share < t.next_check_nodes) t.next_check_nodes = share > 0 ? share : 1;
     t.sel_depth = 0;
     t.follow_pv = 0;

@@ -126,7 +126,9 @@ void check_time(SearchThread& t, int alpha) {
             stop_search = STOP_NODES;
             return;
         }
-        int64_t share = (node_limit - total) / active_search_threads();
+        const int threads = active_search_threads();
+        int64_t share = (node_limit - total) / threads;
+        if (threads > 1 && share > NODE_LIMIT_SHARE_MOST) share = NODE_LIMIT_SHARE_MOST;
         if (share < 1) share = 1;
         if (t.next_check_nodes > t.nodes + share) t.next_check_nodes = t.nodes + share;
     }

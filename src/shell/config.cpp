@@ -40,7 +40,7 @@ void read_setting(const char* line) {
 
     static const char* const known[] = {"ownbook", "mainbook", "tourbook", "hash", "ecache", "threads",
                                         "path", "men", "cache_size", "load_type", "castling",
-                                        "polyglotbook", "bookbestmove"};
+                                        "polyglotbook", "bookbestmove", "multipv", "moveoverhead"};
     bool is_known = false;
     for (const char* k : known) is_known = is_known || strcmp(key, k) == 0;
     if (!is_known) return;
@@ -89,6 +89,22 @@ void read_setting(const char* line) {
             return;
         }
         printf("Search threads: %d\n", n);
+    } else if (strcmp(key, "multipv") == 0) {
+        if (!number_value(key, value, &n)) return;
+        if (!set_multipv(n)) {
+            printf("MultiPV %d is out of range (%d to %d): keeping %d.\n", n, 1, MAX_LINES, multipv);
+            return;
+        }
+        printf("MultiPV: %d\n", n);
+    } else if (strcmp(key, "moveoverhead") == 0) {
+        if (!number_value(key, value, &n)) return;
+        if (n < 0 || n > MAX_MOVE_OVERHEAD_MS) {
+            printf("Move overhead %d ms is out of range (%d to %d): keeping %d ms.\n", n, 0,
+                   MAX_MOVE_OVERHEAD_MS, move_overhead_ms);
+            return;
+        }
+        move_overhead_ms = n;
+        printf("Move overhead: %d ms\n", n);
     } else if (strcmp(key, "path") == 0) {
         printf("Bitbases path: %s\n", value);
         copy_setting(egbb_path, value, EGBB_PATH_SIZE);

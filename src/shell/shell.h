@@ -72,9 +72,17 @@ void print_search_progress();       // depth, time, nodes, speed and table use, 
 void print_book_info(Move move);
 extern int64_t go_start_ms;         // when the interface said "go": the clock of the info lines
 
+// --- Thinking lines (thinking.cpp): the search's default output, the xboard format ------------
+void print_thinking(const SearchThread& t, int score);  // depth, score, time, nodes and the line
+void print_lines(const SearchThread& t);                // that line for each line of a multi-line depth
+void print_book_move(Move move);                        // "0 0 0 0 Book move"
+
 // --- Move lines ------------------------------------------------------------------------------
 void print_move(Move m);                 // "move e2e4 "
 void parse_user_move(const char* word);  // plays the interface's move, or says why not
+// The legal move a coordinate word names in the game position (NO_MOVE when illegal); false
+// when the word is no move text at all.
+bool read_user_move(const char* word, Move* move);
 
 // --- Game ends -------------------------------------------------------------------------------
 void check_game_end();  // the result line after a move, when the game has ended

@@ -16,8 +16,13 @@ namespace {
 constexpr const char* FEATURE_LINE =
     "feature myname=\"%s\" ping=1 setboard=1 draw=0 sigint=0 sigterm=0 "
     "variants=\"normal,nocastle,fischerandom\" colors=0 ics=1\n";
-// What the engine offers beyond the line above: several search threads, set by "cores".
-constexpr const char* EXTRA_FEATURE_LINE = "feature smp=1\n";
+// What the engine offers beyond the line above: several search threads, set by "cores", root
+// moves left out of the search by "exclude" and "include", a memory budget for the tables
+// ("memory"), and several lines ("option Multi-PV=N"; the current setting is the default the
+// interface shows, then the range).
+constexpr const char* EXTRA_FEATURE_LINE =
+    "feature smp=1 exclude=1 memory=1 option=\"Multi-PV -spin %d 1 %d\"\n";
+constexpr const char* MULTI_PV_OPTION = "Multi-PV";
 
 constexpr int HINT_TIME_MS = 5000;
 constexpr int HINT_DEPTH = 100;
@@ -34,6 +39,89 @@ int analysis_idle = 0;      // the analysis of this position ended by itself; wa
 int moved_since_read = 0;   // the engine moved after the last line was read
 int side_while_thinking = EMPTY;
 
+// The root moves the interface chose with "exclude" and "include", for the current position
+// only: any change of position forgets them.
+struct RootChoice {
+    bool active = false;  // false: every legal move, as before any choice
+    int count = 0;
+    Move moves[MAX_MOVES];    // the legal moves of the position
+    bool included[MAX_MOVES];
+};
+RootChoice root_choice;
+
+void forget_root_choice() { root_choice.active = false; }
+
+void start_root_choice() {
+    if (root_choice.active) return;
+    root_choice.active = true;
+    root_choice.count = 0;
+    MoveList list;
+    const int n = generate_moves(game, list);
+    for (int i = 0; i < n; i++) {
+        if (!make_move(game, list[i])) continue;
+        unmake_move(game);
+        root_choice.moves[root_choice.count] = list[i];
+        root_choice.included[root_choice.count++] = true;
+    }
+    game.ply = 0;
+}
+
+// The chosen moves go to the search; none chosen, or every one, is the whole move list: a
+// search always has a move to play.
+void restrict_root_moves() {
+    Move kept[MAX_MOVES];
+    int n = 0;
+    for (int i = 0; root_choice.active && i < root_choice.count; i++) {
+        if (root_choice.included[i]) kept[n++] = root_choice.moves[i];
+    }
+    set_root_moves(kept, n == root_choice.count ? 0 : n);
+}
+
+// "memory N": the hash table and every thread's caches within N megabytes, for the threads of the
+// next search ("cores" may come after "memory").
+int memory_mb = 0;          // 0: the tables at their settings
+int memory_threads = 0;     // the threads the tables were last fitted for
+int ecache_ceiling_mb = 0;  // the cache setting on entry: a budget only ever shrinks the caches
+
+void fit_tables_to_memory() {
+    if (memory_mb == 0 || memory_threads == search_threads) return;
+    memory_threads = search_threads;
+    // Threads added since the budget was checked may leave it too small: the smallest tables then.
+    int hash = 1, cache = 1;
+    tables_within(memory_mb, search_threads, ecache_ceiling_mb, &hash, &cache);
+    if (hash != hash_mb && !resize_hash_table(hash)) {
+        printf("Error (no memory for a hash table of %d MB): memory %d\n", hash, memory_mb);
+    }
+    if (cache != ecache_mb) {
+        const int old = ecache_mb;
+        set_ecache_mb(cache);
+        if (!resize_eval_caches()) {
+            set_ecache_mb(old);
+            resize_eval_caches();
+        }
+    }
+}
+
+void memory_command(int megabytes) {
+    const int least = least_table_megabytes(search_threads);
+    if (megabytes < least || megabytes > MAX_HASH_MB) {
+        printf("Error (memory must be %d to %d MB): memory %d\n", least, MAX_HASH_MB, megabytes);
+        return;
+    }
+    memory_mb = megabytes;
+    memory_threads = 0;
+    fit_tables_to_memory();
+}
+
+// Every search of the driver: on the chosen root moves, the choice kept for the next one.
+Move search_root(int own_side) {
+    fit_tables_to_memory();
+    restrict_root_moves();
+    const Move m = root_search(own_side);
+    set_root_moves(nullptr, 0);
+    return m;
+}
+
 // Every search plays up to MAX_PLY moves above the game on the history.
 bool room_to_search() { return game.game_ply < GAME_PLY_LIMIT; }
 
@@ -43,6 +131,7 @@ bool is_no_move(Move m) { return m.from == 0 && m.to == 0; }
 // Sets up a position text as a new game; false (and nothing changed) when the board refuses it.
 bool set_position(const char* text) {
     if (!setup_position(game, text)) return false;
+    forget_root_choice();
     clear_game_memory();
     engine_side = EMPTY;
     ponder_pending = 0;
@@ -64,7 +153,7 @@ void play_engine_move() {
 
     side_while_thinking = engine_side;
     search_mode = MODE_THINK;
-    Move m = root_search(engine_side);
+    Move m = search_root(engine_side);
     game.ply = 0;
     // A line that arrived while the engine thought made it move at once; it leaves the game
     // (the line is served next, and a harmless one brings the engine back).
@@ -76,6 +165,7 @@ void play_engine_move() {
         return;
     }
     game.ply = 0;
+    forget_root_choice();
     print_move(m);
     check_game_end();
     ponder_pending = 1;
@@ -84,7 +174,7 @@ void play_engine_move() {
 
 void ponder() {
     search_mode = MODE_PONDER;
-    root_search(engine_side);
+    search_root(engine_side);
     game.ply = 0;
     ponder_pending = 0;
 }
@@ -111,7 +201,7 @@ void analyze() {
     engine_side = EMPTY;
     bool (*saved_poll)() = poll_input;
     poll_input = analysis_input_stops;
-    root_search(EMPTY);
+    search_root(EMPTY);
     poll_input = saved_poll;
     game.ply = 0;
     time_control = saved;
@@ -128,7 +218,7 @@ void hint() {
     TimeControl saved = time_control;
     set_fixed_limits(HINT_TIME_MS, HINT_DEPTH);
     search_mode = MODE_THINK;
-    Move m = root_search(engine_side);
+    Move m = search_root(engine_side);
     game.ply = 0;
     time_control = saved;
     // The returned move is the variation's first one, or the book's, which leaves the
@@ -151,7 +241,52 @@ bool number_argument(const char* line, const char* command, int* value) {
     return false;
 }
 
+// "exclude MOVE", "include MOVE", "exclude all", "include all": the root moves of the searches
+// of this position.
+void choose_root_moves(const char* line, const char* command, bool include) {
+    char word[INPUT_LINE_SIZE];
+    read_word(read_word(line, word, sizeof word), word, sizeof word);
+    if (word[0] == '\0') {
+        missing_argument(command);
+        return;
+    }
+    Move m = NO_MOVE;
+    const bool all = strcmp(word, "all") == 0;
+    if (!all && (!read_user_move(word, &m) || is_no_move(m))) {
+        printf("Error (illegal move): %s %s\n", command, word);
+        return;
+    }
+    start_root_choice();
+    for (int i = 0; i < root_choice.count; i++) {
+        const Move& c = root_choice.moves[i];
+        if (all || (same_move(c, m) && c.type == m.type)) root_choice.included[i] = include;
+    }
+}
+
 int clamp(int value, int low, int high) { return value < low ? low : value > high ? high : value; }
+
+// "option NAME=VALUE", for the options of the feature line.
+void option_command(const char* line) {
+    char word[INPUT_LINE_SIZE];
+    const char* rest = read_word(line, word, sizeof word);
+    while (*rest == ' ' || *rest == '\t') rest++;
+    char text[INPUT_LINE_SIZE];
+    snprintf(text, sizeof text, "%s", rest);
+    text[strcspn(text, "\r\n")] = '\0';
+    char* value = strchr(text, '=');
+    if (value != nullptr) *value++ = '\0';
+    for (size_t n = strlen(text); n > 0 && (text[n - 1] == ' ' || text[n - 1] == '\t'); n--) text[n - 1] = '\0';
+    if (strcmp(text, MULTI_PV_OPTION) != 0) {
+        printf("Error (unknown option): %s\n", text);
+        return;
+    }
+    int n = 0;
+    if (value == nullptr || !read_int(value, &n)) {
+        missing_argument("option");
+        return;
+    }
+    set_multipv(clamp(n, 1, MAX_LINES));
+}
 
 // Seconds as text, with a fraction: "level 0 2 0.5" gives half a second of increment.
 bool read_seconds_ms(const char* word, int* ms) {
@@ -213,6 +348,7 @@ void setboard_command(const char* line) {
 bool set_side_to_move(int side) {
     if (game.side == side) return true;
     if (in_check(game, game.side)) return false;
+    forget_root_choice();
     game.side = side;
     game.ep = NO_SQUARE;
     game.hash_key = compute_hash_key(game);
@@ -223,7 +359,8 @@ bool set_side_to_move(int side) {
 // has moved at once (the search stops on any input), and should go on playing.
 bool is_harmless_during_thinking(const char* command) {
     static const char* const harmless[] = {"?", "ping", ".", "post", "nopost", "hard", "easy",
-                                           "otim", "computer", "name", "rating", "accepted", "cores"};
+                                           "otim", "computer", "name", "rating", "accepted", "cores",
+                                           "memory", "option"};
     for (const char* h : harmless) {
         if (strcmp(command, h) == 0) return true;
     }
@@ -236,7 +373,7 @@ bool run_command(const char* line, const char* command) {
     if (strcmp(command, "xboard") == 0) {
     } else if (strcmp(command, "protover") == 0) {
         printf(FEATURE_LINE, ENGINE_NAME);
-        printf("%s", EXTRA_FEATURE_LINE);
+        printf(EXTRA_FEATURE_LINE, multipv, MAX_LINES);
         printf("feature done=1\n");
     } else if (strcmp(command, "accepted") == 0) {
     } else if (strcmp(command, "rejected") == 0) {
@@ -294,12 +431,14 @@ bool run_command(const char* line, const char* command) {
     } else if (strcmp(command, "undo") == 0) {
         if (game.game_ply > 0) unmake_move(game);
         game.ply = 0;
+        forget_root_choice();
     } else if (strcmp(command, "remove") == 0) {
         if (game.game_ply >= 2) {
             unmake_move(game);
             unmake_move(game);
         }
         game.ply = 0;
+        forget_root_choice();
     } else if (strcmp(command, "hard") == 0) {
         ponder_enabled = 1;
     } else if (strcmp(command, "easy") == 0) {
@@ -308,10 +447,18 @@ bool run_command(const char* line, const char* command) {
     } else if (strcmp(command, "analyze") == 0) {
         analyzing = 1;
         engine_side = EMPTY;
+    } else if (strcmp(command, "memory") == 0) {
+        if (number_argument(line, command, &n)) memory_command(n);
+    } else if (strcmp(command, "option") == 0) {
+        option_command(line);
+    } else if (strcmp(command, "exclude") == 0 || strcmp(command, "include") == 0) {
+        choose_root_moves(line, command, strcmp(command, "include") == 0);
     } else if (strcmp(command, "name") == 0 || strcmp(command, "rating") == 0 ||
                strcmp(command, "ics") == 0 || strcmp(command, "computer") == 0) {
     } else {
+        const int ply_before = game.game_ply;
         parse_user_move(command);
+        if (game.game_ply != ply_before) forget_root_choice();
         check_game_end();
     }
     return true;
@@ -324,6 +471,7 @@ void xboard_loop() {
     fflush(stdout);
     setvbuf(stdout, nullptr, _IONBF, 0);
     printf("feature done=0\n");
+    ecache_ceiling_mb = ecache_mb;
     new_game();
     if (book_enabled) load_book_reporting("");
     load_bitbases_reporting("");

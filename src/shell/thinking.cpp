@@ -1,8 +1,9 @@
-// Thinking output: the seams a driver may replace, and the xboard thinking and book lines.
+// The xboard thinking and book lines, and the search's seams that show them, these lines first.
 #include <cstdio>
 
-#include "search/search.h"
 #include "platform/platform.h"
+#include "search/search.h"
+#include "shell/shell.h"
 
 void (*show_thinking)(const SearchThread& t, int score) = print_thinking;
 void (*show_book_move)(Move move) = print_book_move;
