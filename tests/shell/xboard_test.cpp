@@ -31,7 +31,7 @@ TEST_F(Xboard, FeaturesPingAndIgnoredCommands) {
     EXPECT_EQ(out,
               "feature myname=\"Tolvane v.4.88\" ping=1 setboard=1 draw=0 sigint=0 sigterm=0 "
               "variants=\"normal,nocastle,fischerandom\" colors=0 ics=1\n"
-              "feature smp=1\n"
+              "feature smp=1 exclude=1 memory=1 option=\"Multi-PV -spin 1 1 256\"\n"
               "feature done=1\n"
               "feature rejected\n");
     out = talk({"ping 7", "cores 2", "cores", "cores 0", "random", "otim 100", "post", "nopost", ".", "bk", "edit", "computer",
