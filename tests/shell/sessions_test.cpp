@@ -25,9 +25,9 @@ std::string exchange(Session* s, const Lines& lines) {
 
 // The last line of `out` that starts with `prefix`.
 std::string last_line(const std::string& out, const std::string& prefix) {
-    size_t at = out.rfind("\n" + prefix);
-    if (out.starts_with(prefix) && at == std::string::npos) return out.substr(0, out.find('\n'));
-    return at == std::string::npos ? "" : out.substr(at + 1, out.find('\n', at + 1) - at - 1);
+    const std::string text = "\n" + out;
+    const size_t at = text.rfind("\n" + prefix);
+    return at == std::string::npos ? "" : text.substr(at + 1, text.find('\n', at + 1) - at - 1);
 }
 
 // The same position and limits through both protocols: the same tree, score, nodes and move. A
@@ -57,17 +57,13 @@ TEST(UciVersusXboard, SameSearchAtAFixedDepthAndClock) {
         session_send(&x, "go");
         const std::string xout = session_until(&x, "move ");
         for (const std::string& line : Lines{"uci", "ucinewgame", "position fen " + c.fen, c.go}) session_send(&u, line);
-        const std::string uout = session_until(&u, "bestmove");
-        const std::string depth = std::to_string(c.depth);
+        const std::string uout = session_until(&u, "bestmove"), depth = std::to_string(c.depth);
         EXPECT_EQ(last_line(uout, "info depth " + std::to_string(c.depth + 1) + " "), "") << "one iteration more";
-        // "7 35 12 4096 e2e4 e7e5": depth, score, time, nodes, line.
+        // "7 35 12 4096 e2e4 e7e5": depth, score, time, nodes, line; in UCI the last line with a score.
         const std::string xline = last_line(xout, depth + " ");
-        std::string uline;  // the last line of the depth with a score
-        for (size_t at = uout.find("info depth " + depth + " "); at != std::string::npos;
-             at = uout.find("info depth " + depth + " ", at + 1)) {
-            const std::string line = uout.substr(at, uout.find('\n', at) - at);
-            if (line.find(" score ") != std::string::npos) uline = line;
-        }
+        const size_t score = uout.rfind(" score "), begin = uout.rfind('\n', score) + 1;
+        const std::string uline = uout.substr(begin, uout.find('\n', score) - begin);
+        EXPECT_TRUE(uline.starts_with("info depth " + depth + " ")) << uout;
         EXPECT_EQ(first_match(uline, "nodes (\\d+) "), first_match(xline, "^\\d+ -?\\d+ \\d+ (\\d+) ")) << xout << uout;
         EXPECT_EQ(first_match(uline, "score cp (-?\\d+) "), first_match(xline, "^\\d+ (-?\\d+) "));
         EXPECT_EQ(first_match(uline, " pv (.*\\S)"), first_match(xline, "^\\d+ -?\\d+ \\d+ \\d+ (.*\\S)"));
@@ -189,16 +185,14 @@ TEST(SelfPlay, ShortGames) {
         std::string move, out;
         int mover = g.mover, plies = 0;
         for (bool finished = false; !finished && plies < g.max_plies; plies++, mover = 1 - mover) {
-            Lines lines = {"force", move, "go"};
-            if (move.empty()) lines.erase(lines.begin() + 1);
-            for (const std::string& line : lines) session_send(&engines[mover], line);
             // The engine searches undisturbed: nothing more is sent until its move line arrives.
-            out = session_until(&engines[mover], "move ");
-            out = last_line(out, "move ") + "\n" + exchange(&engines[mover], {});
+            for (const std::string& line : Lines{"force", move, "go"}) session_send(&engines[mover], line);
+            out = last_line(session_until(&engines[mover], "move "), "move ") + "\n";
+            out += exchange(&engines[mover], {});  // a result line comes before the pong
             ASSERT_EQ(count_of(out, "Illegal") + count_of(out, "Error"), 0) << out;
             finished = out.find(" {") != std::string::npos;
             move = first_match(out, "^move (\\S+)");
-            ASSERT_FALSE(move.empty()) << engines[mover].transcript;
+            ASSERT_FALSE(move.empty()) << out;
         }
         // The last move must be accepted by the other program too.
         out = exchange(&engines[mover], {"force", move});

@@ -70,10 +70,7 @@ class Transcript : public testing::Test {
     // Ends the session being read: it must print nothing more and exit normally.
     void end(Session* s, const std::string& where) {
         size_t seen = s->transcript.size();
-        const std::string directory = s->directory;
-        if (s == &command) s->directory.clear();
         int status = session_finish(s);
-        if (s == &command) s->directory = directory;
         EXPECT_EQ(s->transcript.substr(seen), "") << where << "printed after the last expectation";
         EXPECT_EQ(status, 0) << where << "exit status; last lines:\n" << last_lines(*s);
     }
@@ -88,7 +85,7 @@ public:
         for (std::string line; std::getline(file, line);) {
             lines.push_back(line);
             if (line.starts_with("ini: ")) ini += expand(line.substr(5)) + "\n";
-            if (line.starts_with("args: ")) args += expand(line.substr(6));
+            if (line.starts_with("args: ")) args += " " + expand(line.substr(6));
         }
         ASSERT_TRUE(session_open(&program, ini));
         for (size_t n = 0; n < lines.size(); n++) {
@@ -102,7 +99,9 @@ public:
                 command = Session();
                 command.directory = program.directory;
                 ASSERT_TRUE(session_launch(&command, {"/bin/sh", "-c", text}));
-                session_finish_input(&command);
+                command.directory.clear();  // the program's to remove
+                close(command.to_child);
+                command.to_child = -1;
                 reading = &command;
             } else if (kind == '>') {
                 if (reading == &command) end(&command, where);
@@ -128,13 +127,9 @@ public:
         }
         if (reading != nullptr) end(reading, path + ": at the end: ");
     }
-
-    static void session_finish_input(Session* s) {
-        close(s->to_child);
-        s->to_child = -1;
-    }
 };
 
+#ifdef TOLVANE_TEST_FOLDER
 // The folder name's words, or the file name's, in camel case: "book_session" is BookSession.
 std::string camel(const std::string& words) {
     std::string name;
@@ -143,7 +138,6 @@ std::string camel(const std::string& words) {
     return name;
 }
 
-#ifdef TOLVANE_TEST_FOLDER
 const bool registered = [] {
     const std::filesystem::path root = (std::filesystem::path(TOLVANE_TEST_DATA) / ".." / TOLVANE_TEST_FOLDER / "sessions").lexically_normal();
     std::vector<std::filesystem::path> files;
