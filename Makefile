@@ -36,7 +36,7 @@ sanitize:  ## address and undefined-behaviour sanitizers over the quick tests
 # Races between search threads: the tests that search with several threads, in process and
 # through the program's pipes, and every other session test, under the thread sanitizer. A
 # report makes the program exit non-zero, which fails its session test.
-TSAN_TESTS := Threads|ThreadsSession|Uci|Xboard|Console|BookSession|BitbaseSession
+TSAN_TESTS := Threads|ThreadsSession|Uci|Xboard|Console|Settings|PlatformSession|BookSession|BitbaseSession|FaultyBitbases
 tsan:  ## thread sanitizer over the tests that search with several threads and the session tests
 	$(CONFIGURE) -B $(BUILD)/tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOLVANE_TSAN=ON >/dev/null
 	cmake --build $(BUILD)/tsan -j $(JOBS)

@@ -10,16 +10,27 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <sstream>
 
 namespace {
 
-// Generous: it only turns a hang into a failure; no test asserts on how long anything takes.
-constexpr int WAIT_MS = 120000;
+// A bound on each read that only turns a hang into a failure: seconds for a native program, a
+// long one under wine or a sanitizer, which start and run many times slower.
+int wait_ms() {
+#if defined(__SANITIZE_THREAD__) || defined(__SANITIZE_ADDRESS__)
+    return 120000;
+#else
+    const char* command = getenv("TOLVANE_ENGINE");
+    return command != nullptr && strstr(command, "wine") != nullptr ? 120000 : 20000;
+#endif
+}
 
-// The words of the command that runs the program under test.
+}  // namespace
+
 std::vector<std::string> engine_command() {
     std::vector<std::string> words;
     const char* command = getenv("TOLVANE_ENGINE");
@@ -28,22 +39,20 @@ std::vector<std::string> engine_command() {
     return words;
 }
 
-// Standard input is a pipe of ours, or the file `input_file` when one is given.
-bool start(Session* s, const std::string& ini, const std::vector<std::string>& args,
-           const std::string* input_file) {
+bool session_open(Session* s, const std::string& ini) {
     char pattern[] = "/tmp/tolvane_shell_XXXXXX";
-    int in_pipe[2], out_pipe[2];
-    if (mkdtemp(pattern) == nullptr || pipe(in_pipe) != 0 || pipe(out_pipe) != 0) return false;
+    if (mkdtemp(pattern) == nullptr) return false;
     s->directory = pattern;
     if (!ini.empty()) std::ofstream(s->directory + "/tolvane.ini") << ini;
-    if (input_file != nullptr) {
-        std::ofstream(s->directory + "/input.txt", std::ios::binary) << *input_file;
-        close(in_pipe[0]);
-        in_pipe[0] = open((s->directory + "/input.txt").c_str(), O_RDONLY);
-        if (in_pipe[0] < 0) return false;
-    }
-    std::vector<std::string> words = engine_command();
-    for (const std::string& a : args) words.push_back(a);
+    return true;
+}
+
+bool session_launch(Session* s, const std::vector<std::string>& command) {
+    int in_pipe[2], out_pipe[2];
+    // Our ends are closed in every later child, or another session's program would hold this
+    // one's input open after we close it.
+    if (pipe2(in_pipe, O_CLOEXEC) != 0 || pipe2(out_pipe, O_CLOEXEC) != 0) return false;
+    std::vector<std::string> words = command;
     std::vector<char*> argv;
     for (std::string& word : words) argv.push_back(word.data());
     argv.push_back(nullptr);
@@ -55,35 +64,21 @@ bool start(Session* s, const std::string& ini, const std::vector<std::string>& a
         dup2(out_pipe[1], STDOUT_FILENO);
         dup2(out_pipe[1], STDERR_FILENO);
         for (int fd : {in_pipe[0], in_pipe[1], out_pipe[0], out_pipe[1]}) close(fd);
-        if (chdir(pattern) != 0) _exit(126);
+        if (chdir(s->directory.c_str()) != 0) _exit(126);
         execvp(argv[0], argv.data());
         _exit(127);
     }
     close(in_pipe[0]);
     close(out_pipe[1]);
     s->to_child = in_pipe[1];
-    if (input_file != nullptr) {
-        close(s->to_child);
-        s->to_child = -1;
-    }
     s->from_child = out_pipe[0];
     return true;
 }
 
-}  // namespace
-
 bool session_start(Session* s, const std::string& ini, const std::vector<std::string>& args) {
-    return start(s, ini, args, nullptr);
-}
-
-bool session_start_with_file(Session* s, const std::string& input, const std::string& ini) {
-    return start(s, ini, {}, &input);
-}
-
-std::string session_engine_folder() {
-    std::string engine = engine_command().back();
-    size_t slash = engine.find_last_of('/');
-    return slash == std::string::npos ? "." : engine.substr(0, slash);
+    std::vector<std::string> words = engine_command();
+    words.insert(words.end(), args.begin(), args.end());
+    return session_open(s, ini) && session_launch(s, words);
 }
 
 void session_send(Session* s, const std::string& line) {
@@ -108,7 +103,7 @@ bool session_line(Session* s, std::string* line) {
             return true;
         }
         pollfd fd = {s->from_child, POLLIN, 0};
-        if (s->ended || poll(&fd, 1, WAIT_MS) <= 0) return false;
+        if (s->ended || poll(&fd, 1, wait_ms()) <= 0) return false;
         char buffer[4096];
         ssize_t n = read(s->from_child, buffer, sizeof buffer);
         if (n <= 0) s->ended = true;
@@ -118,50 +113,40 @@ bool session_line(Session* s, std::string* line) {
 
 bool session_expect(Session* s, const std::string& prefix) {
     std::string line;
-    while (session_line(s, &line)) {
-        while (line.rfind("tolvane> ", 0) == 0) line.erase(0, 9);  // console prompts
+    while (session_line(s, &line))
         if (line.rfind(prefix, 0) == 0) return true;
-    }
     return false;
 }
 
 std::string session_until(Session* s, const std::string& prefix) {
-    std::string text, line;
-    while (session_line(s, &line)) {
-        text += line + "\n";
-        if (line.rfind(prefix, 0) == 0) return text;
-    }
-    ADD_FAILURE() << "no line starting with " << prefix << " after: " << text;
-    return text;
-}
-
-std::string session_exchange(Session* s, const std::vector<std::string>& lines) {
-    static int counter = 100;
-    std::string pong = "pong " + std::to_string(++counter);
-    for (const std::string& line : lines) session_send(s, line);
-    session_send(s, "ping " + std::to_string(counter));
-    std::string text, line;
-    while (session_line(s, &line)) {
-        if (line == pong) return text;
-        text += line + "\n";
-    }
-    ADD_FAILURE() << "no " << pong << " after: " << text;
-    return text;
+    size_t from = s->transcript.size();
+    if (!session_expect(s, prefix)) ADD_FAILURE() << "no line starting with " << prefix << " after: " << s->transcript;
+    return s->transcript.substr(from);
 }
 
 int session_finish(Session* s) {
     if (s->to_child >= 0) close(s->to_child);
     s->to_child = -1;
     std::string line;
-    while (session_line(s, &line)) {
+    while (s->from_child >= 0 && session_line(s, &line)) {
     }
-    if (!s->ended) kill(s->pid, SIGKILL);
-    int status = 0;
-    waitpid(s->pid, &status, 0);
-    close(s->from_child);
+    int status = -1;
+    if (s->pid > 0) {
+        if (!s->ended) kill(s->pid, SIGKILL);
+        waitpid(s->pid, &status, 0);
+    }
+    s->pid = -1;
+    if (s->from_child >= 0) close(s->from_child);
+    s->from_child = -1;
     std::error_code ignored;
-    std::filesystem::remove_all(s->directory, ignored);
+    if (!s->directory.empty()) std::filesystem::remove_all(s->directory, ignored);
+    s->directory.clear();
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+Session::~Session() {
+    if (pid > 0) kill(pid, SIGKILL);
+    if (pid > 0 || !directory.empty()) session_finish(this);
 }
 
 int count_of(const std::string& text, const std::string& needle) {
@@ -169,4 +154,9 @@ int count_of(const std::string& text, const std::string& needle) {
     for (size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1))
         count++;
     return count;
+}
+
+std::string first_match(const std::string& text, const std::string& regex) {
+    std::smatch m;
+    return std::regex_search(text, m, std::regex(regex)) ? m[1].str() : "";
 }
