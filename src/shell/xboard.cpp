@@ -18,11 +18,12 @@ constexpr const char* FEATURE_LINE =
     "variants=\"normal,nocastle,fischerandom\" colors=0 ics=1\n";
 // What the engine offers beyond the line above: several search threads, set by "cores", root
 // moves left out of the search by "exclude" and "include", a memory budget for the tables
-// ("memory"), and several lines ("option Multi-PV=N"; the current setting is the default the
-// interface shows, then the range).
+// ("memory"), and several lines ("option MultiPV=N": the name XBoard's engine-output window
+// sets with its "fewer / more" buttons; the current setting is the default it shows, then the range).
 constexpr const char* EXTRA_FEATURE_LINE =
-    "feature smp=1 exclude=1 memory=1 option=\"Multi-PV -spin %d 1 %d\"\n";
-constexpr const char* MULTI_PV_OPTION = "Multi-PV";
+    "feature smp=1 exclude=1 memory=1 option=\"MultiPV -spin %d 1 %d\"\n";
+constexpr const char* MULTI_PV_OPTION = "MultiPV";
+constexpr const char* MULTI_PV_SPELLING = "Multi-PV";  // as WinBoard's documents write it
 
 constexpr int HINT_TIME_MS = 5000;
 constexpr int HINT_DEPTH = 100;
@@ -276,7 +277,7 @@ void option_command(const char* line) {
     char* value = strchr(text, '=');
     if (value != nullptr) *value++ = '\0';
     for (size_t n = strlen(text); n > 0 && (text[n - 1] == ' ' || text[n - 1] == '\t'); n--) text[n - 1] = '\0';
-    if (strcmp(text, MULTI_PV_OPTION) != 0) {
+    if (strcmp(text, MULTI_PV_OPTION) != 0 && strcmp(text, MULTI_PV_SPELLING) != 0) {
         printf("Error (unknown option): %s\n", text);
         return;
     }

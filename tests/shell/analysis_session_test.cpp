@@ -101,14 +101,14 @@ TEST(AnalysisSession, CurrentMoveOnlyInALongSearch) {
 }
 
 // xboard analysis: exclude takes the best move out and another becomes best, a bad move gets one
-// message while the analysis goes on, include all brings the best move back; Multi-PV 3 gives
+// message while the analysis goes on, include all brings the best move back; MultiPV 3 gives
 // three lines per depth, best first; memory is fitted or refused.
 TEST(AnalysisSession, XboardExcludeMultiPvAndMemory) {
     Session s;
     ASSERT_TRUE(session_start(&s, "path ./no-bitbases/\n"));
     session_send(&s, "xboard");
     std::string out = session_exchange(&s, {"protover 2"});
-    EXPECT_NE(out.find("exclude=1 memory=1 option=\"Multi-PV -spin 1 1 256\""), std::string::npos) << out;
+    EXPECT_NE(out.find("exclude=1 memory=1 option=\"MultiPV -spin 1 1 256\""), std::string::npos) << out;
     out = session_exchange(&s, {"memory 1", "memory 64", "memory 99999999", "exclude", "option Nothing=1"});
     EXPECT_EQ(count_of(out, "\n"), 4) << out;  // one line per refusal, none for the budget that fits
     EXPECT_NE(out.find("Error (memory must be 2 to "), std::string::npos) << out;
@@ -144,7 +144,7 @@ TEST(AnalysisSession, XboardExcludeMultiPvAndMemory) {
 
     // The engine's own move with three lines: every depth's lines together, scores falling. The
     // choice of moves went with the position it was made for.
-    session_exchange(&s, {"exclude a1a8", "setboard " + MATE_IN_ONE, "option Multi-PV=3", "sd 5"});
+    session_exchange(&s, {"exclude a1a8", "setboard " + MATE_IN_ONE, "option MultiPV=3", "sd 5"});
     session_send(&s, "go");
     std::vector<Thought> lines;
     ASSERT_TRUE(read_until(&s, [&](const std::string& line) {
