@@ -72,6 +72,7 @@ stop_gui() {
 cleanup() {
     stop_gui
     stop_display
+    rm -rf "$work"
 }
 trap cleanup EXIT
 trap 'exit 1' INT TERM
