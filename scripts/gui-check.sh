@@ -273,7 +273,7 @@ run_xboard() { # mode: native (Tolvane speaks xboard) or uci (through PolyGlot)
         options="MultiPV=3"
     else
         first=$shim
-        options="Multi-PV=3"
+        options="MultiPV=3"
     fi
     start_display 63
     start_gui "$home" xboard -fcp "$first" -fd "$home" -initialMode Analysis -firstOptions "$options" \
