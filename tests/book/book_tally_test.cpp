@@ -2,8 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <random>
-#include <set>
 
 #include "book/book_fixture.h"
 
@@ -21,76 +19,7 @@ struct Built {
     int positions = 0;
     BookTallyCounts counts;
     std::string errors;  // standard error while reading
-    Bytes book;
 };
-
-// The legal moves of game, promotions left out.
-std::vector<Move> legal_moves() {
-    MoveList list;
-    std::vector<Move> legal;
-    for (int i = 0, n = generate_moves(game, list); i < n; i++) {
-        if (list[i].type >= MOVE_PROMOTE_QUEEN || !make_move(game, list[i])) continue;
-        unmake_move(game);
-        legal.push_back(list[i]);
-    }
-    return legal;
-}
-
-std::string move_text(Move move) {
-    char text[MOVE_TEXT_SIZE];
-    format_move(game, text, move, NOTATION_THINKING);
-    return text;
-}
-
-// Games that fill memory with moves played once. Each starts 1. a3 a6 2. X Y with a pair (X, Y)
-// of its own and goes on at random, never with a move already played in the same position by an
-// earlier game. The openings come as short games of their own, played twice, so that every move
-// the games share is played often enough.
-struct Noise {
-    std::string openings, games;
-};
-
-Noise noise_games(int count, uint32_t seed) {
-    std::mt19937 random(seed);
-    std::set<std::string> played;  // position text and move
-    Noise noise;
-    set_book_start_position();
-    auto play = [](const char* word) {
-        Move move;
-        EXPECT_EQ(play_san_move(word, &move), SAN_OK);
-    };
-    play("a3");
-    play("a6");
-    int made = 0;
-    for (Move x : legal_moves()) {
-        make_move(game, x);
-        for (Move y : legal_moves()) {
-            if (made == count) break;
-            make_move(game, y);
-            const std::string opening = "1. a3 a6 2. " + move_text(x) + " " + move_text(y);
-            noise.openings += repeat(2, opening + " 1/2-1/2");
-            std::string record = opening;
-            for (int ply = 4; ply < 24; ply++) {
-                char text[BOOK_TEXT_SIZE];
-                book_position_text(text);
-                std::vector<Move> moves = legal_moves();
-                std::shuffle(moves.begin(), moves.end(), random);
-                auto fresh = std::find_if(moves.begin(), moves.end(),
-                                          [&](Move m) { return played.insert(text + move_text(m)).second; });
-                if (fresh == moves.end()) break;
-                record += ' ';
-                record += move_text(*fresh);
-                make_move(game, *fresh);
-            }
-            noise.games += record + " 1/2-1/2\n\n";
-            while (game.game_ply > 3) unmake_move(game);
-            made++;
-        }
-        unmake_move(game);
-    }
-    while (game.game_ply > 0) unmake_move(game);
-    return noise;
-}
 
 class BookTally : public ::testing::Test {
 protected:
@@ -114,14 +43,14 @@ protected:
         built.errors = testing::internal::GetCapturedStderr();
         std::fclose(file);
         built.positions = book_tally_to_tree(options.min_count);
-        built.book.resize(book_tree_encode(nullptr, 0));
-        book_tree_encode(built.book.data(), built.book.size());
-        install(&main_book, &main_book_size, built.book);
+        Bytes book(book_tree_encode(nullptr, 0));
+        book_tree_encode(book.data(), book.size());
+        install(&main_book, &main_book_size, book);
         return built;
     }
 
-    // The candidates the engine finds after the moves, in its order, with draw r's choice first.
-    static Moves after(const char* moves, int r = 0) {
+    // The candidates the engine finds after the moves, in its order, with the first draw's choice first.
+    static Moves after(const char* moves) {
         EXPECT_EQ(game.game_ply, 0);  // the tally leaves the board at the start
         char word[PGN_WORD_SIZE];
         for (const char* c = moves; std::sscanf(c, "%63s", word) == 1; c = std::strstr(c, word) + std::strlen(word)) {
@@ -131,7 +60,7 @@ protected:
         char text[BOOK_TEXT_SIZE];
         book_position_text(text);
         BookProbe probe;
-        probe_book_with_draw(text, r, &probe);
+        probe_book_with_draw(text, 0, &probe);
         Moves found = candidates(probe);
         if (probe.count) found.insert(found.begin(), std::string(probe.from_text) + probe.to_text);
         while (game.game_ply > 0) unmake_move(game);
@@ -196,7 +125,6 @@ TEST_F(BookTally, BadGamesAmongGoodOnesKeepWhatCameBeforeTheFault) {
               "games.pgn:9: unreadable move: Zz9\n"
               "games.pgn:12: ambiguous move: Ne3\n"
               "games.pgn:15: illegal move: e5\n");
-    EXPECT_EQ(built.counts.used, 5);
     // Nc6 was played in the good games and before the unreadable move; Nf6 before Ke3 and Ne3.
     EXPECT_EQ(after("e4 e5 Nf3"), Moves({"b8c6", "b8c6", "g8f6"}));
     EXPECT_EQ(book_tree_records(), 5);  // nothing after a fault: Bb5 is not there, Nc3 was played once
@@ -217,27 +145,6 @@ TEST_F(BookTally, APromotionEndsTheGamesBookMovesAndTheRestIsStillChecked) {
     EXPECT_EQ(after("e4 d5 exd5 c6 dxc6 Nf6 cxb7"), Moves({"b8d7", "b8d7"}));
     EXPECT_EQ(after("e4 d5 exd5 c6 dxc6 Nf6 cxb7 Nbd7"), Moves({}));
     EXPECT_EQ(book_tree_records(), 8);
-}
-
-// A budget the collection overflows: what a pass forgets is what the book would have left out.
-TEST_F(BookTally, WithinASmallBudgetTheBookIsTheSameWhenEveryMoveItHoldsRepeats) {
-    const Noise noise = noise_games(300, 7);
-    // Winners' answers behind losers' moves; a French reached first through a rarer order under
-    // 1. e4, so the walk writes it there, behind two moves played once.
-    const std::string games = repeat(5, "1. e4 c5 2. Nf3 d6 3. d4 cxd4 0-1") + repeat(4, "1. e4 e5 2. Nf3 Nc6 1/2-1/2") +
-                              repeat(3, "1. d4 e6 2. e4 d5 3. Nc3 Nf6 1/2-1/2") + "1. e4 e6 2. d4 d5 3. Nc3 1/2-1/2\n\n" +
-                              repeat(2, "1. c4 e5 2. Nc3 Nf6 1-0") + noise.openings + noise.games;
-    Built exact = build(games);
-    EXPECT_EQ(exact.counts.forget_passes, 0);
-    EXPECT_EQ(after("e4 e6 d4"), Moves({"d7d5", "d7d5"}));
-
-    BookTallyOptions small;
-    small.memory = 48 << 10;
-    Built bounded = build(games, small);
-    EXPECT_GT(bounded.counts.forget_passes, 2);
-    EXPECT_EQ(bounded.counts.forgotten_at_most, 1u);
-    EXPECT_EQ(bounded.positions, exact.positions);
-    EXPECT_EQ(bounded.book, exact.book);
 }
 
 }  // namespace
