@@ -90,9 +90,7 @@ TEST_F(BookTally, CandidatesComeMostPlayedFirstThenBestScored) {
 
 TEST_F(BookTally, GamesLeftOutWholeAndCut) {
     const std::string games =
-        repeat(2, "[WhiteElo \"2500\"]\n[BlackElo \"2400\"]\n1. e4 e5 1/2-1/2") +
-        repeat(2, "[WhiteElo \"2500\"]\n[BlackElo \"1900\"]\n1. d4 d5 1/2-1/2") +
-        repeat(2, "1. c4 c5 1/2-1/2") +  // unrated
+        repeat(2, "1. e4 e5 1/2-1/2") + repeat(2, "1. d4 d5 1/2-1/2") + repeat(2, "1. c4 c5 1/2-1/2") +
         repeat(2, "[FEN \"rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1\"]\n1. Nf3 Nf6 1/2-1/2") +
         repeat(2, "[SetUp \"1\"]\n[FEN \"4k3/8/8/8/8/8/4P3/4K3 w - - 0 1\"]\n1. e4 Kd7 1/2-1/2") +
         repeat(2, "[Variant \"Chess960\"]\n1. b3 b6 1/2-1/2") + repeat(2, "[Variant \"Standard\"]\n1. f4 f5 1/2-1/2") +
@@ -101,11 +99,6 @@ TEST_F(BookTally, GamesLeftOutWholeAndCut) {
     EXPECT_EQ(built.counts.used, 10);
     EXPECT_EQ(after(""), Moves({"e2e4", "e2e4", "d2d4", "c2c4", "g1f3", "f2f4"}));
 
-    BookTallyOptions rated;
-    rated.min_elo = 2000;
-    built = build(games, rated);
-    EXPECT_EQ(built.counts.used, 2);
-    EXPECT_EQ(after(""), Moves({"e2e4", "e2e4"}));
 }
 
 TEST_F(BookTally, BadGamesAmongGoodOnesKeepWhatCameBeforeTheFault) {
