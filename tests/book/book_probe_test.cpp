@@ -102,16 +102,6 @@ TEST_F(BookProbeTest, HostileBooksAndTextsStayInsideTheirBuffers) {
     for (const ProbeCase& c : cases) check(c);
 }
 
-TEST_F(BookProbeTest, TheDrawIsInjectableAndTakenMod9999) {
-    EXPECT_EQ(book_choose(0, 5), -1);
-    // 9 picks the second of two.
-    install(&main_book, &main_book_size, example_book());
-    book_draw = [] { return 9999 + 9; };
-    BookProbe result;
-    ASSERT_EQ(probe_book(START_TEXT, &result), 0);
-    EXPECT_EQ(std::string(result.from_text) + result.to_text, "d2d4");
-}
-
 TEST_F(BookProbeTest, BookStepPlaysOnlyMovesTheBoardAllows) {
     init_hash_keys();
     book_loaded = 1;
