@@ -56,8 +56,6 @@ TEST_F(BookProbeTest, LinesAreReplayedToTheProbedPosition) {
         {"example after 1. e4", EX, {}, AFTER_E4, {"e7e5", "c7c5"}},
         {"a move without the playable mark is no candidate", unplayable, {}, START_TEXT, {}},
         {"but the walk goes through it", unplayable, {}, AFTER_E4, {"e7e5"}},
-        {"transposition: 1. g3 Nf6 2. Nf3", book_of_lines({{"g1f3", "g8f6", "g2g3", "g7g6"}}), {},
-         "rnbqkb1r/pppppppp/5n2/8/8/5NP1/PPPPPP1P/RNBQKB1R b ", {"g7g6"}},
         {"short castling", replays, {}, "r1bqk1nr/pppp1ppp/2n5/2b1p3/2B1P3/5N2/PPPP1PPP/RNBQ1RK1 b ", {"g8f6"}},
         {"en passant", replays, {}, "rnbqkbnr/1pp1pppp/p2P4/8/8/8/PPPP1PPP/RNBQKBNR b ", {"c7d6"}},
         {"long castling", replays, {}, "2kr1bnr/pppqpppp/2n5/3p1b2/3P1B2/2N5/PPPQPPPP/2KR1BNR w ", {"a2a3"}},
