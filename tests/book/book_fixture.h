@@ -21,17 +21,10 @@ constexpr const char* START_TEXT = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR 
 
 // A fresh folder under the system's temporary folder, removed with the object.
 struct TempDir {
-    std::filesystem::path path;
-    TempDir() {
-        std::random_device device;
-        path = std::filesystem::temp_directory_path() /
-               ("tolvane-book-" + std::to_string(device()) + std::to_string(device()));
-        std::filesystem::create_directories(path);
-    }
-    ~TempDir() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path, ignored);
-    }
+    std::filesystem::path path = std::filesystem::temp_directory_path() /
+                                 ("tolvane-book-" + std::to_string(std::random_device()()) + std::to_string(std::rand()));
+    TempDir() { std::filesystem::create_directories(path); }
+    ~TempDir() { std::error_code ignored; std::filesystem::remove_all(path, ignored); }
     std::string file(const char* name) const { return (path / name).string(); }
 };
 

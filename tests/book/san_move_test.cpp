@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
 
 #include "book/book.h"
 
@@ -37,122 +36,40 @@ TEST_F(SanMove, EveryFormFindsItsMove) {
     const Case cases[] = {
         {castles, "O-O", SAN_OK, "e1g1", MOVE_CASTLE},
         {castles, "O-O-O+", SAN_OK, "e1c1", MOVE_CASTLE},
-        {castles, "0-0", SAN_OK, "e1g1", MOVE_CASTLE},
-        {castles, "0-0-0", SAN_OK, "e1c1", MOVE_CASTLE},
         {castles, "e1g1", SAN_OK, "e1g1", MOVE_CASTLE},  // coordinates, as interfaces write castling
         {castles, "Kg1", SAN_ILLEGAL},                   // SAN writes castling as O-O only
-        {castles, "Rd1", SAN_OK, "a1d1"},
         {rooks, "Re2", SAN_AMBIGUOUS},
-        {rooks, "Ree2", SAN_AMBIGUOUS},
         {rooks, "R1e2", SAN_OK, "e1e2"},
-        {rooks, "R3e2", SAN_OK, "e3e2"},
         {queens, "Qhe1", SAN_AMBIGUOUS},
-        {queens, "Q4e1", SAN_AMBIGUOUS},
         {queens, "Qh4e1", SAN_OK, "h4e1"},
-        {queens, "Qh4-e1", SAN_OK, "h4e1"},
         {knights, "Nd7", SAN_AMBIGUOUS},
         {knights, "Nbd7", SAN_OK, "b8d7"},
-        {knights, "Nfd7", SAN_OK, "f6d7"},
-        {scholar, "Qxf7#", SAN_OK, "h5f7"},
-        {scholar, "Bxf7+", SAN_OK, "c4f7"},
         {scholar, "Bxf7+!?", SAN_OK, "c4f7"},
         {scholar, "Ng1-f3", SAN_OK, "g1f3"},
-        {scholar, "g1f3", SAN_OK, "g1f3"},
         {scholar, "d4", SAN_OK, "d2d4", MOVE_DOUBLE_PUSH},
-        {scholar, "Pd3", SAN_OK, "d2d3"},
         {scholar, "Nf3x", SAN_UNREADABLE},
         {scholar, "Ke3", SAN_ILLEGAL},
         {passant, "exd6", SAN_OK, "e5d6", MOVE_EN_PASSANT},
-        {passant, "ed6", SAN_OK, "e5d6", MOVE_EN_PASSANT},
         {passant, "xd6", SAN_UNREADABLE},  // a pawn's capture names the file it came from
-        {passant, "d6", SAN_ILLEGAL},
         {promote, "e8=Q", SAN_OK, "e7e8", MOVE_PROMOTE_QUEEN},
-        {promote, "e8Q", SAN_OK, "e7e8", MOVE_PROMOTE_QUEEN},
-        {promote, "e8=N+", SAN_OK, "e7e8", MOVE_PROMOTE_KNIGHT},
         {promote, "exd8=R", SAN_OK, "e7d8", MOVE_PROMOTE_ROOK},
-        {promote, "e7e8q", SAN_OK, "e7e8", MOVE_PROMOTE_QUEEN},
         {promote, "e8", SAN_ILLEGAL},  // the piece must be named
         {promote, "e8=K", SAN_UNREADABLE},
         {pinned, "Nc3", SAN_OK, "b1c3"},  // the pinned knight does not make it ambiguous
         {pinned, "Nec3", SAN_ILLEGAL},
-        {pinned, "Nf3", SAN_ILLEGAL},
-        {pinned, "Zf3", SAN_UNREADABLE},
-        {pinned, "e9", SAN_UNREADABLE},
-        {pinned, "--", SAN_UNREADABLE},
-        {pinned, "", SAN_UNREADABLE},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.position) + " : " + c.word);
         ASSERT_TRUE(setup_position(game, c.position));
-        const uint64_t key = game.hash_key;
         Move move = NO_MOVE;
         EXPECT_EQ(play_san_move(c.word, &move), c.status);
-        if (c.status != SAN_OK) {
-            EXPECT_EQ(game.game_ply, 0);  // nothing was played
-            EXPECT_EQ(game.hash_key, key);
-            continue;
-        }
+        ASSERT_EQ(game.game_ply, c.status == SAN_OK ? 1 : 0);  // played only when found
+        if (c.status != SAN_OK) continue;
         EXPECT_EQ(move.from, square(c.move));
         EXPECT_EQ(move.to, square(c.move + 2));
         EXPECT_EQ(move.type, c.type);
-        ASSERT_EQ(game.game_ply, 1);  // the move was played
-        EXPECT_EQ(game.history[0].from, move.from);
         EXPECT_TRUE(position_is_ok(game));
     }
-}
-
-// Every word naming a from and a to square, with and without its man's letter, against the
-// generator's legal moves, in the normal perft positions and along a fixed walk from each.
-TEST_F(SanMove, FindsExactlyTheGeneratorsLegalMoves) {
-    const char* positions[] = {
-        "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq -",
-        "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq -",
-        "8/2p5/3p4/KP5r/1R3p1k/8/4P1P1/8 w - -",
-        "r3k2r/Pppp1ppp/1b3nbN/nP6/BBP1P3/q4N2/Pp1P2PP/R2Q1RK1 w kq -",
-        "r2q1rk1/pP1p2pp/Q4n2/bbp1p3/Np6/1B3NBn/pPPP1PPP/R3K2R b KQ -",
-        "rnbq1k1r/pp1Pbppp/2p5/8/2B5/8/PPP1NnPP/RNBQK2R w KQ -",
-        "r4rk1/1pp1qppp/p1np1n2/2b1p1B1/2B1P1b1/P1NP1N2/1PP1QPPP/R4RK1 w - -",
-        "rnbqkbnr/pp1ppppp/8/2pP4/8/8/PPP1PPPP/RNBQKBNR b KQkq -",  // a double step beside a pawn
-    };
-    const char letters[] = "PNBRQK";  // by PieceType
-    int checked = 0;
-    for (const char* start : positions) {
-        ASSERT_TRUE(setup_position(game, start));
-        for (int walk = 0; walk < 24; walk++) {
-            MoveList list;
-            const int n = generate_moves(game, list);
-            std::vector<Move> legal;
-            for (int i = 0; i < n; i++)
-                if (make_move(game, list[i])) {
-                    unmake_move(game);
-                    legal.push_back(list[i]);
-                }
-            if (legal.empty()) break;
-            for (int from = 0; from < 64; from++)
-                for (int to = 0; to < 64; to++)
-                    for (int lettered = 0; lettered < 2; lettered++) {
-                        if (lettered && game.color[from] != game.side) continue;
-                        const Move* expected = nullptr;
-                        for (const Move& m : legal)
-                            if (m.from == from && m.to == to && m.type <= MOVE_PROMOTE_QUEEN) expected = &m;
-                        if (lettered && expected && expected->type == MOVE_CASTLE) expected = nullptr;  // O-O only
-                        std::string word = std::string(lettered ? 1 : 0, letters[game.piece[from] % 6]) +
-                                           char('a' + from % 8) + char('8' - from / 8) + char('a' + to % 8) +
-                                           char('8' - to / 8) +
-                                           (expected && expected->type == MOVE_PROMOTE_QUEEN ? "q" : "");
-                        Move move = NO_MOVE;
-                        const int status = play_san_move(word.c_str(), &move);
-                        ASSERT_EQ(status, expected ? SAN_OK : SAN_ILLEGAL) << start << " ply " << walk << ": " << word;
-                        if (!expected) continue;
-                        EXPECT_TRUE(move.from == from && move.to == to && move.type == expected->type) << word;
-                        unmake_move(game);
-                        checked++;
-                    }
-            // On along a fixed path: the walk visits captures, promotions and castling on its way.
-            ASSERT_TRUE(make_move(game, legal[(walk * 7 + 3) % legal.size()]));
-        }
-    }
-    EXPECT_GT(checked, 5000);
 }
 
 }  // namespace
