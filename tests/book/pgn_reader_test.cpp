@@ -63,7 +63,6 @@ TEST(PgnReader, MovetextWordsAndWhatIsPassedOver) {
         {"a percent sign inside a line is no escape", "1. e4 e5 %2. c4\n*", {"e4@1", "e5@1", "%2.@1", "c4@1"}, PGN_UNKNOWN},
         {"Windows line ends and a byte order mark", "\xEF\xBB\xBF[Event \"x\"]\r\n\r\n1. e4\r\ne5 {a\r\nb} Nf3\r\n*\r\n",
          {"e4@3", "e5@4", "Nf3@5"}, PGN_UNKNOWN},
-        {"stray closers", "1. e4 ) } ] e5 *", {"e4@1", "e5@1"}, PGN_UNKNOWN},
         {"an unclosed comment swallows the rest", "1. e4\n2. Nf3 {never closed\n\n[Event \"x\"]\n1. d4 *\n",
          {"e4@1", "Nf3@2"}, PGN_UNKNOWN, "t.pgn:2: comment not closed\n"},
         {"an unclosed variation too", "1. e4 (1. d4 {a } d5\n2. c4\n", {"e4@1"}, PGN_UNKNOWN,
