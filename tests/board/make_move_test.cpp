@@ -32,15 +32,18 @@ TEST_F(MakeMove, CastlingAdmissionAndPlacement) {
         {"r3k2r/8/8/8/8/8/8/R3K2RbKQkq-", false, 4, 2, 2, 3},
         {"4k3/8/8/8/4r3/8/8/R3K2RwKQ-", false, 60, 62},    // in check
         {"4k3/8/8/8/3r1r2/8/8/R3K2RwKQ-", false, 60, 62},  // through an attacked f1
+        {"4k3/8/8/8/3r1r2/8/8/R3K2RwKQ-", false, 60, 58},  // through an attacked d1
         {"4k3/8/8/8/8/8/8/RN2K2RwKQ-", false, 60, 58},     // b1 occupied
         {"4k3/8/8/8/1r6/8/8/R3K2RwKQ-", false, 60, 58, 58, 59},  // b1 attacked is fine
         // Chess960: king b1 with rooks a1 and c1; c1..f1 must be empty and safe.
         {"4k3/8/8/8/8/8/8/RKR5wC-", true, 57, 62, 62, 61},
         {"4k3/8/8/8/4r3/8/8/RKR5wC-", true, 57, 62},
+        {"4k3/8/8/8/8/8/8/RKRN4wC-", true, 57, 62},
         {"4k3/8/8/8/8/8/8/5KR1wG-", true, 61, 62, 62, 61},   // the king lands on its rook's square
         {"4k3/8/8/8/8/8/8/R5KRwHA-", true, 62, 62, 62, 61},  // the king is already on g1
         {"4k3/8/8/8/8/8/8/R4NKRwHA-", true, 62, 62},         // f1 occupied: no room for the rook
         {"4k3/8/8/8/8/8/8/2RK4wC-", true, 59, 58, 58, 59},   // long castling swaps king and rook
+        {"4k3/8/8/8/8/8/8/R1K5wA-", true, 58, 58, 58, 59},
         {"4k3/8/8/8/8/8/8/RNK5wA-", true, 58, 58},           // b1 occupied
     };
     for (const auto& c : cases) {

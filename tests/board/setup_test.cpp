@@ -21,6 +21,7 @@ TEST_F(Setup, EnPassantField) {
         {e5 + "KQkqe3", false, NO_SQUARE, 15},  // wrong rank for White to move
         {"rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNRwKQkqe6", false, NO_SQUARE, 15},     // no black pawn on e5
         {"rnbqkb1r/pppp1ppp/4n3/4p3/4P3/8/PPPP1PPP/RNBQKBNRwKQkqe6", false, NO_SQUARE, 15},  // e6 occupied
+        {"rnbqkbnr/pppp1ppp/8/8/4p3/8/PPPPPPPP/RNBQKBNRbKQkqe3", false, NO_SQUARE, 15},   // no white pawn on e4
         {"rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNRbKQkqe3", false, 44, 15},
         // In HAha notation a lower-case file letter followed by a rank digit is the en-passant square.
         {"rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNRbHAhae3", true, 44, 15},
@@ -82,12 +83,16 @@ TEST_F(Setup, RefusedTextsLeaveEverythingIntact) {
         "",
         "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQ1BNRwkq-",        // no white king
         "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKKNRwkq-",        // two white kings
+        "rnbq1bnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNRwKQ-",        // no black king
+        "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNPwq-",         // a white pawn on rank 1
         "rnbqkbnp/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNRwKQ-",        // a black pawn on rank 8
         "4k3/8/8/8/8/8/4R3/4K3w--",                               // the side not to move in check
         "rnbqkbnrp/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNRwKQkq-",     // a rank of nine squares
         "rnbqkbnr/pppppppp/9/8/8/8/PPPPPPPP/RNBQKBNRwKQkq-",      // digit 9
         "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR/8wKQkq-",    // a ninth rank
         "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNRPwKQkq-",     // a man after 64 squares
+        "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR1wKQkq-",     // a digit after 64 squares
+        "rnbqkbnr/pppppppp/8/8",                                  // fewer than 64 squares
         "rnbqkbnr/ppppppp/8/8/8/8/PPPPPPPP/RNBQKBNRwKQkq-",       // a short rank
         "rnbqkbnr/pppppppp/8/8/3x4/8/PPPPPPPP/RNBQKBNRwKQkq-",    // an unknown letter
         "NNNNNNNN/8/8/8/8/8/PPPPPPPP/K6kw--",                      // 17 white men

@@ -98,6 +98,7 @@ TEST_F(BookProbeTest, HostileBooksAndTextsStayInsideTheirBuffers) {
         {"a line deeper than the line array stops the walk", deep, {}, START_TEXT, {"e2e4"}},
         {"candidates beyond the array are dropped", crowd, {}, START_TEXT, kept},
         {"no end marker", unmarked, {}, START_TEXT, {"e2e4", "d2d4"}},
+        {"half a record at the end", half_record, {}, START_TEXT, {"e2e4", "d2d4"}},
         {"a tournament book ending on a possible odd marker", half_record, {0x00, 0xFF}, START_TEXT,
          {"e2e4", "d2d4"}},
         {"a tournament marker at an odd offset ends that book", {}, odd_marker, START_TEXT, {"c2c4"}},
@@ -105,6 +106,8 @@ TEST_F(BookProbeTest, HostileBooksAndTextsStayInsideTheirBuffers) {
         {"the square counter passes 64", EX, {}, "8/8/8/8/8/8/8/9 w ", {}},
         {"empty text", EX, {}, "", {}, 3},
         {"placement cut short", EX, {}, "rnbqkbnr/pppppppp/8/8", {}, 3},
+        {"no side", EX, {}, "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR", {}, 3},
+        {"no space before the side", EX, {}, "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNRw ", {}, 3},
         {"bad side", EX, {}, "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR x ", {}, 3},
         {"bad piece letter", EX, {}, "rnbqkxnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w ", {}, 3},
     };

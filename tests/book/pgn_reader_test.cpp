@@ -115,6 +115,12 @@ TEST(PgnReader, TagsAndGameBoundaries) {
     EXPECT_EQ(all.games[4].words, Words({"g3@17"}));
     EXPECT_EQ(all.errors, "t.pgn:15: unreadable tag pair\n");
 
+    // Files joined into one stream, each with its byte order mark.
+    all = read_all("\xEF\xBB\xBF" "1. e4 *\r\n\xEF\xBB\xBF[Event \"b\"]\r\n1. d4 *\r\n");
+    ASSERT_EQ(all.games.size(), 2u);
+    EXPECT_EQ(all.games[1].words, Words({"d4@3"}));
+    EXPECT_EQ(all.errors, "");
+
     // Tags alone at the end of the input still make a game; blanks alone make none.
     EXPECT_EQ(read_all("[Event \"x\"]\n").games.size(), 1u);
     EXPECT_EQ(read_all("\n \r\n\t").games.size(), 0u);

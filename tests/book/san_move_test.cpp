@@ -38,6 +38,7 @@ TEST_F(SanMove, EveryFormFindsItsMove) {
     const Case cases[] = {
         {castles, "O-O", SAN_OK, "e1g1", MOVE_CASTLE},
         {castles, "O-O-O+", SAN_OK, "e1c1", MOVE_CASTLE},
+        {castles, "0-0", SAN_OK, "e1g1", MOVE_CASTLE},
         {castles, "0-0-0", SAN_OK, "e1c1", MOVE_CASTLE},
         {castles, "Kg1", SAN_ILLEGAL},                   // SAN writes castling as O-O only
         {rooks, "Re2", SAN_AMBIGUOUS},
@@ -56,9 +57,11 @@ TEST_F(SanMove, EveryFormFindsItsMove) {
         {scholar, "Nf3x", SAN_UNREADABLE},
         {scholar, "Ke3", SAN_ILLEGAL},
         {passant, "exd6", SAN_OK, "e5d6", MOVE_EN_PASSANT},
+        {passant, "ed6", SAN_OK, "e5d6", MOVE_EN_PASSANT},
         {passant, "xd6", SAN_UNREADABLE},  // a pawn's capture names the file it came from
         {passant, "d6", SAN_ILLEGAL},
         {promote, "e8=Q", SAN_OK, "e7e8", MOVE_PROMOTE_QUEEN},
+        {promote, "e8Q", SAN_OK, "e7e8", MOVE_PROMOTE_QUEEN},
         {promote, "e8=N+", SAN_OK, "e7e8", MOVE_PROMOTE_KNIGHT},
         {promote, "exd8=R", SAN_OK, "e7d8", MOVE_PROMOTE_ROOK},
         {promote, "e8", SAN_ILLEGAL},  // the piece must be named
@@ -66,6 +69,7 @@ TEST_F(SanMove, EveryFormFindsItsMove) {
         {pinned, "Nc3", SAN_OK, "b1c3"},  // the pinned knight does not make it ambiguous
         {pinned, "Nec3", SAN_ILLEGAL},
         {pinned, "Zf3", SAN_UNREADABLE},
+        {pinned, "e9", SAN_UNREADABLE},
         {pinned, "--", SAN_UNREADABLE},
         {pinned, "", SAN_UNREADABLE},
     };

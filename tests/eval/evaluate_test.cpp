@@ -18,7 +18,8 @@ protected:
 
 // Insufficient material scores zero before the cache is read; two bishops or a rook do not.
 TEST_F(Evaluate, PawnlessDraws) {
-    for (const char* fen : {"4k3/8/8/8/8/8/8/3NK3 b - -", "1n2k1n1/8/8/8/8/8/8/1N2KN2 w - -",
+    for (const char* fen : {"4k3/8/8/8/8/8/8/4K3 w - -", "4k3/8/8/8/8/8/8/3NK3 b - -", "4k3/8/8/8/8/8/8/3BK3 w - -",
+                            "1n2k1n1/8/8/8/8/8/8/1N2KN2 w - -", "3rk3/8/8/8/8/8/8/3RK3 b - -",
                             "3bk3/8/8/8/8/8/8/2BBK3 w - -", "3rk3/8/8/8/8/8/8/2NRK3 w - -",
                             "2nbk3/8/8/8/8/8/8/3RK3 w - -"}) {
         set(fen);
