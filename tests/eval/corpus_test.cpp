@@ -6,7 +6,6 @@
 // moves one evaluation is caught here. When a change is meant to alter the evaluation, rewrite the
 // scores (the positions stay) with:
 //   eval_tests --gtest_also_run_disabled_tests --gtest_filter=EvalCorpus.DISABLED_Write
-// which, without a corpus file, first plays the games that make the positions.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -17,7 +16,6 @@
 
 #include "board/board.h"
 #include "eval/eval.h"
-#include "search/search.h"
 #include "tools/tools.h"
 
 namespace {
@@ -29,27 +27,6 @@ struct CorpusLine {
     int root[4];                // white pieces, white pawns, black pieces, black pawns
     int score;
 };
-
-std::string placement_and_side() {
-    static const char letters[2][7] = {"pnbrqk", "PNBRQK"};
-    std::string text;
-    for (int row = 0; row < 8; row++) {
-        int empty = 0;
-        for (int file = 0; file < 8; file++) {
-            const int s = row * 8 + file;
-            if (game.piece[s] == EMPTY) {
-                empty++;
-                continue;
-            }
-            if (empty) text += char('0' + empty);
-            empty = 0;
-            text += letters[game.color[s]][game.piece[s]];
-        }
-        if (empty) text += char('0' + empty);
-        if (row < 7) text += '/';
-    }
-    return text + (game.side == WHITE ? " w" : " b");
-}
 
 // The stated settings: full window, no lazy exits, no cache, the given root material.
 int corpus_eval(const int root[4]) {
@@ -87,20 +64,30 @@ int phase_of_position() {
     return total > MIDDLEGAME_MATERIAL ? 0 : total >= ENDGAME_MATERIAL ? 1 : 2;
 }
 
+// The scores that differ from the recorded ones over the lines, the first few reported.
+template <class Lines>
+int wrong_scores(const Lines& lines) {
+    int wrong = 0;
+    for (const CorpusLine& c : lines) {
+        EXPECT_TRUE(set_line(c)) << c.fen;
+        const int score = corpus_eval(c.root);
+        if (score != c.score && ++wrong <= 10) ADD_FAILURE() << c.fen << ": " << score << ", recorded " << c.score;
+    }
+    return wrong;
+}
+
 TEST(EvalCorpus, EveryScoreAsRecorded) {
     init_hash_keys();
     const auto corpus = read_corpus();
     ASSERT_GE(corpus.size(), 3000u) << CORPUS_FILE;
-    int by_phase[3] = {0, 0, 0}, by_side[2] = {0, 0}, wrong = 0;
+    EXPECT_EQ(wrong_scores(corpus), 0) << "evaluations that moved";
+    // The corpus covers every phase and both sides to move.
+    int by_phase[3] = {0, 0, 0}, by_side[2] = {0, 0};
     for (const CorpusLine& c : corpus) {
-        ASSERT_TRUE(set_line(c)) << c.fen;
+        set_line(c);
         by_phase[phase_of_position()]++;
         by_side[game.side]++;
-        const int score = corpus_eval(c.root);
-        if (score != c.score && ++wrong <= 10) ADD_FAILURE() << c.fen << ": " << score << ", recorded " << c.score;
     }
-    EXPECT_EQ(wrong, 0) << "evaluations that moved";
-    // The corpus covers every phase and both sides to move.
     for (int n : by_phase) EXPECT_GE(n, 300);
     for (int n : by_side) EXPECT_GE(n, 1000);
 }
@@ -109,71 +96,16 @@ TEST(EvalCorpus, EveryScoreAsRecorded) {
 // second pass meets every structure again), must give the recorded scores.
 TEST(EvalCorpus, SameScoresInAnyOrder) {
     init_hash_keys();
-    auto corpus = read_corpus();
+    const auto corpus = read_corpus();
     ASSERT_GE(corpus.size(), 3000u) << CORPUS_FILE;
-    int wrong = 0;
-    for (int pass = 0; pass < 2; pass++) {
-        for (auto it = corpus.rbegin(); it != corpus.rend(); ++it) {
-            ASSERT_TRUE(set_line(*it)) << it->fen;
-            const int score = corpus_eval(it->root);
-            if (score != it->score && ++wrong <= 10) ADD_FAILURE() << it->fen << ": " << score << ", recorded " << it->score;
-        }
-    }
-    EXPECT_EQ(wrong, 0) << "evaluations that moved";
-}
-
-// --- Writing the corpus -------------------------------------------------------------------------
-
-// A fixed generator, so the corpus is the same on every machine.
-uint32_t next_random(uint64_t* state) {
-    *state = *state * 6364136223846793005ULL + 1442695040888963407ULL;
-    return static_cast<uint32_t>(*state >> 33);
-}
-
-std::vector<Move> legal_moves() {
-    Move list[MAX_MOVES];
-    std::vector<Move> legal;
-    const int n = generate_moves(game, list);
-    for (int i = 0; i < n; i++)
-        if (make_move(game, list[i])) {
-            unmake_move(game);
-            legal.push_back(list[i]);
-        }
-    return legal;
-}
-
-// Seeded random games from the start position and the test positions; every fifth position is kept.
-std::vector<CorpusLine> play_corpus_games() {
-    constexpr int GAMES_PER_START = 6;
-    constexpr int MAX_GAME_LENGTH = 240;
-    constexpr int KEEP_EVERY = 5;
-    std::vector<std::string> starts = {"rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNRwKQkq-"};
-    for (int i = 0; i < TEST_POSITION_COUNT; i++) starts.push_back(test_position(i));
-    std::vector<CorpusLine> lines;
-    uint64_t state = 20240611;
-    for (const std::string& start : starts) {
-        for (int g = 0; g < GAMES_PER_START; g++) {
-            set_variant("normal");
-            if (!setup_position(game, start.c_str())) continue;
-            CorpusLine c = {"", {game.piece_material[WHITE], game.pawn_material[WHITE], game.piece_material[BLACK],
-                                 game.pawn_material[BLACK]}, 0};
-            for (int ply = 0; ply < MAX_GAME_LENGTH && game.fifty < 100; ply++) {
-                const auto moves = legal_moves();
-                if (moves.empty()) break;
-                make_move(game, moves[next_random(&state) % moves.size()]);
-                if (ply % KEEP_EVERY != KEEP_EVERY - 1) continue;
-                c.fen = placement_and_side();
-                lines.push_back(c);
-            }
-        }
-    }
-    return lines;
+    const std::vector<CorpusLine> backwards(corpus.rbegin(), corpus.rend());
+    EXPECT_EQ(wrong_scores(backwards) + wrong_scores(backwards), 0) << "evaluations that moved";
 }
 
 TEST(EvalCorpus, DISABLED_Write) {
     init_hash_keys();
-    std::vector<CorpusLine> corpus = read_corpus();
-    if (corpus.empty()) corpus = play_corpus_games();
+    const std::vector<CorpusLine> corpus = read_corpus();
+    ASSERT_FALSE(corpus.empty()) << CORPUS_FILE;
     std::ofstream out(CORPUS_FILE);
     out << "# Evaluation corpus: placement, side ;root white pieces, white pawns, black pieces, black pawns\n"
            "# ;eval the score for the side to move, with the full window, lazy exits off and no cache.\n"

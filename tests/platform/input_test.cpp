@@ -34,18 +34,12 @@ protected:
     }
 };
 
-TEST_F(InputThroughPipe, PendingSeesALineWithoutConsumingIt) {
+// Polling does not consume a line; a line already in our buffer, invisible to poll(), counts.
+TEST_F(InputThroughPipe, PendingSeesLinesWithoutConsumingThem) {
     EXPECT_FALSE(input_pending());
-    send("ping 1\n");
-    EXPECT_TRUE(input_pending());
-    EXPECT_TRUE(input_pending()) << "polling must not consume the line";
-    EXPECT_EQ(next_line(), "ping 1");
-    EXPECT_FALSE(input_pending());
-}
-
-TEST_F(InputThroughPipe, LinesAlreadyBufferedStillCountAsPending) {
-    // Both lines arrive in one read; the second stays in our buffer, invisible to poll().
     send("first\nsecond\n");
+    EXPECT_TRUE(input_pending());
+    EXPECT_TRUE(input_pending());
     EXPECT_EQ(next_line(), "first");
     EXPECT_TRUE(input_pending());
     EXPECT_EQ(next_line(), "second");
@@ -68,9 +62,7 @@ TEST_F(InputThroughPipe, PeekShowsAWholeLineAndLeavesIt) {
     EXPECT_EQ(next_line(), "next");
 }
 
-TEST_F(InputThroughPipe, CarriageReturnsAndOverlongLines) {
-    send("crlf\r\n");
-    EXPECT_EQ(next_line(), "crlf");
+TEST_F(InputThroughPipe, OverlongLines) {
     send(std::string(300, 'x') + "\nafter\n");
     EXPECT_EQ(next_line(16), std::string(15, 'x')) << "cut to the buffer, the rest dropped";
     EXPECT_EQ(next_line(), "after");
@@ -114,12 +106,6 @@ TEST_F(InputThroughPipe, EndOfInputIsPendingAndEndsReading) {
     EXPECT_TRUE(input_pending()) << "a closed pipe counts as pending input";
     EXPECT_EQ(next_line(), "<eof>");
     EXPECT_EQ(next_line(), "<eof>");
-}
-
-TEST(Clock, IsMonotonic) {
-    int64_t a = now_ms();
-    int64_t b = now_ms();
-    EXPECT_LE(a, b);
 }
 
 }  // namespace

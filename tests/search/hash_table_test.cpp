@@ -1,4 +1,6 @@
 // The tables' sizes, the store and replacement rule and the conversion of mate scores.
+#include <random>
+
 #include "search/helpers.h"
 #include "search/parameters.h"
 
@@ -29,18 +31,12 @@ TEST(TableSizes, SlotIndexIsTheRemainder) {
     const uint32_t sizes[] = {1, 2, 3, 7, 1u << 14, DEFAULT_ECACHE_ENTRIES, DEFAULT_HASH_ENTRIES,
                               hash_entries_for_mb(MAX_TABLE_MEGABYTES), ecache_entries_for_mb(MAX_TABLE_MEGABYTES),
                               0x7fffffffu, 0xffffffffu};
-    uint64_t state = 0x9e3779b97f4a7c15ull;
+    std::mt19937_64 random(0x9e3779b97f4a7c15ull);
     for (const uint32_t slots : sizes) {
         const SlotIndex index(slots);
         std::vector<uint64_t> keys = {0, 1, slots - 1ull, slots, slots + 1ull, ~0ull, ~0ull - 1, 1ull << 63,
                                       (~0ull / slots) * slots, (~0ull / slots) * slots - 1};
-        for (int i = 0; i < 20000; i++) {
-            state += 0x9e3779b97f4a7c15ull;  // splitmix64
-            uint64_t z = state;
-            z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ull;
-            z = (z ^ (z >> 27)) * 0x94d049bb133111ebull;
-            keys.push_back(z ^ (z >> 31));
-        }
+        for (int i = 0; i < 20000; i++) keys.push_back(random());
         for (const uint64_t key : keys) ASSERT_EQ(index.of(key), key % slots) << key << " % " << slots;
     }
 }

@@ -1,5 +1,4 @@
 // Search results that catch real faults: mate distances, draws, bounds, restored positions, stops.
-#include <random>
 #include <sstream>
 
 #include "search/helpers.h"
@@ -206,35 +205,6 @@ std::string thinking(int mode, const char* variant, const std::vector<Move>& lin
     testing::internal::CaptureStdout();
     print_thinking(t, score);
     return testing::internal::GetCapturedStdout();
-}
-
-// The picker's order, ties included, is part of the tree. On random lists of every length up to
-// 70, scores drawn from a few values (many ties) or from a wide range, with and without the last
-// pick's score as a ceiling (the searches pass it), the order must be the plain one: the first of
-// the highest picked, swapped with the move it passes.
-TEST(Search, PickerOrderOnLongLists) {
-    std::mt19937 random(15);
-    for (int round = 0; round < 2000; round++) {
-        const int count = round % 71;
-        const int spread = round % 2 == 0 ? 4 : 3000000;
-        std::vector<Move> list, plain;
-        for (int i = 0; i < count; i++) {
-            const int score = int(random() % spread) - spread / 4;
-            list.push_back({i, 0, MOVE_NORMAL, score});
-        }
-        plain = list;
-        const bool with_ceiling = round % 3 != 0;
-        int ceiling = INT_MAX;
-        for (int i = 0; i < count; i++) {
-            pick_next_move(list.data(), count, i, ceiling);
-            int best = i;
-            for (int j = i + 1; j < count; j++)
-                if (plain[j].score > plain[best].score) best = j;
-            std::swap(plain[i], plain[best]);
-            ASSERT_EQ(list[i].from, plain[i].from) << "round " << round << ", pick " << i;
-            if (with_ceiling) ceiling = list[i].score;
-        }
-    }
 }
 
 TEST(Thinking, LineFormat) {

@@ -7,14 +7,13 @@
 
 #include <cstdint>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "board/board.h"
 #include "egbb/egbb.h"
 #include "search/search.h"
+#include "tools/tools.h"
 
 namespace {
 
@@ -22,29 +21,15 @@ constexpr int64_t BROAD_SIGNATURE_NODES = 1999262;
 
 bool no_input() { return false; }
 
+// Positions of an EPD file in tests/data, each with its ";depth N" or the default depth.
 struct SignatureCase {
-    std::string fen;
-    bool chess960 = false;
-    int depth = 0;
+    EpdLine line;
+    int depth;
 };
-
-// Positions of an EPD file in tests/data: the four FEN fields, then ";depth N" where given, else
-// the default depth.
 std::vector<SignatureCase> read_positions(const char* name, int default_depth) {
     std::vector<SignatureCase> cases;
-    std::ifstream file(std::string(TOLVANE_TEST_DATA) + "/" + name);
-    std::string line;
-    while (std::getline(file, line)) {
-        if (line.empty() || line[0] == '#') continue;
-        SignatureCase c;
-        std::istringstream fields(line);
-        std::string placement, side, rights, ep, tag;
-        fields >> placement >> side >> rights >> ep >> tag;
-        if (tag != ";depth" || !(fields >> c.depth)) c.depth = default_depth;
-        c.fen = placement + " " + side + " " + rights + " " + ep;
-        for (char r : rights) c.chess960 |= (r >= 'A' && r <= 'H') || (r >= 'a' && r <= 'h');
-        cases.push_back(c);
-    }
+    for (const EpdLine& line : read_epd(std::string(TOLVANE_TEST_DATA) + "/" + name))
+        cases.push_back({line, int(line.number("depth", default_depth))});
     return cases;
 }
 
@@ -85,8 +70,7 @@ TEST(Threads, EveryCountPlaysLegalLinesAndOneThreadPlaysAsBefore) {
         ASSERT_TRUE(set_search_threads(threads));
         for (size_t i = 0; i < cases.size(); i++) {
             const SignatureCase& c = cases[i];
-            set_variant(c.chess960 ? "fischerandom" : "normal");
-            ASSERT_TRUE(setup_position(game, c.fen.c_str())) << c.fen;
+            ASSERT_TRUE(setup_epd(c.line)) << c.line.fen;
             clear_tables();
             set_fixed_limits(NO_TIME_LIMIT_MS, c.depth);
             search_mode = MODE_THINK;
@@ -94,11 +78,11 @@ TEST(Threads, EveryCountPlaysLegalLinesAndOneThreadPlaysAsBefore) {
             const Move m = root_search(EMPTY);
             testing::internal::GetCapturedStdout();
             const SearchThread& t = main_thread();
-            EXPECT_TRUE(playable(&m, 1) || (m.from == 0 && m.to == 0 && !has_legal_move(game))) << c.fen;
-            EXPECT_TRUE(same_move(t.pv[0][0], m) && playable(t.pv[0], t.pv_length[0])) << threads << " " << c.fen;
+            EXPECT_TRUE(playable(&m, 1) || (m.from == 0 && m.to == 0 && !has_legal_move(game))) << c.line.fen;
+            EXPECT_TRUE(same_move(t.pv[0][0], m) && playable(t.pv[0], t.pv_length[0])) << threads << " " << c.line.fen;
             if (threads > 1) continue;
             if (one_thread.size() < cases.size()) one_thread.push_back(searched_nodes());
-            else EXPECT_EQ(searched_nodes(), one_thread[i]) << c.fen;
+            else EXPECT_EQ(searched_nodes(), one_thread[i]) << c.line.fen;
         }
     }
     unload_bitbases();
@@ -113,17 +97,16 @@ TEST(BroadSignature, SummedNodeCountAtFixedDepths) {
     int64_t total = 0;
     std::string counts;
     for (const SignatureCase& c : cases) {
-        set_variant(c.chess960 ? "fischerandom" : "normal");
-        ASSERT_TRUE(setup_position(game, c.fen.c_str())) << c.fen;
+        ASSERT_TRUE(setup_epd(c.line)) << c.line.fen;
         clear_tables();
         set_fixed_limits(NO_TIME_LIMIT_MS, c.depth);
         search_mode = MODE_THINK;
         testing::internal::CaptureStdout();
         root_search(EMPTY);
         testing::internal::GetCapturedStdout();
-        EXPECT_EQ(stop_search, 0) << c.fen;
+        EXPECT_EQ(stop_search, 0) << c.line.fen;
         total += searched_nodes();
-        counts += c.fen + " ;depth " + std::to_string(c.depth) + ": " + std::to_string(searched_nodes()) + "\n";
+        counts += c.line.fen + " ;depth " + std::to_string(c.depth) + ": " + std::to_string(searched_nodes()) + "\n";
     }
     unload_bitbases();
     free_tables();
