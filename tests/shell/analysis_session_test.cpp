@@ -9,14 +9,6 @@
 
 namespace {
 
-// What the xboard lines print: everything before the pong of a ping sent after them.
-std::string session_exchange(Session* s, const std::vector<std::string>& lines) {
-    for (const std::string& line : lines) session_send(s, line);
-    session_send(s, "ping 99");
-    const std::string out = session_until(s, "pong 99");
-    return out.substr(0, out.size() - std::string("pong 99\n").size());
-}
-
 // A mate in one among three captures; the mate is the one best move.
 const std::string MATE_IN_ONE = "6k1/5ppp/8/8/8/8/5PPP/R5K1 w - - 0 1";
 const std::regex THINKING("(\\d+) (-?\\d+) \\d+ \\d+ (\\S+).*");

@@ -12,17 +12,6 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-// Sends the lines and a ping; what came before the pong. Lines are read in order, so their output
-// all comes before it.
-std::string exchange(Session* s, const Lines& lines) {
-    static int counter = 0;
-    for (const std::string& line : lines) session_send(s, line);
-    const std::string pong = "pong " + std::to_string(++counter);
-    session_send(s, "ping " + std::to_string(counter));
-    std::string out = session_until(s, pong);
-    return out.substr(0, out.size() - pong.size() - 1);
-}
-
 // The last line of `out` that starts with `prefix`.
 std::string last_line(const std::string& out, const std::string& prefix) {
     const std::string text = "\n" + out;
@@ -109,7 +98,7 @@ TEST(ThreadsSession, XboardSearchesEndWithAMoveWhateverEndsThem) {
     Session s;
     ASSERT_TRUE(session_start(&s, "path ./no-bitbases/\nthreads 4\n"));
     std::mt19937 random(960);
-    exchange(&s, {"xboard", "protover 2"});
+    session_exchange(&s, {"xboard", "protover 2"});
     for (const char* cores : {"4", "2", "3"}) {
         SCOPED_TRACE(cores);
         for (const std::string& line : Lines{std::string("cores ") + cores, "new", "st 30", "go"}) session_send(&s, line);
@@ -135,7 +124,7 @@ TEST(ThreadsSession, XboardSearchesEndWithAMoveWhateverEndsThem) {
 TEST(PlatformSession, TimedMoveUsesItsTime) {
     Session s;
     ASSERT_TRUE(session_start(&s, "path ./no-bitbases/\n"));
-    exchange(&s, {"xboard", "protover 2", "new", "st 2"});
+    session_exchange(&s, {"xboard", "protover 2", "new", "st 2"});
     const auto start = std::chrono::steady_clock::now();
     session_send(&s, "go");
     const std::string out = session_until(&s, "move ");
@@ -151,14 +140,14 @@ TEST(Xboard, EndlessGameStopsBeforeTheHistoryIsFull) {
     Lines lines = {"xboard", "new", "force"};
     const char* dance[] = {"g1f3", "g8f6", "f3g1", "f6g8"};
     for (int i = 0; i < 4100; i++) lines.push_back(dance[i % 4]);
-    std::string out = exchange(&s, lines);
+    std::string out = session_exchange(&s, lines);
     EXPECT_GT(count_of(out, "Illegal move (game too long): "), 0);
     EXPECT_GT(count_of(out, "1/2-1/2 {Draw by 50 move rule}"), 0);
     EXPECT_EQ(count_of(out, "Illegal move: "), 0);
-    out = exchange(&s, {"sd 3", "hint", "go"});
+    out = session_exchange(&s, {"sd 3", "hint", "go"});
     EXPECT_EQ(count_of(out, "move "), 0) << out;
     EXPECT_EQ(count_of(out, "tellusererror Game too long"), 1) << out;
-    EXPECT_EQ(count_of(exchange(&s, {"new", "sd 2", "e2e4"}), "\nmove "), 1);
+    EXPECT_EQ(count_of(session_exchange(&s, {"new", "sd 2", "e2e4"}), "\nmove "), 1);
 }
 
 // Tolvane against Tolvane, both in force mode but for the one "go" that asks for each move: every
@@ -180,7 +169,7 @@ TEST(SelfPlay, ShortGames) {
             ASSERT_TRUE(session_start(&e, "path ./no-bitbases/\n"));
             Lines lines = {"xboard", "protover 2", "new", "force", "sd 3"};
             lines.insert(lines.end(), g.setup.begin(), g.setup.end());
-            exchange(&e, lines);
+            session_exchange(&e, lines);
         }
         std::string move, out;
         int mover = g.mover, plies = 0;
@@ -188,14 +177,14 @@ TEST(SelfPlay, ShortGames) {
             // The engine searches undisturbed: nothing more is sent until its move line arrives.
             for (const std::string& line : Lines{"force", move, "go"}) session_send(&engines[mover], line);
             out = last_line(session_until(&engines[mover], "move "), "move ") + "\n";
-            out += exchange(&engines[mover], {});  // a result line comes before the pong
+            out += session_exchange(&engines[mover], {});  // a result line comes before the pong
             ASSERT_EQ(count_of(out, "Illegal") + count_of(out, "Error"), 0) << out;
             finished = out.find(" {") != std::string::npos;
             move = first_match(out, "^move (\\S+)");
             ASSERT_FALSE(move.empty()) << out;
         }
         // The last move must be accepted by the other program too.
-        out = exchange(&engines[mover], {"force", move});
+        out = session_exchange(&engines[mover], {"force", move});
         EXPECT_EQ(count_of(out, "Illegal") + count_of(out, "Error"), 0) << out;
         EXPECT_TRUE(out.find(" {") != std::string::npos || g.max_plies <= 120) << plies << " plies";
         for (Session& e : engines) EXPECT_EQ(session_finish(&e), 0);

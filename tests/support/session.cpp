@@ -160,3 +160,12 @@ std::string first_match(const std::string& text, const std::string& regex) {
     std::smatch m;
     return std::regex_search(text, m, std::regex(regex)) ? m[1].str() : "";
 }
+
+std::string session_exchange(Session* s, const std::vector<std::string>& lines) {
+    static int counter = 0;
+    for (const std::string& line : lines) session_send(s, line);
+    const std::string pong = "pong " + std::to_string(++counter);
+    session_send(s, "ping " + std::to_string(counter));
+    std::string out = session_until(s, pong);
+    return out.substr(0, out.size() - pong.size() - 1);
+}

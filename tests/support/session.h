@@ -35,6 +35,9 @@ bool session_line(Session* s, std::string* line);
 bool session_expect(Session* s, const std::string& prefix);
 // Lines up to and including the first that starts with `prefix`; a failure if none came.
 std::string session_until(Session* s, const std::string& prefix);
+// Sends the lines and an xboard ping; what came before the pong. Lines are read in order, so
+// their output all comes before it.
+std::string session_exchange(Session* s, const std::vector<std::string>& lines);
 // Closes the program's input, reads the rest and returns its exit status (-1 if it did not
 // exit normally). The temporary directory is removed.
 int session_finish(Session* s);
