@@ -2,12 +2,16 @@
 # Planted faults: each line of MUTANTS below is applied alone to a scratch copy of the tree,
 # which is rebuilt incrementally and tested; a mutant is "caught" when some test fails.
 #   scripts/mutants.sh [BUILD_DIR]     (default /tmp/tolvane_mutants)
+#   MUTANTS_ONLY=src/board scripts/mutants.sh   runs only the faults whose line matches the pattern
+#   MUTANT_JOBS=2 runs each test pass two tests at a time (a quiet machine only)
 # A mutant whose original text is no longer in its file is "stale" and not counted.
 # Slow (a rebuild and a test run per mutant); not part of `make test` or CI. Runs niced, one job.
 set -u
 root=$(cd "$(dirname "$0")/.." && pwd)
 work=${1:-/tmp/tolvane_mutants}
 timeout_s=${MUTANT_TEST_TIMEOUT:-300}
+only=${MUTANTS_ONLY:-}
+jobs=${MUTANT_JOBS:-1}
 mkdir -p "$work"
 rm -rf "$work/tree" && mkdir -p "$work/tree"
 tar -C "$root" --exclude=./build --exclude=./.git -cf - . | tar -C "$work/tree" -xf -
@@ -68,6 +72,7 @@ LIST
 caught=0; survived=0; stale=0; unbuilt=0
 while IFS= read -r line; do
     [ -z "$line" ] && continue
+    [ -n "$only" ] && ! grep -qE -- "$only" <<<"$line" && continue
     # Fields are split on unescaped '|'; '\|' stands for a literal bar.
     IFS=$'\x01' read -r file original replacement <<<"$(printf '%s' "$line" | sed 's/\\|/\x02/g; s/|/\x01/g; s/\x02/|/g')"
     target="$work/tree/$file"
@@ -81,7 +86,7 @@ while IFS= read -r line; do
     rm -f "$work/last_test.log"
     if ! nice -n 19 cmake --build "$work/build" -j1 >"$work/last_build.log" 2>&1; then
         verdict=unbuilt   # a broken mutant, not a catch: the build log says why
-    elif nice -n 19 ctest --test-dir "$work/build" -j1 --stop-on-failure --timeout "$timeout_s" \
+    elif nice -n 19 ctest --test-dir "$work/build" -j"$jobs" --stop-on-failure --timeout "$timeout_s" \
             >"$work/last_test.log" 2>&1; then
         verdict=survived
     else
