@@ -80,6 +80,15 @@ trap 'exit 1' INT TERM
 shot() { import -window root "$out/$1.png"; }
 click() { xdotool mousemove "$1" "$2" click 1; sleep "${3:-0.7}"; }
 drag() { xdotool mousemove "$1" "$2" mousedown 1 mousemove "$3" "$4" sleep 0.2 mouseup 1; }
+sdrag() { # a slow drag, for GUIs that want to see the piece travel
+    xdotool mousemove "$1" "$2" mousedown 1
+    sleep 0.3
+    xdotool mousemove $((($1 + $3) / 2)) $((($2 + $4) / 2))
+    sleep 0.2
+    xdotool mousemove "$3" "$4"
+    sleep 0.3
+    xdotool mouseup 1
+}
 window_named() { xdotool search --name "^$1\$" 2>/dev/null | head -1; }
 
 # What the log shows of a UCI session: handshake, the most lines seen at one depth, the rate of
@@ -111,6 +120,14 @@ uci_summary() { # log
                    searches, infinite, bestmoves, spent, (spent > 0 ? infos / spent : 0),
                    (spent > 0 ? status / spent : 0), errors
         }' "$1"
+}
+
+# What a UCI GUI sent of a game: the distinct positions, in order, and the last of them (a game
+# that moved on shows the engine's answers in it).
+game_summary() { # log
+    awk '
+        $2 == ">" && $3 == "position" { p = $0; sub(/^.*position /, "", p); if (!(p in seen)) { seen[p] = 1; n++; last = p } }
+        END { printf "%d distinct positions, the last: %s\n", n, last }' "$1"
 }
 
 # The same for xboard's side of an analysis: thinking lines "depth score time nodes pv".
@@ -176,20 +193,26 @@ EOF
     xdotool key Tab
     click 595 735 "$secs"
     shot chessx-analysis
-    # A game: Auto Respond has the analysing engine answer each move, with the move interval
-    # (2 s) as its move time.
+    # A game. The first move by hand; then Auto Respond, whose match dialog wants its OK. From
+    # there the human keeps the side to move (the board turns to Black) and the engine answers
+    # each move. Drags must be slow: a press, move and release in one go does not move a piece.
+    sdrag 555 642 555 554 # 1. e4
+    sleep 2
     click 1093 1005 0.3
-    xdotool key Home Right Right
+    xdotool key Right
     click 149 10
     click 192 238 1
-    for move in "555 642 555 554" "511 642 511 554" "424 686 467 598" "599 686 511 598"; do
-        drag $move
-        sleep 5
+    click 212 365 5
+    # 1... d5, then Nf6, Nxd5 and Bf5 if the engine took on d5 and answered as the line expects.
+    for move in "555 642 555 554" "424 686 467 598" "467 598 555 554" "599 686 467 554"; do
+        sdrag $move
+        sleep 8
     done
     shot chessx-game
     stop_gui
     stop_display
     echo "ChessX: $(uci_summary "$out/chessx.log")"
+    echo "ChessX: game $(game_summary "$out/chessx.log")"
 }
 
 run_pychess() {
@@ -210,6 +233,7 @@ EOF
     cat >"$home/.config/pychess/config" <<EOF
 [General]
 hint_mode = True
+book_depth_max = 0
 spy_mode = False
 analyzer_check = True
 ana_combobox = $sum
@@ -220,13 +244,25 @@ EOF
     start_display 62
     start_gui "$home" pychess --no-version-check
     sleep 15
-    # Welcome screen: a game between two humans; hint mode runs the analyzer beside it.
-    click 528 324 2
+    sleep 5
+    # Welcome screen: a game against Tolvane (5 minutes each); hint mode runs a second Tolvane as
+    # the analyzer beside it, shown in the Hints tab. Then 1. e4, 2. Nf3 and 3. Bc4 by hand.
+    # The opponent list: Human Being, PyChess.py, Tolvane. book_depth_max 0 keeps PyChess's own
+    # book from playing the engine's first moves.
+    click 553 287 2
+    click 528 353 1
+    click 528 347 8
     click 379 508 "$secs" # the Hints tab
     shot pychess-analysis
+    for move in "560 419 560 340" "638 458 599 379" "599 458 482 340"; do
+        sdrag $move
+        sleep 10
+    done
+    shot pychess-game
     stop_gui
     stop_display
     echo "PyChess: $(uci_summary "$out/pychess.log")"
+    echo "PyChess: game $(game_summary "$out/pychess.log")"
 }
 
 run_polyglot() {
