@@ -8,14 +8,7 @@ using namespace board_test;
 class Notation : public BoardTest {};
 
 TEST_F(Notation, EachNotationWritesTheMovesItsProtocolReads) {
-    const struct Case {
-        const char* fen;
-        const char* variant;
-        int from, to, type;
-        const char* move_line;
-        const char* thinking;
-        const char* uci;
-    } cases[] = {
+    const struct { const char *fen, *variant; int from, to, type; const char *move_line, *thinking, *uci; } cases[] = {
         {"r3k2r/8/8/8/8/8/8/R3K2R w KQkq -", "normal", E1, G1, MOVE_CASTLE, "e1g1 ", "e1g1", "e1g1"},
         {"r3k2r/8/8/8/8/8/8/R3K2R b KQkq -", "normal", E8, C8, MOVE_CASTLE, "e8c8 ", "e8c8", "e8c8"},
         {"7k/4P3/8/8/8/8/8/K7 w - -", "normal", E7, E8, MOVE_PROMOTE_QUEEN, "e7e8q", "e7e8=q", "e7e8q"},
@@ -29,7 +22,7 @@ TEST_F(Notation, EachNotationWritesTheMovesItsProtocolReads) {
         {"1r3kr1/pppppppp/8/8/8/8/PPPPPPPP/1R3KR1 b GBgb -", "fischerandom", F8, C8, MOVE_CASTLE, "O-O-O", "O-O-O", "f8b8"},
         {"r3k2r/8/8/8/8/8/8/R3K2R w KQkq -", "fischerandom", E1, G1, MOVE_CASTLE, "O-O", "O-O", "e1h1"},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.fen) + " " + c.uci);
         setup(c.fen, c.variant);
         MoveList list;
@@ -38,13 +31,13 @@ TEST_F(Notation, EachNotationWritesTheMovesItsProtocolReads) {
         for (int i = 0; i < n; i++)
             if (list[i].from == c.from && list[i].to == c.to && list[i].type == c.type) found = &list[i];
         ASSERT_NE(found, nullptr);
-        char text[MOVE_TEXT_SIZE];
-        format_move(game, text, *found, NOTATION_MOVE_LINE);
-        EXPECT_STREQ(text, c.move_line);
-        format_move(game, text, *found, NOTATION_THINKING);
-        EXPECT_STREQ(text, c.thinking);
-        format_move(game, text, *found, NOTATION_UCI);
-        EXPECT_STREQ(text, c.uci);
+        const std::pair<MoveNotation, const char*> notations[] = {
+            {NOTATION_MOVE_LINE, c.move_line}, {NOTATION_THINKING, c.thinking}, {NOTATION_UCI, c.uci}};
+        for (const auto& [notation, expected] : notations) {
+            char text[MOVE_TEXT_SIZE];
+            format_move(game, text, *found, notation);
+            EXPECT_STREQ(text, expected);
+        }
     }
 }
 

@@ -1,4 +1,4 @@
-// The keys from their seed, key updates and the consistency check.
+// The keys from their seed, key updates, the consistency check, and attacks across edges and blockers.
 #include <functional>
 #include <tuple>
 
@@ -18,8 +18,6 @@ TEST_F(PositionState, KeysRestartFromTheSeed) {
     init_hash_keys();
     setup(START_POSITION);
     EXPECT_EQ(std::make_tuple(game.hash_key, zobrist_piece[0], zobrist_ep[63]), std::make_tuple(start_key, piece0, ep63));
-    EXPECT_EQ(std::make_tuple(game.piece_material[WHITE], game.pawn_material[WHITE]),
-              std::make_tuple(game.piece_material[BLACK], game.pawn_material[BLACK]));
 }
 
 TEST_F(PositionState, EnPassantCastlingAndSideEachChangeTheKey) {
@@ -59,9 +57,18 @@ TEST_F(PositionState, ConsistencyCheckSeesEachKindOfFault) {
     for (size_t i = 0; i < std::size(faults); ++i) {
         faults[i]();
         EXPECT_FALSE(position_is_ok(game)) << "fault " << i;
-        restore_board(game, good);
+        std::memcpy(static_cast<void*>(&game), good.bytes, sizeof good.bytes);
     }
     EXPECT_TRUE(position_is_ok(game));
+}
+
+TEST_F(PositionState, IsAttackedAndInCheck) {
+    for (const auto& c : table("attack_cases.txt")) {
+        setup(c[0]);
+        const int defender = c[2] == "w" ? WHITE : BLACK;
+        const int got = c[1] == "king" ? in_check(game, defender) : is_attacked(game, std::stoi(c[1]), defender);
+        EXPECT_EQ(got, std::stoi(c[3])) << c[0] << " square " << c[1];
+    }
 }
 
 }  // namespace
