@@ -73,7 +73,7 @@ inline std::vector<std::vector<std::string>> table(const char* name) {
 inline std::vector<EpdLine> perft_suite() { return read_epd(std::string(TOLVANE_TEST_DATA) + "/perft.epd"); }
 inline std::vector<uint64_t> perft_counts(const EpdLine& line) {
     std::vector<uint64_t> counts;
-    for (long long n; (n = line.number(("D" + std::to_string(counts.size() + 1)).c_str(), -1)) >= 0;) counts.push_back(n);
+    for (char name[] = "D1"; name[1] <= '9' && line.number(name, -1) >= 0; ++name[1]) counts.push_back(line.number(name, -1));
     return counts;
 }
 

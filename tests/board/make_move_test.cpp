@@ -1,6 +1,4 @@
 // Make and unmake: castling admission in both variants, en passant, promotion, the history stack.
-#include <tuple>
-
 #include "board/board_test_support.h"
 
 using namespace board_test;
@@ -53,8 +51,7 @@ TEST_F(MakeMove, EnPassantAndCapturePromotion) {
     try_move({10, 1, MOVE_PROMOTE_KNIGHT, 0}, true);
     EXPECT_EQ(std::make_tuple(game.piece[1], game.piece_material[WHITE], game.piece_material[BLACK], game.fifty),
               std::make_tuple(int(KNIGHT), 315, 0, 0));
-    EXPECT_EQ(game.history[0].captured, ROOK);
-    EXPECT_EQ(game.history[0].hash_key, before_key);
+    EXPECT_EQ(std::make_tuple(game.history[0].captured, game.history[0].hash_key), std::make_tuple(int(ROOK), before_key));
 }
 
 TEST_F(MakeMove, HistoryEntryCountersAndRights) {

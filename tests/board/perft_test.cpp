@@ -23,10 +23,9 @@ TEST_F(PerftSuite, QuickDepthsMatchPublishedCounts) {
         EXPECT_GE(counts.size(), 4u) << c.fen;
         ASSERT_TRUE(setup_epd(c)) << c.fen;
         const BoardBytes root = board_of(game);
-        for (size_t d = 1; d <= counts.size() && counts[d - 1] <= QUICK_NODE_BUDGET; ++d) {
+        for (int d = 1; d <= int(counts.size()) && counts[d - 1] <= QUICK_NODE_BUDGET; ++d) {
             InvariantWalk walk;
-            const int depth = static_cast<int>(d);
-            EXPECT_EQ(counts[d - 1] <= CHECKED_NODE_BUDGET ? walk.run(depth) : perft(depth), counts[d - 1])
+            EXPECT_EQ(counts[d - 1] <= CHECKED_NODE_BUDGET ? walk.run(d) : perft(d), counts[d - 1])
                 << c.fen << " depth " << d;
             EXPECT_EQ(walk.fault, "") << c.fen << " depth " << d;
         }

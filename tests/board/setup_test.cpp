@@ -1,6 +1,4 @@
 // Setup from compact FEN: en passant, both castling notations, the mended faults and every refusal.
-#include <tuple>
-
 #include "board/board_test_support.h"
 
 using namespace board_test;
@@ -39,15 +37,6 @@ TEST_F(Setup, CastlingRightsRooksAndMasks) {
     }
 }
 
-// Setup sets up a position and nothing else: the counters restart, `ply` is kept.
-TEST_F(Setup, SuccessResetsTheCountersOnly) {
-    setup(START_POSITION);
-    ASSERT_EQ(make_move(game, {52, 36, MOVE_DOUBLE_PUSH, 0}), 1);
-    game.ply = 5;
-    ASSERT_TRUE(setup_position(game, "4k3/8/8/8/8/8/8/4K3b--"));
-    EXPECT_EQ(std::make_tuple(game.game_ply, game.fifty, game.ply, game.side), std::make_tuple(0, 0, 5, int(BLACK)));
-}
-
 // Each refusal leaves the position, the history and the variant exactly as they were.
 TEST_F(Setup, RefusedTextsLeaveEverythingIntact) {
     std::vector<std::string> refused = {""};  // and every text of tests/board/refused_setups.txt
@@ -67,14 +56,17 @@ TEST_F(Setup, RefusedTextsLeaveEverythingIntact) {
     }
 }
 
-TEST_F(Setup, MissingSideKeepsThePreviousSide) {
-    setup("4k3/8/8/8/8/8/8/4K3b--");
+// Setup sets up a position and nothing else: the counters restart and `ply` is kept; a text
+// without a side keeps the side; the variant is read again from its text, as a shell might write it.
+TEST_F(Setup, WhatSetupRestartsAndKeeps) {
+    setup(START_POSITION);
+    ASSERT_EQ(make_move(game, {52, 36, MOVE_DOUBLE_PUSH, 0}), 1);
+    game.ply = 5;
+    ASSERT_TRUE(setup_position(game, "4k3/8/8/8/8/8/8/4K3b--"));
+    EXPECT_EQ(std::make_tuple(game.game_ply, game.fifty, game.ply, game.side), std::make_tuple(0, 0, 5, int(BLACK)));
     setup("4k3/8/8/8/8/8/8/4K3");
     EXPECT_EQ(std::make_tuple(game.side, game.castle, game.ep), std::make_tuple(int(BLACK), 0, NO_SQUARE));
-}
-
-TEST_F(Setup, VariantTextIsReadAgainAtSetup) {
-    std::strcpy(Variant, "fischerandom");  // written as text, as a shell might
+    std::strcpy(Variant, "fischerandom");
     ASSERT_TRUE(setup_position(game, "4k3/8/8/8/8/8/8/1R1K2R1wBG-"));
     EXPECT_EQ(variant_kind, VARIANT_FISCHERANDOM);
     EXPECT_EQ(game.castle_rook[0], 62);
