@@ -67,7 +67,7 @@ TEST_F(Setup, WhatSetupRestartsAndKeeps) {
     setup("4k3/8/8/8/8/8/8/4K3");
     EXPECT_EQ(std::make_tuple(game.side, game.castle, game.ep), std::make_tuple(int(BLACK), 0, NO_SQUARE));
     std::strcpy(Variant, "fischerandom");
-    ASSERT_TRUE(setup_position(game, "4k3/8/8/8/8/8/8/1R1K2R1wBG-"));
+    ASSERT_TRUE(setup_position(game, "4k3/8/8/8/8/8/8/1R1K2R1\tw\tBG -"));  // tabs between fields
     EXPECT_EQ(variant_kind, VARIANT_FISCHERANDOM);
     EXPECT_EQ(game.castle_rook[0], 62);
 }
