@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdint>
 #include <cstring>
+#include <fstream>
+#include <iterator>
+#include <sstream>
 #include <string>
 #include <tuple>
 #include <type_traits>
@@ -15,8 +17,6 @@
 #include "tools/tools.h"
 
 namespace board_test {
-
-constexpr const char* KIWIPETE = "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2RwKQkq-";
 
 // Move-ordering memory the tests fill in and hand to the generator, as the search does its own.
 inline OrderingMemory ordering_memory;
@@ -41,7 +41,6 @@ inline BoardBytes board_of(const Position& p) {
     std::memcpy(b.bytes, &p, sizeof b.bytes);
     return b;
 }
-inline void restore_board(Position& p, const BoardBytes& b) { std::memcpy(static_cast<void*>(&p), b.bytes, sizeof b.bytes); }
 inline bool same_position(const BoardBytes& a, const Position& b) { return std::memcmp(a.bytes, &b, sizeof a.bytes) == 0; }
 
 class BoardTest : public ::testing::Test {
@@ -50,24 +49,32 @@ protected:
     void TearDown() override { reset_engine_state(); }
 
     // Sets up a text in a variant; the test fails if the text is refused.
-    static void setup(const std::string& text, const char* variant = "normal") {
-        set_variant(variant);
+    static void setup(const std::string& text, const std::string& variant = "normal") {
+        set_variant(variant.c_str());
         ASSERT_TRUE(setup_position(game, text.c_str())) << text;
         ASSERT_TRUE(position_is_ok(game)) << text;
     }
 };
 
+// A table of cases in tests/board/NAME: a row per line, fields split on blanks, from '#' on a comment.
+inline std::vector<std::vector<std::string>> table(const char* name) {
+    std::ifstream file(std::string(TOLVANE_TEST_DATA) + "/../board/" + name);
+    std::vector<std::vector<std::string>> rows;
+    for (std::string line; std::getline(file, line);) {
+        std::istringstream fields(line.substr(0, line.find('#')));
+        std::vector<std::string> row{std::istream_iterator<std::string>(fields), {}};
+        if (!row.empty()) rows.push_back(row);
+    }
+    EXPECT_FALSE(rows.empty()) << name;
+    return rows;
+}
+
 // tests/data/perft.epd: ";Dn" is the published leaf count at depth n.
 inline std::vector<EpdLine> perft_suite() { return read_epd(std::string(TOLVANE_TEST_DATA) + "/perft.epd"); }
 inline std::vector<uint64_t> perft_counts(const EpdLine& line) {
     std::vector<uint64_t> counts;
-    for (;;) {
-        std::string name = "D";
-        name += std::to_string(counts.size() + 1);
-        const long long n = line.number(name.c_str(), -1);
-        if (n < 0) return counts;
-        counts.push_back(static_cast<uint64_t>(n));
-    }
+    for (char name[] = "D1"; name[1] <= '9' && line.number(name, -1) >= 0; ++name[1]) counts.push_back(line.number(name, -1));
+    return counts;
 }
 
 // The one walk every board test trusts: at every node of the tree below the game position, the
@@ -83,54 +90,49 @@ struct InvariantWalk {
         if (depth == 0 || !fault.empty()) return depth == 0;
         const BoardBytes start = board_of(game);
         std::string move;
-        auto fail = [&](const char* what) {
-            if (!fault.empty()) return;
-            fault = what;
-            fault += move;
+        auto check = [&](bool ok, const char* what) {
+            if (!ok && fault.empty()) fault = what + move;
         };
-        if (!position_is_ok(game) || game.hash_key != compute_hash_key(game)) fail("inconsistent position");
+        check(position_is_ok(game) && game.hash_key == compute_hash_key(game), "inconsistent position");
         const uint64_t pass_key = key_after_null_move(game);
         make_null_move(game);
-        if (game.hash_key != pass_key || game.hash_key != compute_hash_key(game)) fail("key_after_null_move differs");
+        check(game.hash_key == pass_key && game.hash_key == compute_hash_key(game), "key_after_null_move differs");
         unmake_move(game);
         Move list[MAX_MOVES], caps[MAX_MOVES];
-        const int n = generate_moves(game, list), k = gen_captures(game, caps);
-        const int counted = count_legal_moves(game);
-        if (!same_position(start, game)) fail("a null move, a generator or the count changed the position");
+        const int n = generate_moves(game, list), k = gen_captures(game, caps), counted = count_legal_moves(game);
+        check(same_position(start, game), "a null move, a generator or the count changed the position");
         std::vector<std::tuple<int, int, int>> expected, got;
         for (int i = 0; i < k; ++i) got.emplace_back(caps[i].from, caps[i].to, caps[i].type);
         uint64_t leaves = 0;
         int legal = 0;
         for (int i = 0; i < n && fault.empty(); ++i) {
             const Move& m = list[i];
-            move = " after ";
-            move += std::to_string(m.from) + "-" + std::to_string(m.to) + " type " + std::to_string(m.type);
+            move = " after " + std::to_string(m.from) + "-" + std::to_string(m.to) + " type " + std::to_string(m.type);
             if ((m.type == MOVE_NORMAL && game.color[m.to] == 1 - game.side) || m.type == MOVE_PROMOTE_QUEEN ||
                 m.type == MOVE_EN_PASSANT)
                 expected.emplace_back(m.from, m.to, m.type);
             const int predicted = is_legal(game, m);
             const bool check_predicted = gives_check(game, m);
             const uint64_t key_predicted = key_after(game, m);
-            if (!same_position(start, game)) fail("is_legal, gives_check or key_after changed the position");
-            const int game_ply = game.game_ply;
-            const int made = make_move(game, m);
-            if (made != predicted) fail("is_legal and make_move differ");
+            check(same_position(start, game), "is_legal, gives_check or key_after changed the position");
+            const int game_ply = game.game_ply, made = make_move(game, m);
+            check(made == predicted, "is_legal and make_move differ");
             if (!made) {
-                if (!same_position(start, game)) fail("a refused move changed the position");
+                check(same_position(start, game), "a refused move changed the position");
                 continue;
             }
             ++legal;
-            if (game.game_ply != game_ply + 1) fail("the history did not grow");
-            if (check_predicted != (in_check(game, game.side) != 0)) fail("gives_check differs");
-            if (key_predicted != game.hash_key) fail("key_after differs from the key made");
+            check(game.game_ply == game_ply + 1, "the history did not grow");
+            check(check_predicted == (in_check(game, game.side) != 0), "gives_check differs");
+            check(key_predicted == game.hash_key, "key_after differs from the key made");
             leaves += run(depth - 1);
             unmake_move(game);
-            if (!same_position(start, game)) fail("unmake did not restore every byte");
+            check(same_position(start, game), "unmake did not restore every byte");
         }
         move.clear();
         std::sort(expected.begin(), expected.end());
         std::sort(got.begin(), got.end());
-        if (fault.empty() && expected != got) fail("the capture generator lists other moves");
+        check(expected == got, "the capture generator lists other moves");
         if (fault.empty() && counted != legal)
             fault = "count_legal_moves " + std::to_string(counted) + ", legal " + std::to_string(legal);
         return leaves;

@@ -1,6 +1,4 @@
 // Make and unmake: castling admission in both variants, en passant, promotion, the history stack.
-#include <tuple>
-
 #include "board/board_test_support.h"
 
 using namespace board_test;
@@ -27,32 +25,14 @@ protected:
 
 // position_is_ok after each castling catches a rook left behind or a king square not updated.
 TEST_F(MakeMove, CastlingAdmissionAndPlacement) {
-    const struct { const char* fen; bool chess960; int from, to, king = -1, rook = -1; } cases[] = {
-        {"r3k2r/8/8/8/8/8/8/R3K2RwKQkq-", false, 60, 62, 62, 61},
-        {"r3k2r/8/8/8/8/8/8/R3K2RbKQkq-", false, 4, 2, 2, 3},
-        {"4k3/8/8/8/4r3/8/8/R3K2RwKQ-", false, 60, 62},    // in check
-        {"4k3/8/8/8/3r1r2/8/8/R3K2RwKQ-", false, 60, 62},  // through an attacked f1
-        {"4k3/8/8/8/3r1r2/8/8/R3K2RwKQ-", false, 60, 58},  // through an attacked d1
-        {"4k3/8/8/8/8/8/8/RN2K2RwKQ-", false, 60, 58},     // b1 occupied
-        {"4k3/8/8/8/1r6/8/8/R3K2RwKQ-", false, 60, 58, 58, 59},  // b1 attacked is fine
-        // Chess960: king b1 with rooks a1 and c1; c1..f1 must be empty and safe.
-        {"4k3/8/8/8/8/8/8/RKR5wC-", true, 57, 62, 62, 61},
-        {"4k3/8/8/8/4r3/8/8/RKR5wC-", true, 57, 62},
-        {"4k3/8/8/8/8/8/8/RKRN4wC-", true, 57, 62},
-        {"4k3/8/8/8/8/8/8/5KR1wG-", true, 61, 62, 62, 61},   // the king lands on its rook's square
-        {"4k3/8/8/8/8/8/8/R5KRwHA-", true, 62, 62, 62, 61},  // the king is already on g1
-        {"4k3/8/8/8/8/8/8/R4NKRwHA-", true, 62, 62},         // f1 occupied: no room for the rook
-        {"4k3/8/8/8/8/8/8/2RK4wC-", true, 59, 58, 58, 59},   // long castling swaps king and rook
-        {"4k3/8/8/8/8/8/8/R1K5wA-", true, 58, 58, 58, 59},
-        {"4k3/8/8/8/8/8/8/RNK5wA-", true, 58, 58},           // b1 occupied
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.fen);
-        setup(c.fen, c.chess960 ? "fischerandom" : "normal");
+    for (const auto& c : table("castling_moves.txt")) {
+        SCOPED_TRACE(c[0]);
+        setup(c[0], c[1]);
         const int mover = game.side;
-        try_move({c.from, c.to, MOVE_CASTLE, 0}, c.king >= 0);
-        if (c.king < 0) continue;
-        EXPECT_EQ(std::make_tuple(game.piece[c.king], game.piece[c.rook], game.color[c.rook]),
+        try_move({std::stoi(c[2]), std::stoi(c[3]), MOVE_CASTLE, 0}, c[4] != "refused");
+        if (c[4] == "refused") continue;
+        const int king = std::stoi(c[4]), rook = std::stoi(c[5]);
+        EXPECT_EQ(std::make_tuple(game.piece[king], game.piece[rook], game.color[rook]),
                   std::make_tuple(int(KING), int(ROOK), mover));
         EXPECT_EQ(game.castle & (mover == WHITE ? 3 : 12), 0);
         EXPECT_EQ(game.history[0].captured, EMPTY);  // the own rook is never taken
@@ -71,8 +51,7 @@ TEST_F(MakeMove, EnPassantAndCapturePromotion) {
     try_move({10, 1, MOVE_PROMOTE_KNIGHT, 0}, true);
     EXPECT_EQ(std::make_tuple(game.piece[1], game.piece_material[WHITE], game.piece_material[BLACK], game.fifty),
               std::make_tuple(int(KNIGHT), 315, 0, 0));
-    EXPECT_EQ(game.history[0].captured, ROOK);
-    EXPECT_EQ(game.history[0].hash_key, before_key);
+    EXPECT_EQ(std::make_tuple(game.history[0].captured, game.history[0].hash_key), std::make_tuple(int(ROOK), before_key));
 }
 
 TEST_F(MakeMove, HistoryEntryCountersAndRights) {
