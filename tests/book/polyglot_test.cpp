@@ -1,5 +1,5 @@
-// Polyglot books: the published keys, the reader's checks of a file, Debian's polyglot both
-// ways, and the engine answering from a Polyglot book through real pipes.
+// Polyglot books: the published keys, the reader's checks of a file, Debian's polyglot both ways.
+// The engine answering from one through real pipes is in the book sessions.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -194,32 +194,6 @@ TEST_F(Polyglot, DebianPolyglotReadsOurBooksAndWeReadItsBooks) {
     polyglot_best_move = true;
     EXPECT_EQ(shares("e4 e6 d4 d5 e5 c5 c3 Nc6 Nf3 Qb6 a3 c4 Nbd2 Na5 Be2 Bd7", 1),
               (std::map<std::string, int>{{"e1g1", 1}}));  // stored as the king taking its rook
-}
-
-// --- Sessions -------------------------------------------------------------------------------
-
-// With a Rebel book too, the Rebel book answers first, and the Polyglot book only where it has
-// nothing; a heavy illegal entry there is passed over.
-TEST_F(Polyglot, RebelBookComesFirst) {
-    TempDir dir;
-    write_file(dir.file("rebel.bin"), example_book());  // 1. e4 e5, 1. e4 c5, 1. d4
-    write_file(dir.file("polyglot.bin"), book_bytes({{key_after(""), code("g1f3"), 1, 0},
-                                                     {key_after("e2e4 e7e5"), code("b1c3"), 1, 0},
-                                                     {key_after("e2e4 e7e5"), code("a1a5"), 60000, 0}}));  // illegal
-    Session s;
-    ASSERT_TRUE(session_start(&s, "mainbook " + dir.file("rebel.bin") + "\npolyglotbook " + dir.file("polyglot.bin") + "\n"));
-    // The random tables are read from the engine's own working folder.
-    ASSERT_TRUE(write_random_files((s.directory + "/random1.bin").c_str(), (s.directory + "/random2.bin").c_str(), SEED));
-    for (const char* line : {"xboard", "protover 2", "new", "go"}) session_send(&s, line);
-    std::string reply = session_until(&s, "move ");
-    EXPECT_NE(s.transcript.find("Rebel book loaded but tourbook is missed"), std::string::npos) << s.transcript;
-    EXPECT_TRUE(reply.find("Book move\nmove e2e4") != std::string::npos ||
-                reply.find("Book move\nmove d2d4") != std::string::npos) << reply;
-    for (const char* line : {"new", "force", "e2e4", "e7e5", "go"}) session_send(&s, line);
-    reply = session_until(&s, "move ");
-    EXPECT_NE(reply.find("0 0 0 0 Book move\nmove b1c3"), std::string::npos) << reply;
-    session_send(&s, "quit");
-    EXPECT_EQ(session_finish(&s), 0);
 }
 
 }  // namespace
