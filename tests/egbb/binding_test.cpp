@@ -1,12 +1,8 @@
 // The bitbase binding: probe argument coding, results, the cache size, loading and refusing the library.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cctype>
 #include <climits>
-#include <cstdio>
 #include <cstring>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -22,46 +18,32 @@ int fake_probe(int a0, int a1, int a2, int a3, int a4, int a5, int a6, int a7, i
     return fake_answer;
 }
 
-// Men like "Ke1 ke8 Ra1" (White in upper case) on an otherwise empty board.
-void place(const char* men, int side) {
-    game = Position{};
-    std::fill(std::begin(game.piece), std::end(game.piece), EMPTY);
-    std::fill(std::begin(game.color), std::end(game.color), EMPTY);
-    game.side = side;
-    game.ep = NO_SQUARE;
-    std::istringstream in(men);
-    for (std::string m; in >> m;) {
-        int s = (8 - (m[2] - '0')) * 8 + (m[1] - 'a'), colour = std::isupper(m[0]) ? WHITE : BLACK;
-        game.piece[s] = int(std::string("pnbrqk").find(char(std::tolower(m[0]))));
-        game.color[s] = colour;
-        if (game.piece[s] == KING) game.king_square[colour] = s;
-    }
-}
+void place(const char* fen) { ASSERT_TRUE(setup_position(game, fen)) << fen; }
 
 TEST(BitbaseBinding, ProbeArgumentsFollowTheLibrarysCoding) {
     // Side, kings, then (code, square) pairs filled walking from a8; squares from a1 = 0;
     // white Q R B N P are 2..6, black 8..12. No arguments: the library is not called.
-    struct Case { const char* men; int side; std::vector<int> args; };
+    struct Case { const char* fen; std::vector<int> args; };
     const Case cases[] = {
-        {"Ke1 ke8 Ra1", WHITE, {0, 4, 60, 3, 0, 0, 0, 0, 0}},
-        {"Ke1 ke8 Ra1", BLACK, {1, 4, 60, 3, 0, 0, 0, 0, 0}},
-        {"Ke1 ke8 Pe4 qd8", WHITE, {0, 4, 60, 8, 59, 6, 28, 0, 0}},
-        {"Kh1 ka8 pb7 Pg2 Nd5", BLACK, {1, 7, 56, 12, 49, 5, 35, 6, 14}},
-        {"Ka1 kh8 Qc3 Rd4 Be5", WHITE, {0, 0, 63, 4, 36, 3, 27, 2, 18}},
-        {"Ka1 kh8 Nc3 Pd4 qe5", WHITE, {0, 0, 63, 8, 36, 6, 27, 5, 18}},
-        {"Ka1 kh8 rc3 bd4 ne5", WHITE, {0, 0, 63, 11, 36, 10, 27, 9, 18}},
+        {"4k3/8/8/8/8/8/8/R3K3 w - -", {0, 4, 60, 3, 0, 0, 0, 0, 0}},
+        {"4k3/8/8/8/8/8/8/R3K3 b - -", {1, 4, 60, 3, 0, 0, 0, 0, 0}},
+        {"3qk3/8/8/8/4P3/8/8/4K3 w - -", {0, 4, 60, 8, 59, 6, 28, 0, 0}},
+        {"k7/1p6/8/3N4/8/8/6P1/7K b - -", {1, 7, 56, 12, 49, 5, 35, 6, 14}},
+        {"6k1/8/8/4B3/3R4/2Q5/8/K7 w - -", {0, 0, 62, 4, 36, 3, 27, 2, 18}},
+        {"7k/8/8/4q3/3P4/2N5/8/K7 w - -", {0, 0, 63, 8, 36, 6, 27, 5, 18}},
+        {"7k/8/8/4n3/3b4/2r5/8/K7 w - -", {0, 0, 63, 11, 36, 10, 27, 9, 18}},
         // Six men do not fit three pairs: the library would see another position.
-        {"Ke1 ke8 Ra1 Pb2 Pc2 pd7", WHITE, {}},
+        {"4k3/3p4/8/8/8/8/1PP5/R3K3 w - -", {}},
     };
     EgbbProbe = fake_probe;
     int score = 0;
     for (const Case& c : cases) {
-        place(c.men, c.side);
+        place(c.fen);
         last_args.clear();
         fake_answer = -29990;
-        EXPECT_EQ(probe_bitbases(game, &score), c.args.empty() ? 0 : 1) << c.men;
-        EXPECT_EQ(score, c.args.empty() ? EGBB_NOT_FOUND : fake_answer) << c.men;
-        EXPECT_EQ(last_args, c.args) << c.men;
+        EXPECT_EQ(probe_bitbases(game, &score), c.args.empty() ? 0 : 1) << c.fen;
+        EXPECT_EQ(score, c.args.empty() ? EGBB_NOT_FOUND : fake_answer) << c.fen;
+        EXPECT_EQ(last_args, c.args) << c.fen;
     }
     // The library's miss is a miss, and so is an entry not bound: never a call through null.
     fake_answer = EGBB_NOT_FOUND;
@@ -103,7 +85,7 @@ TEST(BitbaseBinding, LoadsOurLibraryOnlyFromAPathThatFits) {
     ASSERT_EQ(load_bitbases(), 1);
     EXPECT_EQ(egbb_loaded, 1);
     int score = 0;
-    place("Ke4 kd6 Rh1", WHITE);
+    place("8/8/3k4/8/4K3/8/8/7R w - -");
     ASSERT_EQ(probe_bitbases(game, &score), 1);
     EXPECT_GT(score, 10000);
     game.side = BLACK;
@@ -118,7 +100,7 @@ TEST(BitbaseBinding, LoadsOurLibraryOnlyFromAPathThatFits) {
 TEST(BitbaseBinding, ImpossibleScoresAreMissesNamedOnce) {
     // Beyond the limit a score would pass for a mate or for infinity in the search.
     EgbbProbe = fake_probe;
-    place("Ke1 ke8 Ra1", WHITE);
+    place("4k3/8/8/8/8/8/8/R3K3 w - -");
     int score = 0;
     testing::internal::CaptureStdout();
     for (int answer : {EGBB_SCORE_LIMIT, -EGBB_SCORE_LIMIT, INT_MAX, INT_MIN, 32767, -99999}) {

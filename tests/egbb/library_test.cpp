@@ -15,7 +15,7 @@ using ProbeEntry = int (*)(int, int, int, int, int, int, int, int, int);
 ProbeEntry probe_entry;
 
 // The library's coding: piece codes, the side to move, squares from a1 = 0.
-enum { W_QUEEN = 2, W_ROOK, W_BISHOP, W_KNIGHT, W_PAWN, B_QUEEN = 8, B_PAWN = 12 };
+enum { W_QUEEN = 2, W_ROOK, W_BISHOP, W_KNIGHT, W_PAWN };
 constexpr int WTM = 0, BTM = 1, MATED = -BITBASE_WIN, NOT_FOUND = BITBASE_NOT_FOUND;
 
 int sq(const char* text) { return (text[1] - '1') * 8 + (text[0] - 'a'); }
@@ -124,25 +124,6 @@ TEST_F(BitbaseLibrary, EveryPositionAgreesWithItsSuccessorsAndItsMirror) {
     // minor pieces never win.
     EXPECT_EQ(std::vector<int>(longest, longest + 4), (std::vector<int>{19, 31, 0, 0}));
     EXPECT_GT(longest[4], 31);
-}
-
-TEST_F(BitbaseLibrary, KnownFacts) {
-    // Outcome for the side to move: '+' wins, '-' loses, '0' draw, 'M' mated, '1' mates in one.
-    struct Fact { const char* why; int player; const char *wk, *bk; int code; const char* man; char outcome; };
-    const Fact facts[] = {
-        {"queen mates in one", WTM, "b6", "a8", W_QUEEN, "h7", '1'},
-        {"pawn on the sixth, opposition: Kd8! and stalemate", BTM, "d6", "e8", W_PAWN, "e6", '0'},
-        {"king before the pawn: White must give way", WTM, "e5", "e7", W_PAWN, "e4", '0'},
-        {"the black king outside the pawn's square", WTM, "a1", "h5", W_PAWN, "c4", '+'},
-        {"rook pawn with the defender in the corner", WTM, "c6", "a8", W_PAWN, "a6", '0'},
-        {"c8=Q stalemates, c8=R wins", WTM, "c6", "a7", W_PAWN, "c7", '+'},
-        {"the black pawn promotes", BTM, "h1", "d2", B_PAWN, "e2", '+'},
-    };
-    for (const Fact& f : facts) {
-        int v = probe(f.player, sq(f.wk), sq(f.bk), f.code, sq(f.man));
-        char outcome = v == MATED ? 'M' : v == BITBASE_WIN - 1 ? '1' : v > 0 ? '+' : v < 0 ? '-' : '0';
-        EXPECT_EQ(outcome, f.outcome) << f.why << ": " << v;
-    }
 }
 
 TEST_F(BitbaseLibrary, AnythingButAThreeMenPositionIsNotFound) {

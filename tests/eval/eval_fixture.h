@@ -13,14 +13,6 @@
 #include "eval/weights.h"
 #include "search/search.h"
 
-// Standard FEN (spaces, optional move counters) to the engine's compact form.
-inline std::string compact_fen(const std::string& fen) {
-    std::istringstream in(fen);
-    std::string field, out;
-    for (int i = 0; i < 4 && in >> field; i++) out += field;
-    return out;
-}
-
 // The colour-flipped twin of a standard FEN: ranks mirrored, colours, side, rights and en passant exchanged.
 inline std::string mirror_fen(const std::string& fen) {
     std::istringstream in(fen);
@@ -54,15 +46,12 @@ protected:
 
     // Sets up the position as a search root with its working tables; fails the test on a refusal.
     void set(const std::string& fen) {
-        ASSERT_TRUE(setup_position(game, compact_fen(fen).c_str())) << fen;
-        mark_root();
-        build_working_tables(ev);
-    }
-    void mark_root() {
+        ASSERT_TRUE(setup_position(game, fen.c_str())) << fen;
         for (int c = 0; c < 2; c++) {
             ev.root_piece_material[c] = game.piece_material[c];
             ev.root_pawn_material[c] = game.pawn_material[c];
         }
+        build_working_tables(ev);
     }
     // Full-window evaluation that bypasses any cached score.
     int eval_fresh() {

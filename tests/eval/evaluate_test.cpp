@@ -65,17 +65,6 @@ TEST_F(Evaluate, RookAndPieceAgainstRookAndPawns) {
     EXPECT_LT(eval_fresh(), -100);
 }
 
-TEST_F(Evaluate, SideToMoveChangesOnlyTheTempo) {
-    for (const char* placement :
-         {"r1bqkb1r/pppp1ppp/2n2n2/4p3/2B1P3/5N2/PPPP1PPP/RNBQK2R", "r5k1/pp3ppp/2n5/3p4/3P4/2N2N2/PP3PPP/R5K1",
-          "8/5pk1/6p1/8/3R4/6P1/5PK1/3r4", "2r3k1/1q3ppp/p3p3/1p1n4/3P4/P2Q1N2/1P3PPP/2R3K1"}) {
-        set(std::string(placement) + " w - -");
-        const int white_to_move = eval_fresh();
-        set(std::string(placement) + " b - -");
-        EXPECT_EQ(white_to_move + eval_fresh(), 2 * TEMPO_BONUS) << placement;
-    }
-}
-
 TEST_F(Evaluate, LazyExitReturnsTheBoundWithoutACacheEntry) {
     set("r2qk3/pppp4/8/8/8/8/PPPPPPPP/R2QK3 w - -");  // 4100 in all, white 400 ahead
     ev.lazy_eval = 1;

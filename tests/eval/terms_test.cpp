@@ -99,20 +99,6 @@ TEST_F(Terms, EachTermRanksThePositionsItTellsApart) {
         EXPECT_LT(at(c.lower, c.term, c.square), at(c.higher, c.term, c.higher_square ? c.higher_square : c.square)) << c.why;
 }
 
-// A term and its colour twin score alike, also where the board's edge is near.
-TEST_F(Terms, TwinsScoreAlike) {
-    EXPECT_EQ(at("4k3/R7/8/8/8/8/8/4K3 w - -", EG, "a7"), at("4k3/8/8/8/8/8/r7/4K3 b - -", EG, "a2"));
-    EXPECT_EQ(at("4k3/8/8/8/8/8/5PPP/6KR w - -", MG, "h1"), at("6kr/5ppp/8/8/8/8/8/4K3 b - -", MG, "h8"));
-    EXPECT_EQ(at("4k3/P7/1P6/8/8/8/8/4K3 w - -", PAWN_W, "a7"), at("4k3/8/8/8/8/6p1/7p/4K3 w - -", PAWN_B, "h2"));
-    EXPECT_EQ(at("4K3/8/8/8/8/8/8/q2rk1n1 w - -", ATTACK_B, ""), at("Q2RK1N1/8/8/8/8/8/8/4k3 b - -", ATTACK_W, ""));
-    EXPECT_GT(at("4K3/8/8/8/8/8/8/q2rk1n1 w - -", ATTACK_B, ""), 0);  // kings on the far rank have no front square
-    EXPECT_EQ(at("r2qk3/8/8/8/8/7n/5PPP/6K1 w - -", ATTACK_W, ""), 0);
-    EXPECT_GT(at("r2qk3/8/8/8/8/8/8/n3K3 w - -", ATTACK_B, ""), 0);
-    const int a_file = at("7k/8/8/P7/8/8/8/4K3 w - -", PAWN_EG_W, "a5");
-    EXPECT_EQ(at("4k3/8/8/8/p7/8/8/7K b - -", PAWN_EG_B, "a4"), a_file);  // unstoppable on the edge, both colours
-    EXPECT_GT(a_file, at("4k3/8/8/P7/8/8/8/4K3 w - -", PAWN_EG_W, "a5"));
-}
-
 // Tables used by either colour read the same from both ends; every table is the same on both wings;
 // outposts stay off the edges, where the squares diagonally behind do not exist.
 TEST(EvalTables, Symmetries) {
