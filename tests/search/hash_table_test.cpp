@@ -1,5 +1,6 @@
 // The tables' sizes, the store and replacement rule and the conversion of mate scores.
 #include <random>
+#include <tuple>
 
 #include "search/helpers.h"
 #include "search/parameters.h"
@@ -8,11 +9,11 @@ namespace {
 
 using namespace search_test;
 
-// A size that would give no slot, or wrap in 32 bits, falls back to the default.
+// More megabytes give more slots, up to the largest size without overflow; a size that would
+// give no slot, or wrap in 32 bits, falls back to the default.
 TEST(TableSizes, MegabytesToEntries) {
     EXPECT_EQ(hash_entries_for_mb(32), DEFAULT_HASH_ENTRIES);
     EXPECT_EQ(ecache_entries_for_mb(4), DEFAULT_ECACHE_ENTRIES);
-    // More megabytes give more slots, the largest size without overflow.
     EXPECT_LT(hash_entries_for_mb(1), hash_entries_for_mb(2));
     EXPECT_LT(hash_entries_for_mb(MAX_TABLE_MEGABYTES - 1), hash_entries_for_mb(MAX_TABLE_MEGABYTES));
     if (sizeof(void*) >= 8) {
@@ -42,33 +43,40 @@ TEST(TableSizes, SlotIndexIsTheRemainder) {
 }
 
 // A slot keeps each field whole up to its limits: the deepest entry of the longest game, a bound
-// beyond the mate scores stored at the deepest ply, every flag and every square.
-TEST(HashTable, SlotKeepsEveryFieldAtItsLimits) {
+// beyond the mate scores stored at the deepest ply, every flag and every square. A shallower
+// store leaves a deeper entry of another position in place; one as deep replaces it.
+TEST(HashTable, StoreKeepsEveryFieldAndTheDeeperEntry) {
     use_small_tables();
-    struct Case { int flag, depth, score, from, to; };
-    const Case cases[] = {
+    const struct { int flag, depth, score, from, to; } cases[] = {
         {HASH_EXACT, MAX_GAME_PLY + MAX_PLY * ONE_PLY, SCORE_INF + MAX_PLY, 63, 0},
         {HASH_UPPER, 0, -SCORE_INF - MAX_PLY, 0, 63},
         {HASH_LOWER, 1, 0, 63, 63},
-        {HASH_LOWER, 4, -1, 12, 28},
+        {HASH_LOWER, 24, -1, 12, 28},
     };
     game.ply = 0;
-    for (const Case& c : cases) {
+    TranspositionEntry e;
+    for (const auto& c : cases) {
         game.hash_key = 0xfedcba9876543210ull + c.depth;
         hash_store(game, c.flag, c.depth, c.score, {c.from, c.to, MOVE_NORMAL, 0});
-        TranspositionEntry e;
         ASSERT_TRUE(hash_probe(game, &e));
-        EXPECT_EQ(e.key, game.hash_key);
-        EXPECT_EQ(e.flag, c.flag);
-        EXPECT_EQ(e.depth, c.depth);
-        EXPECT_EQ(e.score, c.score);
-        EXPECT_EQ(e.best_move.from, c.from);
-        EXPECT_EQ(e.best_move.to, c.to);
+        EXPECT_EQ(std::tie(e.key, e.flag, e.depth, e.score, e.best_move.from, e.best_move.to),
+                  std::tie(game.hash_key, c.flag, c.depth, c.score, c.from, c.to));
     }
+    uint64_t deeper = game.hash_key;
+    game.hash_key = deeper + hash_entries;  // another position on the same slot
+    hash_store(game, HASH_EXACT, 20, 10, NO_MOVE);
+    EXPECT_FALSE(hash_probe(game, &e));
+    std::swap(game.hash_key, deeper);
+    EXPECT_TRUE(hash_probe(game, &e) && e.depth == 24);
+    std::swap(game.hash_key, deeper);
+    hash_store(game, HASH_EXACT, 24, 10, NO_MOVE);
+    ASSERT_TRUE(hash_probe(game, &e));
+    EXPECT_EQ(e.score, 10);
     clear_tables();
 }
 
-// A mate found 5 plies below the root is stored relative to its node and read back at ply 3.
+// A mate found 5 plies below the root is stored relative to its node and read back at ply 3;
+// up to the bound scores are not mates and stay as they are.
 TEST(HashTable, MateScoresAreStoredRelativeToTheNode) {
     use_small_tables();
     game.hash_key = 0x123456789abcdef1ull;
@@ -81,62 +89,32 @@ TEST(HashTable, MateScoresAreStoredRelativeToTheNode) {
         game.ply = 3;
         EXPECT_EQ(score_from_hash(game, e.score), sign * 32712);
     }
-    game.ply = 7;  // up to the bound scores are not mates and stay as they are
-    EXPECT_EQ(score_to_hash(game, -32700), -32700);
+    game.ply = 7;
     EXPECT_EQ(score_to_hash(game, MATE_BOUND), MATE_BOUND);
+    EXPECT_EQ(score_to_hash(game, -MATE_BOUND), -MATE_BOUND);
     EXPECT_EQ(score_to_hash(game, MATE_BOUND + 1), MATE_BOUND + 8);
     EXPECT_EQ(score_from_hash(game, MATE_BOUND), MATE_BOUND);
     game.ply = 0;
 }
 
-TEST(HashTable, ShallowerStoreNeverReplacesDeeperEntry) {
-    use_small_tables();
-    game.ply = 0;
-    game.hash_key = 1000;
-    hash_store(game, HASH_LOWER, 24, 50, {52, 36, MOVE_DOUBLE_PUSH, 0});
-    game.hash_key = 1000 + hash_entries;  // another position on the same slot
-    hash_store(game, HASH_EXACT, 20, 10, NO_MOVE);
-    TranspositionEntry e;
-    EXPECT_FALSE(hash_probe(game, &e));
-    game.hash_key = 1000;
-    ASSERT_TRUE(hash_probe(game, &e));
-    EXPECT_EQ(e.depth, 24);
-    EXPECT_EQ(e.best_move.from, 52);
-    game.hash_key = 1000 + hash_entries;  // equal depth replaces
-    hash_store(game, HASH_EXACT, 24, 10, NO_MOVE);
-    ASSERT_TRUE(hash_probe(game, &e));
-    EXPECT_EQ(e.score, 10);
-    clear_tables();
-}
-
-// How full the table is, as an interface is told: none, some, all of a sample in permille.
-TEST(HashTable, FullnessGrowsWithTheUsedSlots) {
+// How full the table is, as an interface is told: none, some, all of a sample in permille. A new
+// size gives a new, empty table; a size out of range changes nothing.
+TEST(HashTable, FullnessAndResize) {
     use_small_tables();
     EXPECT_EQ(hash_full_permill(), 0);
     for (uint32_t i = 0; i < hash_entries; i += 4) hash_table[i].check = 1;
     const int quarter = hash_full_permill();
     EXPECT_GT(quarter, 0);
+    EXPECT_LT(quarter, 1000);
     for (uint32_t i = 0; i < hash_entries; i++) hash_table[i].check = 1;
-    EXPECT_GT(hash_full_permill(), quarter);
     EXPECT_EQ(hash_full_permill(), 1000);
-    clear_tables();
-}
-
-// A new size gives a new, empty table; a size out of range changes nothing.
-TEST(HashTable, ResizeKeepsTheTableOnRefusal) {
-    use_small_tables();
     EXPECT_FALSE(resize_hash_table(0));
     EXPECT_FALSE(resize_hash_table(MAX_HASH_MB + 1));
     EXPECT_EQ(hash_entries, 1u << 16);
-    game.hash_key = 42;
-    hash_store(game, HASH_EXACT, 8, 17, NO_MOVE);
     ASSERT_TRUE(resize_hash_table(2));
-    EXPECT_EQ(hash_mb, 2);
-    EXPECT_EQ(hash_entries, hash_entries_for_mb(2));
-    TranspositionEntry entry;
-    EXPECT_FALSE(hash_probe(game, &entry));
-    // Back to the small table the other cases expect.
-    hash_entries = 1 << 16;
+    EXPECT_EQ(std::make_pair(hash_mb, hash_entries), std::make_pair(2, hash_entries_for_mb(2)));
+    EXPECT_EQ(hash_full_permill(), 0);
+    hash_entries = 1 << 16;  // back to the small table the other cases expect
     alloc_tables();
 }
 

@@ -50,33 +50,30 @@ inline void depth_limits(int depth) {
 
 // Coordinates as the thinking line prints them: "e2e4", "b7b8=q"; the empty move reads "a8a8".
 inline std::string coord(Move m) {
-    std::string s = {char('a' + (m.from & 7)), char('8' - (m.from >> 3)), char('a' + (m.to & 7)),
-                     char('8' - (m.to >> 3))};
-    if (m.type >= MOVE_PROMOTE_QUEEN) s += std::string("=") + promotion_letter(m.type);
-    return s;
+    char text[MOVE_TEXT_SIZE];
+    format_move(game, text, m, NOTATION_THINKING);
+    return text;
 }
 
-inline bool find_move(const std::string& text, Move* out) {
+// The move of that text here, made; false if there is none or it leaves the king in check.
+inline bool make_text(const std::string& text) {
     Move list[MAX_MOVES];
-    int n = generate_moves(game, list);
+    const int n = generate_moves(game, list);
     for (int i = 0; i < n; i++)
-        if (coord(list[i]) == text) return *out = list[i], true;
+        if (coord(list[i]) == text) return make_move(game, list[i]);
     return false;
 }
 
 // Plays the moves (without counting them as search plies); false at the first refusal.
 inline bool play(const std::vector<const char*>& moves) {
-    for (const char* text : moves) {
-        Move m;
-        if (!find_move(text, &m) || !make_move(game, m)) return false;
-    }
+    for (const char* text : moves)
+        if (!make_text(text)) return false;
     game.ply = 0;
     return true;
 }
 
 inline bool is_legal_here(Move m) {
-    Move found;
-    if (!find_move(coord(m), &found) || found.type != m.type || !make_move(game, found)) return false;
+    if (!make_text(coord(m))) return false;
     unmake_move(game);
     return true;
 }
