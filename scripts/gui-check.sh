@@ -146,6 +146,24 @@ xboard_summary() { # log, prefix ("<" for the engine's own output)
         }' "$1"
 }
 
+play_moves() { # seconds to wait after each, then "x y x y" drags
+    local wait=$1 move
+    shift
+    for move in "$@"; do
+        # shellcheck disable=SC2086 # the four numbers of a drag
+        sdrag $move
+        sleep "$wait"
+    done
+}
+
+end_game_gui() { # name, label: the game's screenshot, then what the log shows
+    shot "$1-game"
+    stop_gui
+    stop_display
+    echo "$2: $(uci_summary "$out/$1.log")"
+    echo "$2: game $(game_summary "$out/$1.log")"
+}
+
 run_chessx() {
     local shim home ini analysis
     shim=$(make_shim chessx)
@@ -204,15 +222,8 @@ EOF
     click 192 238 1
     click 212 365 5
     # 1... d5, then Nf6, Nxd5 and Bf5 if the engine took on d5 and answered as the line expects.
-    for move in "555 642 555 554" "424 686 467 598" "467 598 555 554" "599 686 467 554"; do
-        sdrag $move
-        sleep 8
-    done
-    shot chessx-game
-    stop_gui
-    stop_display
-    echo "ChessX: $(uci_summary "$out/chessx.log")"
-    echo "ChessX: game $(game_summary "$out/chessx.log")"
+    play_moves 8 "555 642 555 554" "424 686 467 598" "467 598 555 554" "599 686 467 554"
+    end_game_gui chessx ChessX
 }
 
 run_pychess() {
@@ -254,15 +265,8 @@ EOF
     click 528 347 8
     click 379 508 "$secs" # the Hints tab
     shot pychess-analysis
-    for move in "560 419 560 340" "638 458 599 379" "599 458 482 340"; do
-        sdrag $move
-        sleep 10
-    done
-    shot pychess-game
-    stop_gui
-    stop_display
-    echo "PyChess: $(uci_summary "$out/pychess.log")"
-    echo "PyChess: game $(game_summary "$out/pychess.log")"
+    play_moves 10 "560 419 560 340" "638 458 599 379" "599 458 482 340"
+    end_game_gui pychess PyChess
 }
 
 run_polyglot() {
