@@ -5,15 +5,13 @@
 
 #include <algorithm>
 #include <cstring>
-#include <fstream>
-#include <iterator>
-#include <sstream>
 #include <string>
 #include <tuple>
 #include <type_traits>
 #include <vector>
 
 #include "board/board.h"
+#include "support/cases.h"
 #include "tools/tools.h"
 
 namespace board_test {
@@ -55,19 +53,6 @@ protected:
         ASSERT_TRUE(position_is_ok(game)) << text;
     }
 };
-
-// A table of cases in tests/board/NAME: a row per line, fields split on blanks, from '#' on a comment.
-inline std::vector<std::vector<std::string>> table(const char* name) {
-    std::ifstream file(std::string(TOLVANE_TEST_DATA) + "/../board/" + name);
-    std::vector<std::vector<std::string>> rows;
-    for (std::string line; std::getline(file, line);) {
-        std::istringstream fields(line.substr(0, line.find('#')));
-        std::vector<std::string> row{std::istream_iterator<std::string>(fields), {}};
-        if (!row.empty()) rows.push_back(row);
-    }
-    EXPECT_FALSE(rows.empty()) << name;
-    return rows;
-}
 
 // tests/data/perft.epd: ";Dn" is the published leaf count at depth n.
 inline std::vector<EpdLine> perft_suite() { return read_epd(std::string(TOLVANE_TEST_DATA) + "/perft.epd"); }

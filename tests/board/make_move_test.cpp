@@ -25,7 +25,7 @@ protected:
 
 // position_is_ok after each castling catches a rook left behind or a king square not updated.
 TEST_F(MakeMove, CastlingAdmissionAndPlacement) {
-    for (const auto& c : table("castling_moves.txt")) {
+    for (const auto& c : read_cases("board/castling_moves.txt")) {
         SCOPED_TRACE(c[0]);
         setup(c[0], c[1]);
         const int mover = game.side;

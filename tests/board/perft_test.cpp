@@ -37,7 +37,7 @@ TEST_F(PerftSuite, QuickDepthsMatchPublishedCounts) {
 // The walk over positions made for the hard cases (tests/board/walk_cases.txt); a depth of 1
 // marks a mate or a stalemate, with no leaf.
 TEST_F(PerftSuite, InvariantsHoldOnTheHardCases) {
-    for (const auto& c : table("walk_cases.txt")) {
+    for (const auto& c : read_cases("board/walk_cases.txt")) {
         setup(c[0], c[1]);
         InvariantWalk walk;
         const int depth = std::stoi(c[2]);

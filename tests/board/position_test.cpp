@@ -60,7 +60,7 @@ TEST_F(PositionState, ConsistencyCheckSeesEachKindOfFault) {
 }
 
 TEST_F(PositionState, IsAttackedAndInCheck) {
-    for (const auto& c : table("attack_cases.txt")) {
+    for (const auto& c : read_cases("board/attack_cases.txt")) {
         setup(c[0]);
         const int defender = c[2] == "w" ? WHITE : BLACK;
         const int got = c[1] == "king" ? in_check(game, defender) : is_attacked(game, std::stoi(c[1]), defender);

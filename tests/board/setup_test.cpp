@@ -8,7 +8,7 @@ namespace {
 class Setup : public BoardTest {};
 
 TEST_F(Setup, EnPassantField) {
-    for (const auto& c : table("en_passant_fields.txt")) {
+    for (const auto& c : read_cases("board/en_passant_fields.txt")) {
         setup(c[0], c[1]);
         EXPECT_EQ(game.ep, c[2] == "none" ? NO_SQUARE : std::stoi(c[2])) << c[0];
         EXPECT_EQ(game.castle, std::stoi(c[3])) << c[0];
@@ -19,7 +19,7 @@ TEST_F(Setup, EnPassantField) {
 // castling: it is dropped, with no mask left behind. Rows run in order: no masks leak between them.
 TEST_F(Setup, CastlingRightsRooksAndMasks) {
     const int rook_mask[4] = {14, 13, 11, 7};
-    for (const auto& c : table("castling_rights.txt")) {
+    for (const auto& c : read_cases("board/castling_rights.txt")) {
         SCOPED_TRACE(c[0]);
         setup(c[0], c[1]);
         EXPECT_EQ(game.castle, std::stoi(c[2]));
@@ -40,7 +40,7 @@ TEST_F(Setup, CastlingRightsRooksAndMasks) {
 // Each refusal leaves the position, the history and the variant exactly as they were.
 TEST_F(Setup, RefusedTextsLeaveEverythingIntact) {
     std::vector<std::string> refused = {""};  // and every text of tests/board/refused_setups.txt
-    for (const auto& row : table("refused_setups.txt")) refused.push_back(row[0]);
+    for (const auto& row : read_cases("board/refused_setups.txt")) refused.push_back(row[0]);
     setup("r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2RwKQkq-");
     ASSERT_EQ(make_move(game, {48, 40, MOVE_NORMAL, 0}), 1);  // a2-a3: a history entry to keep
     const BoardBytes before = board_of(game);

@@ -2,13 +2,11 @@
 // refusals, as cases in san_moves.txt.
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
 #include <map>
-#include <sstream>
 #include <string>
 
 #include "book/book.h"
+#include "support/cases.h"
 
 namespace {
 
@@ -22,28 +20,26 @@ TEST(SanMove, EveryFormFindsItsMove) {
     const std::map<std::string, int> types = {{"normal", MOVE_NORMAL},        {"castle", MOVE_CASTLE},
                                               {"double", MOVE_DOUBLE_PUSH},   {"passant", MOVE_EN_PASSANT},
                                               {"queen", MOVE_PROMOTE_QUEEN}, {"rook", MOVE_PROMOTE_ROOK}};
-    std::ifstream file(std::filesystem::path(TOLVANE_TEST_DATA) / ".." / "book" / "san_moves.txt");
     std::string fen;
     int cases = 0;
-    for (std::string line; std::getline(file, line);) {
-        std::istringstream fields(line);
-        std::string word, verdict, move, type;
-        if (!(fields >> word) || word[0] == '#') continue;
-        if (word == "fen") {
-            std::getline(fields >> std::ws, fen);
+    for (const CaseRow& row : read_cases("book/san_moves.txt")) {
+        if (row[0] == "fen") {
+            fen = joined_fields(row, 1);
             continue;
         }
-        fields >> verdict >> move >> type;
-        SCOPED_TRACE(fen + " : " + line);
+        const std::string& word = row[0];
+        const std::string& verdict = row[1];
+        SCOPED_TRACE(fen + " : " + joined_fields(row));
         ASSERT_TRUE(setup_position(game, fen.c_str()));
         Move found = NO_MOVE;
         EXPECT_EQ(play_san_move(word.c_str(), &found), verdicts.at(verdict));
         ASSERT_EQ(game.game_ply, verdict == "ok" ? 1 : 0);  // played only when found
         cases++;
         if (verdict != "ok") continue;
-        EXPECT_EQ(found.from, square(move));
-        EXPECT_EQ(found.to, square(move.substr(2)));
-        EXPECT_EQ(found.type, types.at(type));
+        ASSERT_EQ(row.size(), 4u);
+        EXPECT_EQ(found.from, square(row[2]));
+        EXPECT_EQ(found.to, square(row[2].substr(2)));
+        EXPECT_EQ(found.type, types.at(row[3]));
         EXPECT_TRUE(position_is_ok(game));
     }
     EXPECT_EQ(cases, 23);  // the file was found and read whole

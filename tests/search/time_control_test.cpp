@@ -1,10 +1,9 @@
 // The limits of the "st", "sd", "level" and "time" commands, and what stops a search.
-#include <fstream>
 #include <map>
-#include <sstream>
 #include <tuple>
 
 #include "search/helpers.h"
+#include "support/cases.h"
 
 namespace {
 
@@ -85,23 +84,21 @@ TEST_F(TimeRules, ExtremeValuesStayInRange) {
 TEST_F(TimeRules, WhatStopsTheSearch) {
     const std::map<std::string, int> names = {{"think", MODE_THINK}, {"ponder", MODE_PONDER}, {"analyze", MODE_ANALYZE},
                                               {"none", STOP_NONE},   {"time", STOP_TIME},     {"input", STOP_INPUT}};
-    std::ifstream rows(TOLVANE_TEST_DATA "/../search/stop_rules.txt");
     int cases = 0;
-    for (std::string line; std::getline(rows, line);) {
-        if (line.empty() || line[0] == '#') continue;
-        SCOPED_TRACE(line);
-        std::istringstream row(line);
-        std::string mode, stops;
-        int input, alpha;
-        ASSERT_TRUE(row >> mode >> time_check_armed >> time_control.hard_limit_ms >> time_control.extended_limit_ms >> input >> alpha >> stops);
-        search_mode = names.at(mode);
-        poll_input = input ? input_waits : no_input;
+    for (const CaseRow& row : read_cases("search/stop_rules.txt")) {
+        SCOPED_TRACE(joined_fields(row));
+        ASSERT_EQ(row.size(), 7u);
+        search_mode = names.at(row[0]);
+        time_check_armed = std::stoi(row[1]);
+        time_control.hard_limit_ms = std::stoi(row[2]);
+        time_control.extended_limit_ms = std::stoi(row[3]);
+        poll_input = row[4] == "1" ? input_waits : no_input;
         main_thread().iteration = 5;
         main_thread().iteration_score[4] = 100;
         stop_search = STOP_NONE;
         search_start_ms = now_ms();
-        check_time(main_thread(), alpha);
-        EXPECT_EQ(stop_search, names.at(stops));
+        check_time(main_thread(), std::stoi(row[5]));
+        EXPECT_EQ(stop_search, names.at(row[6]));
         cases++;
     }
     EXPECT_EQ(cases, 12);
